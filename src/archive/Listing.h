@@ -1,0 +1,46 @@
+// Listing: opens an archive pair chosen through the host, reads the index whole, checks "SCHl"
+// at every entry's start in the data file and fills the EntryTable with one row per entry. The
+// archive is left open in the ArchiveState for the caller (Unpack) to take over.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "archive/EntryTable.h"
+#include "archive/IndexImage.h"
+#include "base/Files.h"
+#include "base/OperationHost.h"
+
+namespace tessaly {
+
+// The state the main window holds for its whole life: what the listing opened.
+struct ArchiveState {
+  std::string ChosenPath;
+  std::string IndexPath;
+  std::string DataPath;
+  IndexImage Index;
+  File DataStream;
+  uint32_t DataSize = 0;       // low 32 bits of the data file's size
+  uint64_t DataFileSize = 0;   // its full size
+
+  bool IsOpen() const { return DataStream.IsOpen(); }
+  // Releases the IndexImage and the data file.
+  void Release() noexcept;
+};
+
+enum class ListingEnd {
+  Cancelled,       // the dialog was cancelled; nothing changed, no archive open
+  FileMissing,     // "File: ... not found." shown; nothing changed, no archive open
+  Complete,        // every entry listed; archive open
+  CheckFailed,     // "SCHl not found in ..." shown; rows before it kept; archive open
+  IndexTruncated,  // an index structure runs past the file's end; error shown; rows kept; open
+};
+
+// The listing, step by step. Framework errors (a file that can't be read or opened) propagate
+// as FrameworkError after the toolbar and grid were enabled again and no archive is left open.
+ListingEnd ListArchive(ArchiveState& state, EntryTable& table, OperationHost& host);
+
+// True when the data file holds "SCHl" at `realAddress`; otherwise shows the plain error box.
+bool CheckSchl(ArchiveState& state, uint32_t realAddress, OperationHost& host);
+
+}  // namespace tessaly

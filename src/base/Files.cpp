@@ -1,0 +1,231 @@
+#include "base/Files.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "base/Errors.h"
+
+namespace tessaly {
+
+namespace {
+
+constexpr size_t kChunk = 1 << 20;
+
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+// Takes the advisory lock that stands in for the share mode; a file another program holds
+// open for writing can't be read, and one being written can't be opened at all.
+bool Lock(int fd, bool exclusive) {
+  while (flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    // File systems without flock support don't refuse the open.
+    return errno != EWOULDBLOCK;
+  }
+  return true;
+}
+
+int OpenChecked(const std::string& path, int flags, bool exclusive, bool creating) {
+  int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+  int error = errno;
+  if (fd >= 0) {
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+      error = EISDIR;
+    } else if (!Lock(fd, exclusive)) {
+      error = EBUSY;
+    } else {
+      return fd;
+    }
+    ::close(fd);
+  }
+  throw FrameworkError(creating ? CannotCreateText(path, error) : CannotOpenText(path, error));
+}
+
+}  // namespace
+
+std::string CannotOpenText(const std::string& path, int error) {
+  const char* reason = error == EBUSY ? "The file is in use by another program" : std::strerror(error);
+  return "Cannot open file " + Quoted(path) + ". " + reason;
+}
+
+std::string CannotCreateText(const std::string& path, int error) {
+  const char* reason = error == EBUSY ? "The file is in use by another program" : std::strerror(error);
+  return "Cannot create file " + Quoted(path) + ". " + reason;
+}
+
+File::File(File&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) { other.fd_ = -1; }
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Release();
+    fd_ = other.fd_;
+    path_ = std::move(other.path_);
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+File::~File() { Release(); }
+
+File File::OpenRead(const std::string& path) {
+  return File(OpenChecked(path, O_RDONLY, false, false), path);
+}
+
+File File::CreateReplace(const std::string& path) {
+  // Lock before truncating, so a file in use elsewhere is refused without being emptied.
+  int fd = OpenChecked(path, O_RDWR | O_CREAT, true, true);
+  if (::ftruncate(fd, 0) != 0) {
+    int error = errno;
+    ::close(fd);
+    throw FrameworkError(CannotCreateText(path, error));
+  }
+  return File(fd, path);
+}
+
+uint64_t File::Size() const {
+  struct stat info {};
+  if (fstat(fd_, &info) != 0) ThrowReadError(errno);
+  return static_cast<uint64_t>(info.st_size);
+}
+
+void File::ThrowReadError(int error) const {
+  throw FrameworkError("Cannot read file " + Quoted(path_) + ". " + std::strerror(error));
+}
+
+void File::ThrowWriteError(int error) const {
+  throw FrameworkError("Cannot write file " + Quoted(path_) + ". " + std::strerror(error));
+}
+
+size_t File::ReadAt(uint64_t position, void* buffer, size_t count) const {
+  size_t done = 0;
+  auto* bytes = static_cast<char*>(buffer);
+  while (done < count) {
+    ssize_t n = ::pread(fd_, bytes + done, count - done, static_cast<off_t>(position + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowReadError(errno);
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+void File::ReadExactlyAt(uint64_t position, void* buffer, size_t count) const {
+  if (ReadAt(position, buffer, count) != count)
+    throw FrameworkError("Cannot read file " + Quoted(path_) + ". It ends before position " +
+                         std::to_string(position + count));
+}
+
+void File::WriteAt(uint64_t position, const void* buffer, size_t count) {
+  size_t done = 0;
+  const auto* bytes = static_cast<const char*>(buffer);
+  while (done < count) {
+    ssize_t n = ::pwrite(fd_, bytes + done, count - done, static_cast<off_t>(position + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowWriteError(errno);
+    }
+    if (n == 0) ThrowWriteError(ENOSPC);
+    done += static_cast<size_t>(n);
+  }
+}
+
+void File::WriteZerosAt(uint64_t position, uint64_t count) {
+  static const std::vector<char> zeros(kChunk, 0);
+  while (count > 0) {
+    size_t n = static_cast<size_t>(std::min<uint64_t>(count, kChunk));
+    WriteAt(position, zeros.data(), n);
+    position += n;
+    count -= n;
+  }
+}
+
+void File::CopyFrom(const File& source, uint64_t sourcePosition, uint64_t count,
+                    uint64_t position) {
+  bool kernelCopy = true;
+  std::vector<char> buffer;
+  while (count > 0) {
+    size_t want = static_cast<size_t>(std::min<uint64_t>(count, 1u << 30));
+    if (kernelCopy) {
+      auto in = static_cast<off_t>(sourcePosition);
+      auto out = static_cast<off_t>(position);
+      ssize_t n = ::copy_file_range(source.fd_, &in, fd_, &out, want, 0);
+      if (n > 0) {
+        sourcePosition += static_cast<uint64_t>(n);
+        position += static_cast<uint64_t>(n);
+        count -= static_cast<uint64_t>(n);
+        continue;
+      }
+      if (n == 0)
+        throw FrameworkError("Cannot read file " + Quoted(source.path_) +
+                             ". It ends before position " + std::to_string(sourcePosition + count));
+      if (errno == EINTR) continue;
+      if (errno == ENOSPC || errno == EFBIG || errno == EDQUOT || errno == EIO)
+        ThrowWriteError(errno);
+      kernelCopy = false;  // not supported here: copy through a buffer instead
+      buffer.resize(kChunk);
+    }
+    size_t n = std::min(want, kChunk);
+    source.ReadExactlyAt(sourcePosition, buffer.data(), n);
+    WriteAt(position, buffer.data(), n);
+    sourcePosition += n;
+    position += n;
+    count -= n;
+  }
+}
+
+void File::Close() {
+  if (fd_ < 0) return;
+  int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0 && errno != EINTR) ThrowWriteError(errno);
+}
+
+void File::Release() noexcept {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+  File file = File::OpenRead(path);
+  uint64_t size = file.Size();
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  size_t got = file.ReadAt(0, bytes.data(), bytes.size());
+  bytes.resize(got);
+  return bytes;
+}
+
+void WriteWholeFile(const std::string& path, const void* bytes, size_t count) {
+  File file = File::CreateReplace(path);
+  file.WriteAt(0, bytes, count);
+  file.Close();
+}
+
+bool FileExists(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool FolderExists(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool CreateFolder(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
+
+void ReplaceFile(const std::string& from, const std::string& to) {
+  if (std::rename(from.c_str(), to.c_str()) != 0)
+    throw FrameworkError(CannotCreateText(to, errno));
+}
+
+void RemoveFileQuietly(const std::string& path) noexcept { ::unlink(path.c_str()); }
+
+}  // namespace tessaly

@@ -1,0 +1,77 @@
+// The file layer: whole-file reads, files opened for positioned reads and writes, existence tests
+// and folders. POSIX lives here and nowhere else in the core. Failures throw FrameworkError with
+// the texts the user sees ("Cannot open file \"path\". <reason>").
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tessaly {
+
+// An open file. An advisory lock stands in for the share mode: shared for readers (others may
+// read, not write), exclusive for writers (nobody else).
+class File {
+ public:
+  File() = default;
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  ~File();
+
+  // An existing file, for reading; others may read it but not write it.
+  static File OpenRead(const std::string& path);
+  // Creates the file or truncates one of that name, for reading and writing, shared with nobody.
+  static File CreateReplace(const std::string& path);
+
+  bool IsOpen() const { return fd_ >= 0; }
+  const std::string& Path() const { return path_; }
+  uint64_t Size() const;
+
+  // Reads up to `count` bytes at `position`; fewer only at the end of the file.
+  size_t ReadAt(uint64_t position, void* buffer, size_t count) const;
+  // Reads exactly `count` bytes at `position` or throws.
+  void ReadExactlyAt(uint64_t position, void* buffer, size_t count) const;
+  // Writes all `count` bytes at `position` or throws (a full disk is an error, not a short write).
+  void WriteAt(uint64_t position, const void* buffer, size_t count);
+  // Writes `count` zero bytes at `position` from a fixed block.
+  void WriteZerosAt(uint64_t position, uint64_t count);
+  // Copies `count` bytes of `source` from `sourcePosition` to this file at `position`, with
+  // bounded memory (a kernel copy where possible). Throws when the source ends early.
+  void CopyFrom(const File& source, uint64_t sourcePosition, uint64_t count, uint64_t position);
+
+  // Flushes to the device and closes; throws when the data could not be stored.
+  void Close();
+  // Closes, ignoring failures (for cleanup paths).
+  void Release() noexcept;
+
+ private:
+  File(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  [[noreturn]] void ThrowReadError(int error) const;
+  [[noreturn]] void ThrowWriteError(int error) const;
+  int fd_ = -1;
+  std::string path_;
+};
+
+// Reads a whole file, opened for reading with others allowed to read but not write.
+std::vector<uint8_t> ReadWholeFile(const std::string& path);
+// Creates or replaces `path` with `bytes`.
+void WriteWholeFile(const std::string& path, const void* bytes, size_t count);
+
+// A file that is not a folder exists at `path`.
+bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
+// Creates one folder level; false when it can't be made (it exists, the parent is missing, ...).
+bool CreateFolder(const std::string& path);
+// Renames `from` over `to`, replacing it atomically; throws on failure.
+void ReplaceFile(const std::string& from, const std::string& to);
+// Removes a file, ignoring failures (for cleanup paths).
+void RemoveFileQuietly(const std::string& path) noexcept;
+
+// The framework's texts for files that can't be opened or created.
+std::string CannotOpenText(const std::string& path, int error);
+std::string CannotCreateText(const std::string& path, int error);
+
+}  // namespace tessaly

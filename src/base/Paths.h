@@ -1,0 +1,35 @@
+// Path rules: the extension is the last component's text from its last "." on; paths are joined
+// with the host's separator.
+#pragma once
+
+#include <string>
+
+namespace tessaly {
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+// True for the characters that end a folder part: the separator (both slashes on Windows, with
+// ":" after a drive letter).
+bool IsFolderDelimiter(char c);
+
+// The last component: the text after the last delimiter.
+std::string ExtractFileName(const std::string& path);
+// Everything up to and including the last delimiter ("" when there is none).
+std::string ExtractFilePath(const std::string& path);
+// The extension of the last component, with its ".", or "".
+std::string ExtractFileExt(const std::string& path);
+// The path with its extension replaced; a path without one gets `ext` appended.
+std::string ChangeFileExt(const std::string& path, const std::string& ext);
+// The path with its extension removed; a path without one stays whole.
+std::string RemoveFileExt(const std::string& path);
+// folder + separator + name.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+// True when `name` is a plain file name: not empty, no delimiter, not "." or "..", no NUL.
+bool IsPlainFileName(const std::string& name);
+
+}  // namespace tessaly

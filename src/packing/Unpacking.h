@@ -1,0 +1,42 @@
+// Unpack: the listing, then every stream into its own file in the UnpackFolder, with the index
+// copy and the table file beside them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "archive/EntryTable.h"
+#include "archive/Listing.h"
+#include "base/OperationHost.h"
+
+namespace tessaly {
+
+enum class UnpackEnd {
+  NoArchive,     // listing cancelled or a file missing: nothing happened
+  NothingToDo,   // empty data file or empty index: archive released, no message
+  Stopped,       // the listing's index was cut short: archive released, nothing written
+  SizeMismatch,  // "Error with filesize extracting." shown, table reset, nothing written
+  Success,       // "Successfully extracted to ..." shown
+};
+
+struct UnpackResult {
+  ListingEnd listing = ListingEnd::Cancelled;
+  UnpackEnd end = UnpackEnd::NoArchive;
+  std::string folder;  // the UnpackFolder, once known
+};
+
+// ExportButtonClick's work. Framework errors propagate as FrameworkError, with the window
+// enabled again and the archive released.
+UnpackResult Unpack(ArchiveState& state, EntryTable& table, OperationHost& host);
+
+// The size pass over a listed table: writes every row's "Size" (next row's "Real Address" minus
+// its own, modulo 2^32; the last row runs to `dataFileSize`) and returns the sum modulo 2^32.
+// Throws FrameworkError for a cell that doesn't parse.
+uint32_t ComputeSizes(EntryTable& table, uint64_t dataFileSize, OperationHost& host);
+
+// The UnpackFolder and the names of the index copy and table file for a chosen archive path.
+std::string UnpackFolderFor(const std::string& chosenPath);
+std::string IndexCopyPathFor(const std::string& chosenPath);
+std::string TableFilePathFor(const std::string& chosenPath);
+
+}  // namespace tessaly
