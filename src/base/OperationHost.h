@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -42,6 +43,15 @@ class OperationHost {
   // A modal message box with one "OK" button; returns when it is closed.
   virtual void ShowMessage(MessageKind kind, const std::string& text) = 0;
 };
+
+// The fixed repaints of a long loop over `total` items: one at step 1, and one more for each of
+// total / 5, total / 10, total / 15, total / 20 and total / 25 that equals `step` (each tested on
+// its own, so several can fall on the same step). At most six per loop, however long it is.
+inline void RepaintAtFixedPoints(OperationHost& host, uint64_t step, uint64_t total) {
+  if (step == 1) host.Repaint();
+  for (uint64_t divisor : {5, 10, 15, 20, 25})
+    if (total / divisor == step) host.Repaint();
+}
 
 // Lets pending messages through at most once per interval, so per-row calls cost little.
 class MessagePump {
