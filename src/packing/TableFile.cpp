@@ -1,0 +1,230 @@
+#include "packing/TableFile.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <limits>
+#include <string_view>
+#include <vector>
+
+#include "base/Errors.h"
+#include "base/Files.h"
+#include "base/OperationHost.h"
+
+namespace tessaly {
+
+namespace {
+
+constexpr size_t kBufferSize = 1 << 20;
+constexpr char kCr = '\r';
+constexpr char kLf = '\n';
+constexpr char kTab = '\t';
+constexpr char kBs = '\b';
+
+// Sequential writes through a fixed buffer.
+class BufferedWriter {
+ public:
+  explicit BufferedWriter(File& file) : file_(file) { buffer_.reserve(kBufferSize + 256); }
+  void Append(std::string_view text) {
+    buffer_.append(text);
+    if (buffer_.size() >= kBufferSize) Flush();
+  }
+  void Append(char c) { buffer_.push_back(c); }
+  void AppendNumber(int64_t value) {
+    char digits[24];
+    auto result = std::to_chars(digits, digits + sizeof digits, value);
+    buffer_.append(digits, result.ptr);
+  }
+  void EndLine() {
+    buffer_.append("\r\n");
+    if (buffer_.size() >= kBufferSize) Flush();
+  }
+  void Flush() {
+    file_.WriteAt(position_, buffer_.data(), buffer_.size());
+    position_ += buffer_.size();
+    buffer_.clear();
+  }
+
+ private:
+  File& file_;
+  std::string buffer_;
+  uint64_t position_ = 0;
+};
+
+// Lines ending at LF or CR LF, read through a buffer that grows only for a line longer than it.
+class LineReader {
+ public:
+  explicit LineReader(const File& file) : file_(file), buffer_(kBufferSize) {}
+
+  bool Next(std::string_view& line) {
+    for (;;) {
+      const char* begin = buffer_.data() + start_;
+      if (const void* lf = std::memchr(begin, kLf, end_ - start_)) {
+        size_t length = static_cast<const char*>(lf) - begin;
+        start_ += length + 1;
+        if (length > 0 && begin[length - 1] == kCr) --length;
+        line = std::string_view(begin, length);
+        return true;
+      }
+      if (atEnd_) {
+        if (start_ == end_) return false;
+        line = std::string_view(begin, end_ - start_);  // the last line, without a line end
+        start_ = end_;
+        return true;
+      }
+      Refill();
+    }
+  }
+
+ private:
+  void Refill() {
+    if (start_ > 0) {
+      std::memmove(buffer_.data(), buffer_.data() + start_, end_ - start_);
+      end_ -= start_;
+      start_ = 0;
+    }
+    if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+    size_t got = file_.ReadAt(position_, buffer_.data() + end_, buffer_.size() - end_);
+    position_ += got;
+    end_ += got;
+    if (got == 0) atEnd_ = true;
+  }
+
+  const File& file_;
+  std::vector<char> buffer_;
+  size_t start_ = 0, end_ = 0;
+  uint64_t position_ = 0;
+  bool atEnd_ = false;
+};
+
+// A number field read leniently: leading spaces, an optional sign, then digits. A field that is
+// exactly that gives the signed value; anything else gives the digits it begins with, sign
+// dropped, or 0. Values beyond 32 bits saturate.
+int32_t LenientNumber(std::string_view field) {
+  size_t i = 0;
+  while (i < field.size() && field[i] == ' ') ++i;
+  bool negative = false;
+  if (i < field.size() && (field[i] == '+' || field[i] == '-')) negative = field[i++] == '-';
+  int64_t value = 0;
+  size_t digits = i;
+  for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i)
+    value = std::min<int64_t>(value * 10 + (field[i] - '0'), int64_t{1} << 32);
+  bool whole = i == field.size() && i > digits;
+  if (whole && negative) value = -value;
+  return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
+}
+
+// Splits off the text before the first comma, with the comma. Without a comma the field is
+// empty and `rest` stays whole.
+std::string_view CutField(std::string_view& rest) {
+  size_t comma = rest.find(',');
+  if (comma == std::string_view::npos) return {};
+  std::string_view field = rest.substr(0, comma);
+  rest.remove_prefix(comma + 1);
+  return field;
+}
+
+void AppendEscaped(BufferedWriter& out, std::string_view text) {
+  if (text.find(kCr) == std::string_view::npos) {
+    out.Append(text);
+    return;
+  }
+  for (char c : text) out.Append(c == kCr ? kTab : c == kLf ? kBs : c);
+}
+
+// A cell holds one line: when the text carries escapes, TAB and BS become CR and LF again and
+// the text ends before its first CR.
+std::string Unescaped(std::string_view text) {
+  if (text.find(kBs) == std::string_view::npos) return std::string(text);
+  std::string result(text.substr(0, text.find_first_of("\t\r")));
+  std::replace(result.begin(), result.end(), kBs, kLf);
+  return result;
+}
+
+// A shape line may name any counts; more cells than the file could plausibly describe would only
+// exhaust memory, so such a file is refused before the table is touched.
+void CheckShape(int64_t columns, int64_t rows, uint64_t fileSize, const std::string& path) {
+  constexpr uint64_t kAlwaysAllowedCells = 1 << 16;
+  uint64_t cells = static_cast<uint64_t>(columns) * static_cast<uint64_t>(rows);
+  if (cells > std::max(kAlwaysAllowedCells, fileSize))
+    throw FrameworkError("Table too large in " + path + ": " + std::to_string(columns) +
+                         " columns, " + std::to_string(rows) + " rows");
+}
+
+}  // namespace
+
+void SaveTableFile(const EntryTable& table, const std::string& path) {
+  File file;
+  try {
+    file = File::CreateReplace(path);
+  } catch (const FrameworkError&) {
+    throw FrameworkError("Cannot Create " + path);
+  }
+  BufferedWriter out(file);
+  const int columns = table.ColumnCount(), rows = table.RowCount();
+  out.AppendNumber(columns);
+  out.Append(',');
+  out.AppendNumber(rows);
+  out.EndLine();
+  for (int c = 0; c < columns; ++c) {
+    out.Append("cw ");
+    out.AppendNumber(c);
+    out.Append(',');
+    out.AppendNumber(table.ColumnWidth(c));
+    out.EndLine();
+  }
+  for (int r = 0; r < rows; ++r) {
+    for (int c = 0; c < columns; ++c) {
+      const std::string& text = table.Cell(c, r);
+      if (text.empty()) continue;
+      out.AppendNumber(c);
+      out.Append(',');
+      out.AppendNumber(r);
+      out.Append(',');
+      AppendEscaped(out, text);
+      out.EndLine();
+    }
+  }
+  out.Flush();
+  file.Close();
+}
+
+void LoadTableFile(EntryTable& table, const std::string& path, MessagePump* pump) {
+  File file;
+  try {
+    file = File::OpenRead(path);
+  } catch (const FrameworkError&) {
+    throw FrameworkError("Cannot open file " + path);
+  }
+  LineReader lines(file);
+  std::string_view line;
+  if (!lines.Next(line)) return;
+  if (!line.empty()) {
+    std::string_view rest = line;
+    std::string_view columnField = CutField(rest);
+    int64_t columns = std::max<int32_t>(LenientNumber(columnField), 1);
+    int64_t rows = std::max<int32_t>(LenientNumber(rest), 1);
+    CheckShape(columns, rows, file.Size(), path);
+    table.SetColumnCount(static_cast<int>(columns));
+    table.SetRowCount(static_cast<int>(rows));
+  }
+  while (lines.Next(line)) {
+    if (line.size() >= 2 && line[0] == 'c' && line[1] == 'w') {
+      std::string_view rest = line.substr(std::min<size_t>(3, line.size()));
+      size_t comma = rest.find(',');
+      int32_t column = LenientNumber(rest.substr(0, comma));
+      int32_t width = comma == std::string_view::npos ? 0 : LenientNumber(rest.substr(comma + 1));
+      if (column >= 0 && column < table.ColumnCount()) table.SetColumnWidth(column, width);
+      continue;
+    }
+    std::string_view rest = line;
+    int32_t column = LenientNumber(CutField(rest));
+    int32_t row = LenientNumber(CutField(rest));
+    if (column >= 0 && row >= 0 && column < table.ColumnCount() && row < table.RowCount())
+      table.SetCell(column, row, Unescaped(rest));
+    if (pump) pump->Poll();
+  }
+}
+
+}  // namespace tessaly
