@@ -16,40 +16,47 @@ namespace tessaly {
 namespace {
 
 constexpr size_t kBufferSize = 1 << 20;
+constexpr uint32_t kLinesPerPoll = 64;
 constexpr char kCr = '\r';
 constexpr char kLf = '\n';
 constexpr char kTab = '\t';
 constexpr char kBs = '\b';
 
-// Sequential writes through a fixed buffer.
+// Sequential writes through a fixed buffer. Callers reserve room for a whole line first, so the
+// appends themselves need no checks.
 class BufferedWriter {
  public:
-  explicit BufferedWriter(File& file) : file_(file) { buffer_.reserve(kBufferSize + 256); }
+  explicit BufferedWriter(File& file) : file_(file), buffer_(kBufferSize) {}
+  void Reserve(size_t count) {
+    if (buffer_.size() - used_ >= count) return;
+    Flush();
+    if (buffer_.size() < count) buffer_.resize(count);
+  }
   void Append(std::string_view text) {
-    buffer_.append(text);
-    if (buffer_.size() >= kBufferSize) Flush();
+    std::memcpy(buffer_.data() + used_, text.data(), text.size());
+    used_ += text.size();
   }
-  void Append(char c) { buffer_.push_back(c); }
+  void Append(char c) { buffer_[used_++] = c; }
   void AppendNumber(int64_t value) {
-    char digits[24];
-    auto result = std::to_chars(digits, digits + sizeof digits, value);
-    buffer_.append(digits, result.ptr);
+    char* end = buffer_.data() + buffer_.size();
+    used_ = std::to_chars(buffer_.data() + used_, end, value).ptr - buffer_.data();
   }
-  void EndLine() {
-    buffer_.append("\r\n");
-    if (buffer_.size() >= kBufferSize) Flush();
-  }
+  void EndLine() { Append("\r\n"); }
   void Flush() {
-    file_.WriteAt(position_, buffer_.data(), buffer_.size());
-    position_ += buffer_.size();
-    buffer_.clear();
+    file_.WriteAt(position_, buffer_.data(), used_);
+    position_ += used_;
+    used_ = 0;
   }
 
  private:
   File& file_;
-  std::string buffer_;
+  std::vector<char> buffer_;
+  size_t used_ = 0;
   uint64_t position_ = 0;
 };
+
+// Room for the numbers, commas and line end of any one line.
+constexpr size_t kLineOverhead = 64;
 
 // Lines ending at LF or CR LF, read through a buffer that grows only for a line longer than it.
 class LineReader {
@@ -101,6 +108,13 @@ class LineReader {
 // exactly that gives the signed value; anything else gives the digits it begins with, sign
 // dropped, or 0. Values beyond 32 bits saturate.
 int32_t LenientNumber(std::string_view field) {
+  if (!field.empty() && field.size() <= 9) {  // the common case: a few plain digits
+    int32_t value = 0;
+    size_t i = 0;
+    for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i)
+      value = value * 10 + (field[i] - '0');
+    if (i == field.size()) return value;
+  }
   size_t i = 0;
   while (i < field.size() && field[i] == ' ') ++i;
   bool negative = false;
@@ -163,11 +177,13 @@ void SaveTableFile(const EntryTable& table, const std::string& path) {
   }
   BufferedWriter out(file);
   const int columns = table.ColumnCount(), rows = table.RowCount();
+  out.Reserve(kLineOverhead);
   out.AppendNumber(columns);
   out.Append(',');
   out.AppendNumber(rows);
   out.EndLine();
   for (int c = 0; c < columns; ++c) {
+    out.Reserve(kLineOverhead);
     out.Append("cw ");
     out.AppendNumber(c);
     out.Append(',');
@@ -178,6 +194,7 @@ void SaveTableFile(const EntryTable& table, const std::string& path) {
     for (int c = 0; c < columns; ++c) {
       const std::string& text = table.Cell(c, r);
       if (text.empty()) continue;
+      out.Reserve(kLineOverhead + text.size());
       out.AppendNumber(c);
       out.Append(',');
       out.AppendNumber(r);
@@ -209,6 +226,7 @@ void LoadTableFile(EntryTable& table, const std::string& path, MessagePump* pump
     table.SetColumnCount(static_cast<int>(columns));
     table.SetRowCount(static_cast<int>(rows));
   }
+  uint32_t cellLines = 0;
   while (lines.Next(line)) {
     if (line.size() >= 2 && line[0] == 'c' && line[1] == 'w') {
       std::string_view rest = line.substr(std::min<size_t>(3, line.size()));
@@ -223,7 +241,8 @@ void LoadTableFile(EntryTable& table, const std::string& path, MessagePump* pump
     int32_t row = LenientNumber(CutField(rest));
     if (column >= 0 && row >= 0 && column < table.ColumnCount() && row < table.RowCount())
       table.SetCell(column, row, Unescaped(rest));
-    if (pump) pump->Poll();
+    // The pump is throttled by time; asking the clock only every few lines keeps it cheap.
+    if (pump && ++cellLines % kLinesPerPoll == 0) pump->Poll();
   }
 }
 
