@@ -1,0 +1,246 @@
+#include "archive/Listing.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <vector>
+
+#include "base/Errors.h"
+#include "base/Numbers.h"
+#include "base/Paths.h"
+
+namespace tessaly {
+
+namespace {
+
+constexpr size_t kHeaderSize = 88;
+constexpr size_t kBlockCountPos = 84;
+constexpr size_t kDescriptorSize = 16;
+constexpr size_t kBlockHeaderSize = 12;
+constexpr size_t kAddressUnitSize = 2;
+
+struct BlockDescriptor {
+  uint32_t blockPos;
+  uint32_t offset;
+  uint64_t offsetPos;
+};
+
+struct BlockHeader {
+  uint16_t unknwn1, id;
+  uint8_t digitIndex, asfCount;
+  uint16_t unknwn2, unknwn3, unknwn4;
+};
+
+// What one listing carries from step to step besides the table.
+struct Listing {
+  ArchiveState& state;
+  EntryTable& table;
+  OperationHost& host;
+  std::string namePrefix;  // "<index base name>_"
+  uint64_t entries = 0;    // r: entries reached, the one that failed its check included
+};
+
+// Stops the listing unless `count` bytes of one structure lie inside the image at the current
+// position; the error names the structure's first byte, and nothing is read.
+void RequireStructure(const IndexImage& image, size_t count) {
+  if (!image.Has(count)) throw IndexRangeError(image.Position(), count, image.Size());
+}
+
+int ProgressValue(uint64_t value) {
+  return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+}
+
+std::string EntryName(const std::string& prefix, uint64_t number) {
+  std::string digits = FormatUnsigned(number);
+  if (digits.size() < 5) digits.insert(0, 5 - digits.size(), '0');
+  return prefix + digits + ".asf";
+}
+
+// Steps 2 and 3: the derived paths and the existence of both files, the index first.
+bool FindPair(ArchiveState& state, const std::string& chosen, OperationHost& host) {
+  state.ChosenPath = chosen;
+  state.IndexPath = ChangeFileExt(chosen, ".idx");
+  state.DataPath = ChangeFileExt(chosen, ".big");
+  for (const std::string* path : {&state.IndexPath, &state.DataPath}) {
+    if (!FileExists(*path)) {
+      host.ShowMessage(MessageKind::Error, "File: " + *path + " not found.");
+      return false;
+    }
+  }
+  return true;
+}
+
+// Steps 6 and 7: the index whole into memory, the data file open for reading.
+void OpenPair(ArchiveState& state, OperationHost& host) {
+  state.Index = IndexImage::ReadFrom(state.IndexPath);
+  host.Repaint();
+  state.DataStream = File::OpenRead(state.DataPath);
+  state.DataFileSize = state.DataStream.Size();
+  state.DataSize = static_cast<uint32_t>(state.DataFileSize);
+}
+
+uint32_t ReadBlockCount(IndexImage& image) {
+  image.Seek(0);
+  RequireStructure(image, kHeaderSize);
+  image.Skip(kBlockCountPos);
+  return image.ReadU32LE();
+}
+
+// The descriptors must all lie inside the image before any is kept, so the memory they take is
+// bounded by the file's size whatever BlockCount claims.
+std::vector<BlockDescriptor> ReadDescriptors(IndexImage& image, uint32_t blockCount) {
+  size_t room = (image.Size() - kHeaderSize) / kDescriptorSize;
+  if (blockCount > room) {
+    image.Seek(kHeaderSize + room * kDescriptorSize);
+    RequireStructure(image, kDescriptorSize);
+  }
+  std::vector<BlockDescriptor> descriptors;
+  descriptors.reserve(blockCount);
+  for (uint32_t k = 0; k < blockCount; ++k) {
+    uint64_t start = image.Position();
+    image.Skip(8);
+    uint32_t blockPos = image.ReadU32LE();
+    uint32_t offset = image.ReadU32LE();
+    descriptors.push_back({blockPos, offset, start + 12});
+  }
+  return descriptors;
+}
+
+BlockHeader ReadBlockHeader(IndexImage& image, uint32_t blockPos) {
+  image.Seek(blockPos);
+  RequireStructure(image, kBlockHeaderSize);
+  BlockHeader header{};
+  header.unknwn1 = image.ReadU16LE();
+  header.id = image.ReadU16LE();
+  header.digitIndex = image.ReadU8();
+  header.asfCount = image.ReadU8();
+  header.unknwn2 = image.ReadU16LE();
+  header.unknwn3 = image.ReadU16LE();
+  header.unknwn4 = image.ReadU16LE();
+  return header;
+}
+
+void WriteRow(Listing& run, int row, uint32_t blockNumber, const BlockDescriptor& descriptor,
+              const BlockHeader& header, uint32_t address, uint32_t realAddress,
+              uint64_t posInBlock) {
+  EntryTable& table = run.table;
+  table.SetRowCount(row + 1);
+  table.SetCell(kColNumber, row, FormatUnsigned(run.entries));
+  table.SetCell(kColName, row, EntryName(run.namePrefix, run.entries));
+  table.SetCell(kColId, row, FormatUnsigned(header.id));
+  table.SetCell(kColBlock, row, FormatUnsigned(blockNumber));
+  table.SetCell(kColAsfCount, row, FormatUnsigned(header.asfCount));
+  table.SetCell(kColDigitIndex, row, FormatUnsigned(header.digitIndex));
+  table.SetCell(kColRealAddress, row, FormatUnsigned(realAddress));
+  table.SetCell(kColAddress, row, FormatUnsigned(address));
+  table.SetCell(kColOffset, row, FormatUnsigned(descriptor.offset));
+  table.SetCell(kColPosInBlock, row, FormatUnsigned(posInBlock));
+  table.SetCell(kColOffsetPos, row, FormatUnsigned(descriptor.offsetPos));
+  table.SetCell(kColBlockPos, row, FormatUnsigned(descriptor.blockPos));
+  table.SetCell(kColUnknwn1, row, FormatUnsigned(header.unknwn1));
+  table.SetCell(kColUnknwn2, row, FormatUnsigned(header.unknwn2));
+  table.SetCell(kColUnknwn3, row, FormatUnsigned(header.unknwn3));
+  table.SetCell(kColUnknwn4, row, FormatUnsigned(header.unknwn4));
+}
+
+// Step 12 for one block: its header, then every slot checked and written as a row. False when
+// an entry failed its "SCHl" check.
+bool ListBlock(Listing& run, uint32_t blockNumber, uint32_t blockCount,
+               const BlockDescriptor& descriptor) {
+  IndexImage& image = run.state.Index;
+  BlockHeader header = ReadBlockHeader(image, descriptor.blockPos);
+  RepaintAtFixedPoints(run.host, blockNumber, blockCount);
+  size_t slotSize = kAddressUnitSize + (header.digitIndex & 0x7F);
+  for (int slot = 0; slot < header.asfCount; ++slot) {
+    ++run.entries;
+    uint64_t posInBlock = image.Position();
+    RequireStructure(image, slotSize);
+    auto unit = image.ReadPair();
+    image.Skip(slotSize - kAddressUnitSize);
+    run.host.SetProgressPosition(ProgressValue(image.Position()));
+    uint32_t address = AddressFromUnit(unit[0], unit[1]);
+    uint32_t realAddress = address + descriptor.offset;  // wraps modulo 2^32
+    if (!CheckSchl(run.state, realAddress, run.host)) return false;
+    WriteRow(run, static_cast<int>(run.entries), blockNumber, descriptor, header, address,
+             realAddress, posInBlock);
+  }
+  return true;
+}
+
+// Steps 8 to 12: decodes the index and fills the table.
+ListingEnd ListEntries(Listing& run) {
+  IndexImage& image = run.state.Index;
+  run.host.SetProgressMax(ProgressValue(image.Size()));
+  uint32_t blockCount = ReadBlockCount(image);
+  run.table.LayOutColumns();
+  run.host.Repaint();
+  std::vector<BlockDescriptor> descriptors = ReadDescriptors(image, blockCount);
+  run.host.Repaint();
+  for (uint32_t k = 0; k < blockCount; ++k)
+    if (!ListBlock(run, k, blockCount, descriptors[k])) return ListingEnd::CheckFailed;
+  return ListingEnd::Complete;
+}
+
+// Step 13, after the last block, a failed check or a truncated index alike.
+void Finish(Listing& run, ToolbarAndGridDisabled& disabled) {
+  const ArchiveState& state = run.state;
+  uint64_t position = std::min<uint64_t>(state.Index.Position(), state.Index.Size());
+  run.host.SetStatusText(
+      0, ExtractFileName(state.IndexPath) + " - " + ExtractFileName(state.DataPath));
+  run.host.SetStatusText(1, "Asf count: " + FormatUnsigned(run.entries));
+  run.host.SetStatusText(
+      2, "Read " + FormatUnsigned(position) + " bytes of " + FormatUnsigned(state.Index.Size()));
+  disabled.Enable();
+  run.host.SetProgressPosition(0);
+}
+
+}  // namespace
+
+void ArchiveState::Release() noexcept {
+  Index = IndexImage();
+  DataStream.Release();
+  DataSize = 0;
+  DataFileSize = 0;
+}
+
+bool CheckSchl(ArchiveState& state, uint32_t realAddress, OperationHost& host) {
+  char bytes[4];
+  if (state.DataStream.ReadAt(realAddress, bytes, sizeof bytes) == sizeof bytes &&
+      std::memcmp(bytes, "SCHl", sizeof bytes) == 0)
+    return true;
+  host.ShowMessage(MessageKind::PlainError, "SCHl not found in " + FormatUnsigned(realAddress));
+  return false;
+}
+
+ListingEnd ListArchive(ArchiveState& state, EntryTable& table, OperationHost& host) {
+  // Whatever an earlier operation left open is not this listing's archive.
+  state.Release();
+  std::optional<std::string> chosen = host.PickArchiveFile();
+  if (!chosen) return ListingEnd::Cancelled;
+  if (!FindPair(state, *chosen, host)) return ListingEnd::FileMissing;
+
+  table.Reset();
+  for (int panel = 0; panel < 4; ++panel) host.SetStatusText(panel, "");
+  Listing run{state, table, host, RemoveFileExt(ExtractFileName(state.IndexPath)) + "_"};
+  try {
+    ToolbarAndGridDisabled disabled(host);
+    host.Repaint();
+    OpenPair(state, host);
+    ListingEnd end;
+    try {
+      end = ListEntries(run);
+    } catch (const IndexRangeError& e) {
+      host.ShowMessage(MessageKind::Error,
+                       "Index file " + state.IndexPath + " is cut short: the structure at " +
+                           FormatUnsigned(e.Position()) + " runs past its end.");
+      end = ListingEnd::IndexTruncated;
+    }
+    Finish(run, disabled);
+    return end;
+  } catch (...) {
+    state.Release();
+    throw;
+  }
+}
+
+}  // namespace tessaly
