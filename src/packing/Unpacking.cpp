@@ -1,0 +1,129 @@
+#include "packing/Unpacking.h"
+
+#include "base/Files.h"
+#include "base/Numbers.h"
+#include "base/Paths.h"
+#include "packing/TableFile.h"
+
+namespace tessaly {
+
+namespace {
+
+// Releases the archive that the listing opened, on every way out of Unpack.
+class ArchiveReleased {
+ public:
+  explicit ArchiveReleased(ArchiveState& state) : state_(state) {}
+  ArchiveReleased(const ArchiveReleased&) = delete;
+  ArchiveReleased& operator=(const ArchiveReleased&) = delete;
+  ~ArchiveReleased() { state_.Release(); }
+
+ private:
+  ArchiveState& state_;
+};
+
+// The sizes don't add up: nothing is written, the table is emptied.
+void ReportSizeMismatch(ArchiveState& state, EntryTable& table, OperationHost& host,
+                        WindowDisabled& disabled) {
+  disabled.Enable();
+  table.Reset();
+  host.Repaint();
+  state.Release();
+  host.ShowMessage(MessageKind::Information, "Error with filesize extracting.");
+}
+
+// Every row's stream into its own file. Each is copied by the file layer with bounded memory,
+// so a stream of any size unpacks.
+void ExtractEntries(const ArchiveState& state, const EntryTable& table, const std::string& folder,
+                    OperationHost& host) {
+  MessagePump pump(host);
+  int rows = table.RowCount();
+  for (int r = 1; r < rows; ++r) {
+    RepaintAtFixedPoints(host, static_cast<uint64_t>(r), static_cast<uint64_t>(rows));
+    const std::string& name = table.Cell(kColName, r);
+    pump.Poll();
+    uint32_t start = ParseUInt32Cell(table.Cell(kColRealAddress, r));
+    uint32_t size = ParseUInt32Cell(table.Cell(kColSize, r));
+    host.Repaint();
+    pump.Poll();
+    host.SetProgressPosition(r);
+    File entry = File::CreateReplace(JoinPath(folder, name));
+    entry.CopyFrom(state.DataStream, start, size, 0);
+    entry.Close();
+  }
+}
+
+}  // namespace
+
+std::string UnpackFolderFor(const std::string& chosenPath) {
+  return RemoveFileExt(chosenPath) + "_";
+}
+
+std::string IndexCopyPathFor(const std::string& chosenPath) {
+  return JoinPath(UnpackFolderFor(chosenPath), ChangeFileExt(ExtractFileName(chosenPath), "_.id"));
+}
+
+std::string TableFilePathFor(const std::string& chosenPath) {
+  return JoinPath(UnpackFolderFor(chosenPath), ChangeFileExt(ExtractFileName(chosenPath), "_.tbl"));
+}
+
+uint32_t ComputeSizes(EntryTable& table, uint64_t dataFileSize, OperationHost& host) {
+  int rows = table.RowCount();
+  host.SetProgressMin(1);
+  host.SetProgressMax(rows - 1);
+  uint32_t sum = 0;
+  for (int r = 1; r < rows; ++r) {
+    RepaintAtFixedPoints(host, static_cast<uint64_t>(r), static_cast<uint64_t>(rows));
+    uint32_t start = ParseUInt32Cell(table.Cell(kColRealAddress, r));
+    uint32_t next = r == rows - 1 ? static_cast<uint32_t>(dataFileSize)
+                                  : ParseUInt32Cell(table.Cell(kColRealAddress, r + 1));
+    uint32_t size = next - start;  // modulo 2^32
+    sum += size;
+    table.SetCell(kColSize, r, FormatUnsigned(size));
+    host.SetProgressPosition(r);
+  }
+  return sum;
+}
+
+UnpackResult Unpack(ArchiveState& state, EntryTable& table, OperationHost& host) {
+  UnpackResult result;
+  host.UpdatePainting();
+  result.listing = ListArchive(state, table, host);
+  host.UpdatePainting();
+  if (!state.IsOpen()) return result;
+
+  ArchiveReleased released(state);
+  if (state.DataSize == 0 || state.Index.Empty()) {
+    result.end = UnpackEnd::NothingToDo;
+    return result;
+  }
+  // The index is known to be corrupt: no folder of its streams is made from it.
+  if (result.listing == ListingEnd::IndexTruncated) {
+    result.end = UnpackEnd::Stopped;
+    return result;
+  }
+
+  WindowDisabled disabled(host);
+  result.folder = UnpackFolderFor(state.ChosenPath);
+  // An existing folder is used as it is; one that can't be made shows when its first file is.
+  CreateFolder(result.folder);
+  uint32_t sum = ComputeSizes(table, state.DataFileSize, host);
+  if (sum != state.DataFileSize) {
+    ReportSizeMismatch(state, table, host, disabled);
+    result.end = UnpackEnd::SizeMismatch;
+    return result;
+  }
+  host.SetProgressPosition(0);
+  host.UpdatePainting();
+  ExtractEntries(state, table, result.folder, host);
+  disabled.Enable();
+
+  state.Index.SaveTo(IndexCopyPathFor(state.ChosenPath));
+  SaveTableFile(table, TableFilePathFor(state.ChosenPath));
+  host.ShowMessage(MessageKind::Information, "Successfully extracted to " + result.folder);
+  state.Release();
+  host.SetProgressPosition(0);
+  result.end = UnpackEnd::Success;
+  return result;
+}
+
+}  // namespace tessaly
