@@ -6,11 +6,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "base/Errors.h"
+#include "base/Paths.h"
 
 namespace tessaly {
 
@@ -87,6 +89,20 @@ File File::CreateReplace(const std::string& path) {
     throw FrameworkError(CannotCreateText(path, error));
   }
   return File(fd, path);
+}
+
+File File::CreateBeside(const std::string& target) {
+  static std::atomic<uint32_t> counter{0};
+  std::string stem = ExtractFilePath(target) + "." + ExtractFileName(target) + ".";
+  for (int attempt = 0;; ++attempt) {
+    std::string path = stem + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      Lock(fd, true);  // a new name: nobody else holds it
+      return File(fd, path);
+    }
+    if (errno != EEXIST || attempt > 1000) throw FrameworkError(CannotCreateText(target, errno));
+  }
 }
 
 uint64_t File::Size() const {
@@ -180,6 +196,10 @@ void File::CopyFrom(const File& source, uint64_t sourcePosition, uint64_t count,
     position += n;
     count -= n;
   }
+}
+
+void File::Sync() {
+  if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) ThrowWriteError(errno);
 }
 
 void File::Close() {

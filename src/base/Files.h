@@ -25,6 +25,9 @@ class File {
   static File OpenRead(const std::string& path);
   // Creates the file or truncates one of that name, for reading and writing, shared with nobody.
   static File CreateReplace(const std::string& path);
+  // Creates a new, uniquely named file in the folder of `target` (a hidden name derived from
+  // it), for writing a replacement aside before renaming it over `target`.
+  static File CreateBeside(const std::string& target);
 
   bool IsOpen() const { return fd_ >= 0; }
   const std::string& Path() const { return path_; }
@@ -42,6 +45,8 @@ class File {
   // bounded memory (a kernel copy where possible). Throws when the source ends early.
   void CopyFrom(const File& source, uint64_t sourcePosition, uint64_t count, uint64_t position);
 
+  // Forces the written data to the device; throws when it could not be stored.
+  void Sync();
   // Flushes to the device and closes; throws when the data could not be stored.
   void Close();
   // Closes, ignoring failures (for cleanup paths).

@@ -175,6 +175,11 @@ void SaveTableFile(const EntryTable& table, const std::string& path) {
   } catch (const FrameworkError&) {
     throw FrameworkError("Cannot Create " + path);
   }
+  SaveTableFile(table, file);
+  file.Close();
+}
+
+void SaveTableFile(const EntryTable& table, File& file) {
   BufferedWriter out(file);
   const int columns = table.ColumnCount(), rows = table.RowCount();
   out.Reserve(kLineOverhead);
@@ -204,7 +209,6 @@ void SaveTableFile(const EntryTable& table, const std::string& path) {
     }
   }
   out.Flush();
-  file.Close();
 }
 
 void LoadTableFile(EntryTable& table, const std::string& path, MessagePump* pump) {
