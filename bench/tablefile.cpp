@@ -1,0 +1,141 @@
+// bench_tablefile --archive INDEX [benchmark flags]: SaveTableFile and LoadTableFile of the table
+// that the listing and the size pass make from INDEX, against a plain write and read of the same
+// bytes.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "archive/Listing.h"
+#include "packing/TableFile.h"
+#include "packing/Unpacking.h"
+
+namespace {
+
+using namespace tessaly;
+
+// Answers the dialog with the archive and shows nothing.
+class QuietHost : public OperationHost {
+ public:
+  explicit QuietHost(std::string archive) : archive_(std::move(archive)) {}
+  void SetProgressMin(int) override {}
+  void SetProgressMax(int) override {}
+  void SetProgressPosition(int) override {}
+  void SetStatusText(int, const std::string&) override {}
+  void SetToolbarAndGridEnabled(bool) override {}
+  void SetWindowEnabled(bool) override {}
+  void Repaint() override {}
+  void UpdatePainting() override {}
+  void ProcessMessages() override {}
+  std::optional<std::string> PickArchiveFile() override { return archive_; }
+  std::optional<std::string> PickFolder() override { return archive_; }
+  void ShowMessage(MessageKind, const std::string& text) override {
+    std::fprintf(stderr, "%s\n", text.c_str());
+  }
+
+ private:
+  std::string archive_;
+};
+
+struct Fixture {
+  EntryTable table;
+  std::string path;   // where the table file goes
+  std::string bytes;  // the table file's bytes
+};
+
+Fixture* fixture = nullptr;
+
+std::string ReadAll(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY);
+  struct stat info {};
+  ::fstat(fd, &info);
+  std::string bytes(static_cast<size_t>(info.st_size), '\0');
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  bytes.resize(done);
+  return bytes;
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  for (size_t done = 0; done < bytes.size();) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  ::close(fd);
+}
+
+void BM_SaveTableFile(benchmark::State& state) {
+  for (auto _ : state) SaveTableFile(fixture->table, fixture->path);
+  state.SetBytesProcessed(state.iterations() * fixture->bytes.size());
+}
+
+void BM_RawWrite(benchmark::State& state) {
+  for (auto _ : state) WriteAll(fixture->path, fixture->bytes);
+  state.SetBytesProcessed(state.iterations() * fixture->bytes.size());
+}
+
+void BM_LoadTableFile(benchmark::State& state) {
+  WriteAll(fixture->path, fixture->bytes);
+  EntryTable table;
+  for (auto _ : state) {
+    state.PauseTiming();
+    table.Reset();  // Pack resets the table before it loads one
+    state.ResumeTiming();
+    LoadTableFile(table, fixture->path);
+    benchmark::DoNotOptimize(table.RowCount());
+  }
+  state.SetBytesProcessed(state.iterations() * fixture->bytes.size());
+}
+
+void BM_RawRead(benchmark::State& state) {
+  WriteAll(fixture->path, fixture->bytes);
+  for (auto _ : state) benchmark::DoNotOptimize(ReadAll(fixture->path).size());
+  state.SetBytesProcessed(state.iterations() * fixture->bytes.size());
+}
+
+BENCHMARK(BM_SaveTableFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RawWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadTableFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RawRead)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  std::string archive;
+  for (int i = 1; i + 1 < argc; ++i)
+    if (std::strcmp(argv[i], "--archive") == 0) archive = argv[i + 1];
+  if (archive.empty()) {
+    std::fprintf(stderr, "usage: bench_tablefile --archive INDEX [benchmark flags]\n");
+    return 2;
+  }
+
+  Fixture made;
+  QuietHost host(archive);
+  ArchiveState state;
+  if (ListArchive(state, made.table, host) != ListingEnd::Complete) return 1;
+  ComputeSizes(made.table, state.DataFileSize, host);
+  state.Release();
+  made.path = archive + ".bench.tbl";
+  SaveTableFile(made.table, made.path);
+  made.bytes = ReadAll(made.path);
+  std::fprintf(stderr, "table: %d rows, %zu bytes\n", made.table.RowCount(), made.bytes.size());
+  fixture = &made;
+
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::filesystem::remove(made.path);
+  return 0;
+}
