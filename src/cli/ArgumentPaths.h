@@ -1,0 +1,13 @@
+// Command-line paths turned into the answers the window's dialogs would give.
+#pragma once
+
+#include <string>
+
+namespace tessaly::cli {
+
+// An absolute path for `argument`: a relative one is resolved against the current folder, "." and
+// ".." parts are folded, and a trailing separator is dropped (except for the root itself).
+// Symbolic links are kept as written.
+std::string DialogPath(const std::string& argument);
+
+}  // namespace tessaly::cli

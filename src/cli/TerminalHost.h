@@ -1,0 +1,59 @@
+// The window as a terminal: the dialogs are answered with the path given on the command line,
+// messages go to standard output (success) or standard error (everything else), the progress bar
+// is drawn on standard error, and the status panels are kept for the command to print.
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "base/OperationHost.h"
+#include "cli/TerminalProgress.h"
+
+namespace tessaly::cli {
+
+class TerminalHost : public OperationHost {
+ public:
+  // `dialogAnswer` is what both dialogs return. The progress bar is drawn only when `showProgress`.
+  TerminalHost(std::string dialogAnswer, bool showProgress, std::FILE* out = stdout,
+               std::FILE* err = stderr);
+
+  void SetProgressMin(int value) override { progress_.SetMin(value); }
+  void SetProgressMax(int value) override { progress_.SetMax(value); }
+  void SetProgressPosition(int value) override { progress_.SetPosition(value); }
+  void SetStatusText(int panel, const std::string& text) override;
+  void SetToolbarAndGridEnabled(bool) override {}
+  void SetWindowEnabled(bool) override {}
+  void Repaint() override {}
+  void UpdatePainting() override {}
+  void ProcessMessages() override {}
+  std::optional<std::string> PickArchiveFile() override { return dialogAnswer_; }
+  std::optional<std::string> PickFolder() override { return dialogAnswer_; }
+  void ShowMessage(MessageKind kind, const std::string& text) override;
+
+  // A failure the window would not report (a silent stop, a framework error): one line on
+  // standard error.
+  void ReportFailure(const std::string& text);
+  // A line of the command's own result on standard output.
+  void PrintResult(const std::string& text);
+
+  // True once any message other than a success message was shown, or a failure reported.
+  bool FailureReported() const { return failureReported_; }
+  const std::string& StatusText(int panel) const { return status_[panel]; }
+  std::FILE* Out() const { return out_; }
+
+ private:
+  void WriteLine(std::FILE* stream, const std::string& text);
+
+  std::string dialogAnswer_;
+  std::FILE* out_;
+  std::FILE* err_;
+  TerminalProgress progress_;
+  std::string status_[4];
+  bool failureReported_ = false;
+};
+
+// True for the texts with which Unpack and Pack report success.
+bool IsSuccessMessage(MessageKind kind, const std::string& text);
+
+}  // namespace tessaly::cli

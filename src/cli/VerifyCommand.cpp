@@ -1,0 +1,59 @@
+#include <string>
+
+#include "archive/Listing.h"
+#include "base/Numbers.h"
+#include "cli/Commands.h"
+#include "packing/Unpacking.h"
+
+namespace tessaly::cli {
+
+namespace {
+
+// Rows the listing wrote: a listing without entries leaves one empty row below the titles.
+int ListedEntries(const EntryTable& table) {
+  int rows = table.RowCount() - 1;
+  if (rows == 1 && table.Cell(kColNumber, 1).empty()) return 0;
+  return rows;
+}
+
+// Why Unpack would not write the pair out, or "" when it would. Fills the table's "Size" column.
+std::string FindInconsistency(ListingEnd end, ArchiveState& state, EntryTable& table,
+                              OperationHost& host) {
+  if (end != ListingEnd::Complete) return "the listing stopped before the last entry";
+  if (state.DataSize == 0 || state.Index.Empty()) return "the data file or the index file is empty";
+  uint32_t sum = ComputeSizes(table, state.DataFileSize, host);
+  if (sum != state.DataFileSize)
+    return "the entry sizes add up to " + FormatUnsigned(sum) + " bytes, the data file holds " +
+           FormatUnsigned(state.DataFileSize);
+  // A start that lies before the one above it gives a size the extraction can't read back.
+  for (int row = 1; row < table.RowCount(); ++row)
+    if (!TryParseInt32(table.Cell(kColSize, row)))
+      return "entry " + std::to_string(row) + " has the size " + table.Cell(kColSize, row) +
+             ", more than a stream can hold (its start lies before the entry above it)";
+  return "";
+}
+
+}  // namespace
+
+int VerifyCommand(TerminalHost& host) {
+  ArchiveState state;
+  EntryTable table;
+  ListingEnd end = ListArchive(state, table, host);
+  if (!state.IsOpen()) {
+    if (end == ListingEnd::Cancelled) host.ReportFailure("tessaly-cli: no archive given");
+    return kExitFailure;
+  }
+  uint64_t dataSize = state.DataFileSize;
+  std::string problem = FindInconsistency(end, state, table, host);
+  state.Release();
+
+  host.PrintResult(problem.empty() ? "consistent" : "not consistent");
+  host.PrintResult("entries: " + std::to_string(ListedEntries(table)));
+  host.PrintResult("data size: " + FormatUnsigned(dataSize));
+  // A stopped listing has already said why.
+  if (!problem.empty() && end == ListingEnd::Complete)
+    host.ReportFailure("tessaly-cli: " + problem);
+  return ExitStatusFor(problem.empty(), host);
+}
+
+}  // namespace tessaly::cli

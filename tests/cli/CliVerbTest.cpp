@@ -1,0 +1,323 @@
+// tessaly-cli as a script sees it: output, exit status and the files each verb leaves.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli/CliRunner.h"
+#include "support/ArchiveBuilder.h"
+#include "support/TempFolder.h"
+
+namespace tessaly::testing {
+namespace {
+
+// Two blocks: entries at 0 and 4096 in block 0, one at 10240 in block 1 (its Offset). With a
+// data file of 12000 bytes the streams are 4096, 6144 and 1760 bytes long.
+ArchiveBuilder ThreeEntries() {
+  ArchiveBuilder archive;
+  archive.Block({.units = {0, 16},
+                 .offset = 0,
+                 .id = 0x1234,
+                 .digitIndex = 3,
+                 .unknwn1 = 1,
+                 .unknwn2 = 2,
+                 .unknwn3 = 3,
+                 .unknwn4 = 4});
+  archive.Block({.units = {0}, .offset = 10240, .id = 7});
+  return archive;
+}
+constexpr size_t kDataSize = 12000;
+
+const std::string kHeader =
+    "#\tName\tID\tBlock #\tASF count\tDigit Ind\xE5x\tReal Address\tAddress\tOffset\tPos in "
+    "Block\tOffset Pos\tBlock Pos\tUnknwn1\tUnknwn2\tUnknwn3\tUnknwn4\tSize\n";
+const std::string kRow1 =
+    "1\tspeech_00001.asf\t4660\t0\t2\t3\t0\t0\t0\t132\t100\t120\t1\t2\t3\t4\t\n";
+const std::string kRow2 =
+    "2\tspeech_00002.asf\t4660\t0\t2\t3\t4096\t4096\t0\t137\t100\t120\t1\t2\t3\t4\t\n";
+const std::string kRow3 =
+    "3\tspeech_00003.asf\t7\t1\t1\t0\t10240\t0\t10240\t154\t116\t142\t0\t0\t0\t0\t\n";
+
+void WriteThreeEntries(const TempFolder& folder) {
+  ArchiveBuilder archive = ThreeEntries();
+  WritePair(folder, "speech", archive.Index(), archive.Data(kDataSize));
+}
+
+// The first stream starts at 256: the sizes add up to 11744, not 12000.
+void WriteLateFirstEntry(const TempFolder& folder) {
+  ArchiveBuilder archive = ThreeEntries();
+  archive.blocks[0].units = {1, 16};
+  WritePair(folder, "speech", archive.Index(), archive.Data(kDataSize));
+}
+
+// The second entry's start holds no "SCHl".
+void WriteMissingSchl(const TempFolder& folder) {
+  WritePair(folder, "speech", ThreeEntries().Index(),
+            ArchiveBuilder::DataWithSchl(kDataSize, {0, 10240}));
+}
+
+void WriteEmptyData(const TempFolder& folder) {
+  WritePair(folder, "speech", ThreeEntries().Index(), "");
+}
+
+// The third entry starts at 256, before the second: the sizes still add up to 12000, but the
+// second one's (4294963456) is too large to be read back.
+void WriteBackwardsEntry(const TempFolder& folder) {
+  ArchiveBuilder archive = ThreeEntries();
+  archive.blocks[1] = {.units = {1}, .offset = 0};
+  WritePair(folder, "speech", archive.Index(), archive.Data(kDataSize));
+}
+
+void WriteUnpackedWithoutSecondEntry(const TempFolder& folder) {
+  WriteThreeEntries(folder);
+  ASSERT_EQ(RunCli({"unpack", "speech.idx"}, folder.Path()).status, 0);
+  std::filesystem::remove(folder / "speech_/speech_00002.asf");
+}
+
+void MakeEmptyFolder(const TempFolder& folder) {
+  std::filesystem::create_directory(folder / "x_");
+}
+
+// "@" in expected texts stands for the test's folder.
+std::string Expand(std::string text, const TempFolder& folder) {
+  for (size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at + 1))
+    text.replace(at, 1, folder.Path());
+  return text;
+}
+
+struct FailureCase {
+  const char* name;
+  void (*setup)(const TempFolder&);
+  std::vector<std::string> args;
+  std::string out;
+  std::string err;
+  std::vector<std::string> present;  // paths that must exist afterwards
+  std::vector<std::string> absent;   // paths that must not
+};
+
+TEST(CliFailures, ExitOneWithTheWindowsMessagesOnStandardError) {
+  const std::vector<FailureCase> cases = {
+      {"unpack: missing archive",
+       nullptr,
+       {"unpack", "missing.big"},
+       "",
+       "File: @/missing.idx not found.\n",
+       {},
+       {"missing_"}},
+      {"unpack: sizes don't add up",
+       WriteLateFirstEntry,
+       {"unpack", "speech.idx"},
+       "",
+       "Error with filesize extracting.\n",
+       {"speech_"},
+       {"speech_/speech_00001.asf"}},
+      {"unpack: failed SCHl check still writes the listed rows",
+       WriteMissingSchl,
+       {"unpack", "speech.idx"},
+       "Successfully extracted to @/speech_\n",
+       "SCHl not found in 4096\n",
+       {"speech_/speech_00001.asf", "speech_/speech_.id", "speech_/speech_.tbl"},
+       {"speech_/speech_00002.asf"}},
+      {"unpack: silent stop on an empty data file",
+       WriteEmptyData,
+       {"unpack", "speech.idx"},
+       "",
+       "SCHl not found in 0\n"
+       "tessaly-cli: nothing unpacked: the data file or the index file is empty\n",
+       {},
+       {"speech_"}},
+      {"unpack: framework error",
+       WriteBackwardsEntry,
+       {"unpack", "speech.idx"},
+       "",
+       "'4294963456' is not a valid integer value.\n",
+       {"speech_/speech_00001.asf"},
+       {"speech_/speech_00002.asf", "speech_/speech_.tbl"}},
+      {"verify: sizes don't add up",
+       WriteLateFirstEntry,
+       {"verify", "speech.idx"},
+       "not consistent\nentries: 3\ndata size: 12000\n",
+       "tessaly-cli: the entry sizes add up to 11744 bytes, the data file holds 12000\n",
+       {},
+       {"speech_"}},
+      {"verify: failed SCHl check",
+       WriteMissingSchl,
+       {"verify", "speech.big"},
+       "not consistent\nentries: 1\ndata size: 12000\n",
+       "SCHl not found in 4096\n",
+       {},
+       {"speech_"}},
+      {"verify: a size unpack can't read back",
+       WriteBackwardsEntry,
+       {"verify", "speech.idx"},
+       "not consistent\nentries: 3\ndata size: 12000\n",
+       "tessaly-cli: entry 2 has the size 4294963456, more than a stream can hold (its start "
+       "lies before the entry above it)\n",
+       {},
+       {"speech_"}},
+      {"list: failed SCHl check",
+       WriteMissingSchl,
+       {"list", "speech.idx"},
+       kHeader + kRow1 + "\nspeech.idx - speech.big\nAsf count: 2\nRead 142 bytes of 156\n",
+       "SCHl not found in 4096\n",
+       {},
+       {"speech_"}},
+      {"list: missing archive",
+       nullptr,
+       {"list", "missing.idx"},
+       "",
+       "File: @/missing.idx not found.\n",
+       {},
+       {}},
+      {"pack: resources missing",
+       MakeEmptyFolder,
+       {"pack", "x_"},
+       "",
+       "Resource files not found in @/x_\n",
+       {},
+       {"x_.idx", "x_.big"}},
+      {"pack: entry file missing",
+       WriteUnpackedWithoutSecondEntry,
+       {"pack", "speech_"},
+       "",
+       "File not found @/speech_/speech_00002.asf\n",
+       {},
+       {"speech_.idx"}},
+  };
+  for (const FailureCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder folder;
+    if (c.setup) c.setup(folder);
+    CliRun run = RunCli(c.args, folder.Path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, Expand(c.out, folder));
+    EXPECT_EQ(run.err, Expand(c.err, folder));
+    for (const std::string& path : c.present)
+      EXPECT_TRUE(std::filesystem::exists(folder / path)) << path;
+    for (const std::string& path : c.absent)
+      EXPECT_FALSE(std::filesystem::exists(folder / path)) << path;
+  }
+}
+
+class CliVerbTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteThreeEntries(folder);
+    index = ReadBytes(folder / "speech.idx");
+    data = ReadBytes(folder / "speech.big");
+  }
+  CliRun Run(const std::vector<std::string>& args) { return RunCli(args, folder.Path()); }
+
+  TempFolder folder;
+  std::string index, data;
+};
+
+TEST_F(CliVerbTest, UnpackWritesEveryStreamAndReportsTheFolderOnStandardOutput) {
+  CliRun run = Run({"unpack", "speech.big"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "Successfully extracted to " + folder / "speech_" + "\n");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(ReadBytes(folder / "speech_/speech_00001.asf"), data.substr(0, 4096));
+  EXPECT_EQ(ReadBytes(folder / "speech_/speech_00002.asf"), data.substr(4096, 6144));
+  EXPECT_EQ(ReadBytes(folder / "speech_/speech_00003.asf"), data.substr(10240));
+  EXPECT_EQ(ReadBytes(folder / "speech_/speech_.id"), index);
+  std::string table = ReadBytes(folder / "speech_/speech_.tbl");
+  for (const char* size : {"16,1,4096\r\n", "16,2,6144\r\n", "16,3,1760\r\n"})
+    EXPECT_NE(table.find(size), std::string::npos) << size;
+}
+
+TEST_F(CliVerbTest, PathsAreResolvedAsTheDialogsWouldGiveThem) {
+  std::filesystem::create_directory(folder / "sub");
+  for (const std::string& argument :
+       {std::string("speech.idx"), std::string("./speech.big"), std::string("sub/../speech.idx"),
+        folder / "speech.idx", folder.Path() + "//sub/./../speech.big"}) {
+    SCOPED_TRACE(argument);
+    CliRun run = Run({"unpack", argument});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "Successfully extracted to " + folder / "speech_" + "\n");
+  }
+}
+
+TEST_F(CliVerbTest, ListPrintsTheTableThenTheStatusTextsAndWritesNothing) {
+  auto before = FolderSnapshot(folder.Path());
+  CliRun run = Run({"list", "speech.idx"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, kHeader + kRow1 + kRow2 + kRow3 +
+                         "\nspeech.idx - speech.big\nAsf count: 3\nRead 156 bytes of 156\n");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(FolderSnapshot(folder.Path()), before);
+}
+
+TEST_F(CliVerbTest, VerifyReportsAConsistentPairAndWritesNothing) {
+  auto before = FolderSnapshot(folder.Path());
+  CliRun run = Run({"verify", "speech.big"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "consistent\nentries: 3\ndata size: 12000\n");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(FolderSnapshot(folder.Path()), before);
+}
+
+// The second entry (6144 bytes, the last of its block) is replaced by 6300 bytes: it is stored
+// as 6400, and the third entry, in the next block, moves up by 256.
+TEST_F(CliVerbTest, PackBuildsAPairThatListsAndVerifiesWithTheMovedEntry) {
+  ASSERT_EQ(Run({"unpack", "speech.idx"}).status, 0);
+  std::string replacement = "SCHl" + std::string(6296, '\x42');
+  WriteBytes(folder / "speech_/speech_00002.asf", replacement);
+
+  CliRun run = Run({"pack", "speech_/"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "Successfully saved to " + folder / "speech_.idx" + "\nand " +
+                         folder / "speech_.big" + "\n");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(ReadBytes(folder / "speech_.big"),
+            data.substr(0, 4096) + replacement + std::string(100, '\0') + data.substr(10240));
+
+  CliRun verify = Run({"verify", "speech_.idx"});
+  EXPECT_EQ(verify.status, 0);
+  EXPECT_EQ(verify.out, "consistent\nentries: 3\ndata size: 12256\n");
+  CliRun list = Run({"list", "speech_.big"});
+  EXPECT_EQ(list.status, 0);
+  EXPECT_NE(list.out.find("\nspeech_.idx - speech_.big\n"), std::string::npos);
+  EXPECT_NE(list.out.find("3\tspeech__00003.asf\t7\t1\t1\t0\t10496\t0\t10496\t"), std::string::npos)
+      << list.out;
+}
+
+TEST(CliUsage, UsageErrorsExitTwoWithoutRunningAnything) {
+  TempFolder folder;
+  WriteThreeEntries(folder);
+  const std::vector<std::vector<std::string>> cases = {{},
+                                                       {"frobnicate"},
+                                                       {"unpack"},
+                                                       {"list", "speech.idx", "extra"},
+                                                       {"verify", "--bogus", "speech.idx"}};
+  for (const auto& args : cases) {
+    SCOPED_TRACE(args.empty() ? "(none)" : args[0] + " ...");
+    CliRun run = RunCli(args, folder.Path());
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_FALSE(run.err.empty());
+  }
+  EXPECT_FALSE(std::filesystem::exists(folder / "speech_"));
+}
+
+TEST(CliUsage, HelpForEveryVerbAndVersion) {
+  TempFolder folder;
+  for (const char* verb : {"unpack", "pack", "list", "verify"}) {
+    CliRun run = RunCli({verb, "--help"}, folder.Path());
+    EXPECT_EQ(run.status, 0) << verb;
+    EXPECT_NE(run.out.find(std::string("Usage: tessaly-cli ") + verb), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("--quiet"), std::string::npos) << verb;
+  }
+  CliRun help = RunCli({"--help"}, folder.Path());
+  EXPECT_EQ(help.status, 0);
+  for (const char* verb : {"unpack", "pack", "list", "verify"})
+    EXPECT_NE(help.out.find(verb), std::string::npos) << verb;
+  CliRun version = RunCli({"--version"}, folder.Path());
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("tessaly-cli ", 0), 0u) << version.out;
+}
+
+}  // namespace
+}  // namespace tessaly::testing
