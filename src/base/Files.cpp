@@ -155,6 +155,11 @@ void File::WriteAt(uint64_t position, const void* buffer, size_t count) {
 }
 
 void File::WriteZerosAt(uint64_t position, uint64_t count) {
+  // Past the end of the file, growing it leaves a hole that reads as zeros: no bytes to write.
+  if (count > 0 && position >= Size()) {
+    if (::ftruncate(fd_, static_cast<off_t>(position + count)) != 0) ThrowWriteError(errno);
+    return;
+  }
   static const std::vector<char> zeros(kChunk, 0);
   while (count > 0) {
     size_t n = static_cast<size_t>(std::min<uint64_t>(count, kChunk));
