@@ -1,0 +1,18 @@
+// Starts the program: the main window, then the message loop until the window is closed.
+#include <QApplication>
+#include <QIcon>
+
+#include "ui/BalloonHints.h"
+#include "ui/Unit1.h"
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Tessaly"));
+  QApplication::setDesktopFileName(QStringLiteral("tessaly"));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/tessaly/tessaly.svg")));
+  tessaly::ui::BalloonHints::Install();
+
+  tessaly::ui::TForm1 form1;
+  form1.show();
+  return app.exec();
+}

@@ -1,0 +1,37 @@
+#include "ui/Design.h"
+
+#include <QFile>
+#include <QFontDatabase>
+#include <QStringDecoder>
+
+#include <algorithm>
+
+namespace tessaly::ui {
+
+QFont DesignFont(const QString& family, int points, bool bold) {
+  QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+  font.setFamilies({family, font.family()});
+  font.setStyleHint(QFont::SansSerif);
+  font.setPointSize(points);
+  font.setBold(bold);
+  return font;
+}
+
+QString FromBytes(const std::string& bytes) {
+  if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; }))
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  QString text = utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  if (!utf8.hasError()) return text;
+  return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string PathToBytes(const QString& path) {
+  return QFile::encodeName(path).toStdString();
+}
+
+QString PathFromBytes(const std::string& path) {
+  return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+}
+
+}  // namespace tessaly::ui

@@ -1,0 +1,30 @@
+// Helpers for laying the window out as it was designed, and for showing core text in Qt.
+#pragma once
+
+#include <QFont>
+#include <QString>
+
+#include <string>
+
+namespace tessaly::ui {
+
+// The main window was designed at 120 pixels per inch; Qt lays out in logical pixels at 96, so
+// a designed size becomes 4/5 of itself (Qt scales logical pixels again on high-DPI screens).
+constexpr int Scaled(int designPixels) {
+  return (designPixels * 4 + 2) / 5;
+}
+
+// A font of the design's family, falling back to the system's sans-serif where it is missing.
+QFont DesignFont(const QString& family, int points, bool bold = false);
+inline QFont WindowFont() {
+  return DesignFont(QStringLiteral("MS Sans Serif"), 8);
+}
+
+// Core text (bytes) for display: UTF-8 when it is valid UTF-8, otherwise one character per byte.
+QString FromBytes(const std::string& bytes);
+
+// Paths between Qt and the core, in the file system's own encoding.
+std::string PathToBytes(const QString& path);
+QString PathFromBytes(const std::string& path);
+
+}  // namespace tessaly::ui

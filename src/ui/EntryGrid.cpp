@@ -1,0 +1,218 @@
+#include "ui/EntryGrid.h"
+
+#include <QFontMetrics>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+
+#include "archive/RowOrder.h"
+#include "ui/Design.h"
+#include "ui/EntryTableModel.h"
+#include "ui/SortHeader.h"
+
+namespace tessaly::ui {
+namespace {
+
+constexpr int kRowHeight = Scaled(21);
+constexpr int kFitMargin = 8;
+
+// Paints the focused cell like the rest of its selected row.
+class RowDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->state &= ~QStyle::State_HasFocus;
+  }
+};
+
+QFont DataFont() {
+  return DesignFont(QStringLiteral("Tahoma"), 9);
+}
+QFont FixedFont() {
+  return DesignFont(QStringLiteral("Tahoma"), 8, true);
+}
+
+void SetUpView(QTableView* view, SortHeader* header) {
+  view->setHorizontalHeader(header);
+  header->setFont(FixedFont());
+  view->verticalHeader()->hide();
+  view->verticalHeader()->setMinimumSectionSize(1);
+  view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  view->verticalHeader()->setDefaultSectionSize(kRowHeight);
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view->setDragDropMode(QAbstractItemView::NoDragDrop);
+  view->setCornerButtonEnabled(false);
+  view->setWordWrap(false);
+  view->setTextElideMode(Qt::ElideNone);
+  view->setShowGrid(true);
+  view->setItemDelegate(new RowDelegate(view));
+  header->setDefaultSectionSize(EntryTable::kDefaultColumnWidth);
+}
+
+}  // namespace
+
+EntryGrid::EntryGrid(EntryTable& table, QWidget* parent)
+    : QTableView(parent),
+      table_(table),
+      model_(new EntryTableModel(table, this)),
+      header_(new SortHeader(this)),
+      fixed_(new QTableView(this)),
+      fixedHeader_(new SortHeader(fixed_)) {
+  setObjectName(QStringLiteral("ASFGrid"));
+  setFont(DataFont());
+  SetUpView(this, header_);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  // The selection keeps its colours when the grid loses the focus.
+  QPalette selection = palette();
+  for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
+    selection.setColor(QPalette::Inactive, role, selection.color(QPalette::Active, role));
+  setPalette(selection);
+  setModel(model_);
+
+  // Column 0 lies under a second view over the same model that shows only that column and
+  // never scrolls sideways; it follows the grid's vertical scrolling and the column's width.
+  fixed_->setObjectName(QStringLiteral("ASFGridFixedColumn"));
+  fixed_->setFont(FixedFont());
+  SetUpView(fixed_, fixedHeader_);
+  fixed_->setFocusPolicy(Qt::NoFocus);
+  fixed_->setSelectionMode(QAbstractItemView::NoSelection);
+  fixed_->setFrameShape(QFrame::NoFrame);
+  fixed_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  fixed_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  QPalette fixedColours = fixed_->palette();
+  fixedColours.setColor(QPalette::Base, fixedColours.color(QPalette::Button));
+  fixedColours.setColor(QPalette::Text, fixedColours.color(QPalette::ButtonText));
+  fixed_->setPalette(fixedColours);
+  fixed_->setModel(model_);
+  fixed_->raise();  // above the header, which setHorizontalHeader() raised
+  fixed_->show();
+
+  connect(fixed_->verticalScrollBar(), &QScrollBar::valueChanged, verticalScrollBar(),
+          &QScrollBar::setValue);
+  connect(verticalScrollBar(), &QScrollBar::valueChanged, fixed_->verticalScrollBar(),
+          &QScrollBar::setValue);
+  connect(header_, &QHeaderView::sectionResized, this, [this](int column, int, int size) {
+    if (column == 0) {
+      fixed_->setColumnWidth(0, size);
+      UpdateFixedColumn();
+    }
+  });
+  connect(fixedHeader_, &QHeaderView::sectionResized, this, [this](int column, int, int size) {
+    if (column == 0 && header_->sectionSize(0) != size) header_->resizeSection(0, size);
+  });
+  for (SortHeader* header : {header_, fixedHeader_}) {
+    connect(header, &SortHeader::SortRequested, this, &EntryGrid::SortBy);
+    connect(header, &SortHeader::FitRequested, this, &EntryGrid::FitColumn);
+  }
+
+  ApplyTableWidths(true);
+  UpdateFixedColumn();
+  UpdateSortMarks();
+}
+
+int EntryGrid::DataRows() const {
+  return std::max(table_.RowCount() - 1, 0);
+}
+
+bool EntryGrid::SortMarkShown() const {
+  return DataRows() >= 2;
+}
+
+void EntryGrid::Sync() {
+  switch (model_->Sync()) {
+    case EntryTableModel::Change::Shape:
+      // A new or reset table is in listing or file order, which is "#" ascending.
+      sortColumn_ = 0;
+      sortDescending_ = false;
+      ApplyTableWidths(true);
+      UpdateFixedColumn();
+      break;
+    case EntryTableModel::Change::Content:
+      ApplyTableWidths(false);
+      break;
+    case EntryTableModel::Change::None:
+      break;
+  }
+  UpdateSortMarks();
+}
+
+void EntryGrid::ApplyColumnWidth(int column, int width) {
+  // A width of 0 hides the column, as the grid's layout intends.
+  setColumnHidden(column, width <= 0);
+  if (width > 0) setColumnWidth(column, width);
+}
+
+void EntryGrid::ApplyTableWidths(bool force) {
+  // Widths the user dragged stay until the table's own widths change.
+  std::vector<int> widths(static_cast<size_t>(table_.ColumnCount()));
+  for (int c = 0; c < table_.ColumnCount(); ++c)
+    widths[static_cast<size_t>(c)] = table_.ColumnWidth(c);
+  if (!force && widths == appliedWidths_) return;
+  for (int c = 0; c < static_cast<int>(widths.size()); ++c)
+    ApplyColumnWidth(c, widths[static_cast<size_t>(c)]);
+  appliedWidths_ = std::move(widths);
+}
+
+void EntryGrid::UpdateFixedColumn() {
+  for (int c = 1; c < model_->columnCount(); ++c) fixed_->setColumnHidden(c, true);
+  fixed_->setColumnHidden(0, isColumnHidden(0));
+  int width = isColumnHidden(0) ? 0 : columnWidth(0);
+  fixed_->setColumnWidth(0, width);
+  fixed_->setVisible(width > 0);
+  fixed_->setGeometry(frameWidth(), frameWidth(), width,
+                      viewport()->height() + horizontalHeader()->height());
+  fixedHeader_->setFixedHeight(horizontalHeader()->height());
+}
+
+void EntryGrid::UpdateSortMarks() {
+  for (SortHeader* header : {header_, fixedHeader_})
+    header->SetSortMark(sortColumn_, sortDescending_, SortMarkShown());
+}
+
+void EntryGrid::SortBy(int column) {
+  Sync();
+  if (DataRows() < 2 || column < 0 || column >= table_.ColumnCount()) return;
+  if (column == sortColumn_) {
+    sortDescending_ = !sortDescending_;
+  } else {
+    sortColumn_ = column;
+    sortDescending_ = false;
+  }
+  table_.PermuteDataRows(SortedDataRows(table_, sortColumn_, sortDescending_));
+  Sync();
+}
+
+void EntryGrid::FitColumn(int column) {
+  if (column <= 0 || column >= table_.ColumnCount()) return;
+  QFontMetrics header(header_->font()), cells(font());
+  int widest = header.horizontalAdvance(FromBytes(table_.Cell(column, 0)));
+  for (int row = 1; row < table_.RowCount(); ++row)
+    widest = std::max(widest, cells.horizontalAdvance(FromBytes(table_.Cell(column, row))));
+  setColumnHidden(column, false);
+  setColumnWidth(column, widest + kFitMargin);
+}
+
+void EntryGrid::resizeEvent(QResizeEvent* event) {
+  QTableView::resizeEvent(event);
+  UpdateFixedColumn();
+}
+
+void EntryGrid::updateGeometries() {
+  QTableView::updateGeometries();
+  if (fixed_) UpdateFixedColumn();
+}
+
+void EntryGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
+  QTableView::scrollTo(index, hint);
+  // A cell that came to rest under the fixed column is moved out from under it.
+  if (index.column() > 0 && !isColumnHidden(0)) {
+    int left = visualRect(index).left();
+    if (left < columnWidth(0))
+      horizontalScrollBar()->setValue(horizontalScrollBar()->value() + left - columnWidth(0));
+  }
+}
+
+}  // namespace tessaly::ui

@@ -1,0 +1,63 @@
+// ASFGrid: the EntryTable as a grid with a fixed header row and a fixed "#" column, whole-row
+// selection, no editing, and sorting by a click on a header cell.
+#pragma once
+
+#include <QTableView>
+
+#include <vector>
+
+#include "archive/EntryTable.h"
+
+namespace tessaly::ui {
+
+class EntryTableModel;
+class SortHeader;
+
+class EntryGrid : public QTableView {
+  Q_OBJECT
+
+ public:
+  explicit EntryGrid(EntryTable& table, QWidget* parent = nullptr);
+
+  EntryTableModel* Model() const { return model_; }
+  // The overlaid view that keeps column 0 in place while the grid scrolls sideways.
+  QTableView* FixedColumnView() const { return fixed_; }
+  SortHeader* Header() const { return header_; }
+
+  // Shows what the core changed in the table since the last call.
+  void Sync();
+
+  int SortColumn() const { return sortColumn_; }
+  bool SortDescending() const { return sortDescending_; }
+  bool SortMarkShown() const;
+
+  // A header click on `column`: sorts the data rows, or reverses them when `column` is already
+  // the sort column. Nothing happens with fewer than two data rows.
+  void SortBy(int column);
+  // Fits a column other than "#" to its widest text, header included.
+  void FitColumn(int column);
+
+  void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void updateGeometries() override;
+
+ private:
+  void ApplyTableWidths(bool force);
+  void ApplyColumnWidth(int column, int width);
+  void UpdateFixedColumn();
+  void UpdateSortMarks();
+  int DataRows() const;
+
+  EntryTable& table_;
+  EntryTableModel* model_;
+  SortHeader* header_;
+  QTableView* fixed_;
+  SortHeader* fixedHeader_;
+  std::vector<int> appliedWidths_;
+  int sortColumn_ = 0;
+  bool sortDescending_ = false;
+};
+
+}  // namespace tessaly::ui

@@ -1,0 +1,199 @@
+#include "ui/FolderDialog.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFileSystemModel>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QToolButton>
+#include <QTreeView>
+
+#include "ui/Design.h"
+#include "ui/NextAnswers.h"
+
+namespace tessaly::ui {
+namespace {
+
+struct Remembered {
+  QSize size;
+  bool maximized = false;
+  QString folder;
+};
+
+Remembered& Memory() {
+  static Remembered memory;
+  return memory;
+}
+
+NextAnswers& Queued() {
+  static NextAnswers answers;
+  return answers;
+}
+
+}  // namespace
+
+TRzSelectFolderDialog::TRzSelectFolderDialog(QWidget* parent)
+    : QDialog(parent),
+      model_(new QFileSystemModel(this)),
+      tree_(new QTreeView(this)),
+      status_(new QLabel(this)),
+      createButton_(new QToolButton(this)),
+      deleteButton_(new QToolButton(this)) {
+  setObjectName(QStringLiteral("RzSelectFolderDialog1"));
+  setWindowTitle(QStringLiteral("Browse for Folder"));
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+  setSizeGripEnabled(true);
+  setFont(WindowFont());
+
+  status_->setObjectName(QStringLiteral("StatusLine"));
+  createButton_->setObjectName(QStringLiteral("CreateFolderButton"));
+  createButton_->setToolTip(QStringLiteral("Create Folder"));
+  createButton_->setIcon(style()->standardIcon(QStyle::SP_FileDialogNewFolder));
+  createButton_->setAutoRaise(true);
+  deleteButton_->setObjectName(QStringLiteral("DeleteButton"));
+  deleteButton_->setToolTip(QStringLiteral("Delete"));
+  deleteButton_->setIcon(style()->standardIcon(QStyle::SP_TrashIcon));
+  deleteButton_->setAutoRaise(true);
+
+  // Folders only, hidden ones included; names can be edited so a new folder can be named.
+  model_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::Drives);
+  model_->setReadOnly(false);
+  model_->setRootPath(QDir::rootPath());
+  tree_->setObjectName(QStringLiteral("FolderTree"));
+  tree_->setModel(model_);
+  for (int column = 1; column < model_->columnCount(); ++column) tree_->hideColumn(column);
+  tree_->setHeaderHidden(true);
+  tree_->setEditTriggers(QAbstractItemView::EditKeyPressed);
+  tree_->setContextMenuPolicy(Qt::CustomContextMenu);
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  auto* layout = new QGridLayout(this);
+  layout->setContentsMargins(8, 6, 8, 8);
+  layout->addWidget(status_, 0, 0);
+  layout->addWidget(createButton_, 0, 1);
+  layout->addWidget(deleteButton_, 0, 2);
+  layout->addWidget(tree_, 1, 0, 1, 3);
+  layout->addWidget(buttons, 2, 0, 1, 3);
+  layout->setColumnStretch(0, 1);
+
+  connect(createButton_, &QToolButton::clicked, this, &TRzSelectFolderDialog::CreateFolder);
+  connect(deleteButton_, &QToolButton::clicked, this, &TRzSelectFolderDialog::DeleteFolder);
+  connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          &TRzSelectFolderDialog::UpdateButtons);
+  connect(tree_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    QMenu menu(this);
+    menu.addAction(createButton_->toolTip(), this, &TRzSelectFolderDialog::CreateFolder)
+        ->setEnabled(createButton_->isEnabled());
+    menu.addAction(deleteButton_->toolTip(), this, &TRzSelectFolderDialog::DeleteFolder)
+        ->setEnabled(deleteButton_->isEnabled());
+    menu.exec(tree_->viewport()->mapToGlobal(pos));
+  });
+  connect(this, &QDialog::finished, this, &TRzSelectFolderDialog::Remember);
+
+  // The first showing's client area is the smallest the window may get.
+  setMinimumSize(kFirstSize);
+  resize(Memory().size.isValid() ? Memory().size : kFirstSize);
+  SelectPath(Memory().folder.isEmpty() ? QDir::homePath() : Memory().folder);
+  UpdateButtons();
+}
+
+TRzSelectFolderDialog::~TRzSelectFolderDialog() = default;
+
+std::optional<QString> TRzSelectFolderDialog::Execute(QWidget* parent) {
+  std::optional<QString> chosen;
+  if (!Queued().Take(chosen)) {
+    TRzSelectFolderDialog dialog(parent);
+    QRect screen =
+        (parent && parent->screen() ? parent->screen() : QGuiApplication::primaryScreen())
+            ->availableGeometry();
+    dialog.move(screen.center() - dialog.rect().center());
+    if (Memory().maximized) dialog.setWindowState(Qt::WindowMaximized);
+    if (dialog.exec() == QDialog::Accepted) chosen = dialog.SelectedPath();
+  }
+  if (chosen && !chosen->isEmpty()) Memory().folder = *chosen;
+  return chosen;
+}
+
+void TRzSelectFolderDialog::SetNextAnswer(std::optional<QString> answer) {
+  Queued().Push(std::move(answer));
+}
+
+void TRzSelectFolderDialog::ClearNextAnswers() {
+  Queued().Clear();
+}
+
+void TRzSelectFolderDialog::ForgetRemembered() {
+  Memory() = Remembered();
+}
+
+QString TRzSelectFolderDialog::SelectedPath() const {
+  QModelIndex current = tree_->currentIndex();
+  if (!current.isValid() || !model_->isDir(current)) return {};
+  return QDir::cleanPath(model_->filePath(current));
+}
+
+void TRzSelectFolderDialog::SelectPath(const QString& path) {
+  QModelIndex index = model_->index(path);
+  if (!index.isValid()) return;
+  tree_->setCurrentIndex(index);
+  tree_->expand(index);
+  tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
+}
+
+void TRzSelectFolderDialog::UpdateButtons() {
+  QModelIndex current = tree_->currentIndex();
+  bool folder = current.isValid() && model_->isDir(current);
+  createButton_->setEnabled(folder);
+  // The tree's root can't be deleted.
+  deleteButton_->setEnabled(folder && current.parent().isValid());
+}
+
+void TRzSelectFolderDialog::CreateFolder() {
+  QModelIndex parent = tree_->currentIndex();
+  if (!parent.isValid() || !model_->isDir(parent)) return;
+  QDir dir(model_->filePath(parent));
+  QString name = QStringLiteral("New Folder");
+  for (int n = 2; dir.exists(name); ++n) name = QStringLiteral("New Folder (%1)").arg(n);
+  QModelIndex created = model_->mkdir(parent, name);
+  if (!created.isValid()) {
+    QMessageBox::warning(this, windowTitle(),
+                         QStringLiteral("Cannot create a folder in %1.").arg(dir.path()));
+    return;
+  }
+  tree_->expand(parent);
+  tree_->setCurrentIndex(created);
+  tree_->edit(created);
+}
+
+void TRzSelectFolderDialog::DeleteFolder() {
+  QModelIndex current = tree_->currentIndex();
+  if (!current.isValid() || !current.parent().isValid() || !model_->isDir(current)) return;
+  QString path = model_->filePath(current);
+  QModelIndex parent = current.parent();
+  if (!QFile::moveToTrash(path)) {
+    QMessageBox::warning(this, windowTitle(),
+                         QStringLiteral("Cannot move %1 to the trash.").arg(path));
+    return;
+  }
+  tree_->setCurrentIndex(parent);
+}
+
+void TRzSelectFolderDialog::Remember() {
+  Memory().maximized = isMaximized();
+  if (!isMaximized()) Memory().size = size();
+}
+
+}  // namespace tessaly::ui

@@ -1,0 +1,220 @@
+#include "ui/Unit1.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QIcon>
+#include <QProgressBar>
+#include <QToolButton>
+
+#include <algorithm>
+#include <exception>
+
+#include "base/Errors.h"
+#include "packing/Packing.h"
+#include "packing/Unpacking.h"
+#include "ui/BalloonHints.h"
+#include "ui/EntryGrid.h"
+#include "ui/FolderDialog.h"
+#include "ui/HelpSupport.h"
+#include "ui/MessageBoxes.h"
+#include "ui/PanelStatusBar.h"
+
+namespace tessaly::ui {
+namespace {
+
+constexpr int kToolBarHeight = Scaled(33);
+constexpr QSize kButtonSize{Scaled(23), Scaled(22)};
+constexpr int kImageSize = Scaled(16);
+constexpr int kGap = Scaled(8);
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("Tessaly Packer/Unpacker v1.2"));
+  setWindowIcon(QIcon(QStringLiteral(":/tessaly/tessaly.svg")));
+  setFont(WindowFont());
+  setFixedSize(kClientSize);
+  move(Scaled(84), Scaled(260));
+
+  // The toolbar lays its buttons out itself: each after a gap, at the designed sizes.
+  toolBar_ = new QWidget(this);
+  toolBar_->setObjectName(QStringLiteral("ToolBar1"));
+  toolBar_->setGeometry(0, 0, kClientSize.width(), kToolBarHeight);
+  AddGap();
+  AddButton("ExportButton", "Unpack", "unpack", &TForm1::ExportButtonClick);
+  AddGap();
+  AddButton("ImportButton", "Pack", "pack", &TForm1::ImportButtonClick);
+  AddGap();
+  AddButton("ToolButton9", "Help / Support", "help", &TForm1::ToolButton9Click);
+  AddGap();
+  AddButton("ToolButton8", "Exit", "exit", &TForm1::ToolButton8Click);
+  // Made but never shown, so the user can't reach them.
+  AddGap();
+  AddButton("OpenButton", "Open *.idx or *.big", nullptr, &TForm1::OpenButtonClick)->hide();
+  AddGap();
+  AddButton("ToolButton2", "Stop", nullptr, nullptr)->hide();
+  AddGap();
+  AddButton("PlayButton", "Play", nullptr, nullptr)->hide();
+
+  grid_ = new EntryGrid(table_, this);
+  grid_->setGeometry(Scaled(9), Scaled(41), Scaled(656), Scaled(296));
+  // The grid carries a hint that is never shown.
+  grid_->setToolTip(QStringLiteral("Double click to Play"));
+  grid_->setProperty(BalloonHints::kHintsOff, true);
+
+  progressBar_ = new QProgressBar(this);
+  progressBar_->setObjectName(QStringLiteral("ProgressBar1"));
+  progressBar_->setGeometry(Scaled(9), Scaled(345), Scaled(656), Scaled(16));
+  progressBar_->setRange(0, 100);
+  progressBar_->setValue(0);
+  progressBar_->setTextVisible(false);
+  // Drawn in segments.
+  progressBar_->setStyleSheet(QStringLiteral(
+      "QProgressBar { border: 1px solid palette(mid); background: palette(base); padding: 1px; }"
+      "QProgressBar::chunk { background: palette(highlight); width: 6px; margin-right: 2px; }"));
+
+  statusBar_ = new PanelStatusBar({Scaled(150), Scaled(270), Scaled(440)}, this);
+  statusBar_->setObjectName(QStringLiteral("StatusBar1"));
+  int statusTop = Scaled(368);
+  statusBar_->setGeometry(0, statusTop, kClientSize.width(), kClientSize.height() - statusTop);
+}
+
+TForm1::~TForm1() {
+  // The grid reads the table, which dies with this object before QWidget deletes the children.
+  delete grid_;
+  grid_ = nullptr;
+  state_.Release();
+}
+
+QToolButton* TForm1::AddButton(const char* name, const char* hint, const char* image,
+                               void (TForm1::*handler)()) {
+  auto* button = new QToolButton(toolBar_);
+  button->setGeometry(nextButtonX_, (kToolBarHeight - kButtonSize.height()) / 2,
+                      kButtonSize.width(), kButtonSize.height());
+  nextButtonX_ += kButtonSize.width();
+  button->setObjectName(QString::fromLatin1(name));
+  button->setToolTip(QString::fromLatin1(hint));
+  if (image) button->setIcon(QIcon(QStringLiteral(":/tessaly/%1.svg").arg(QLatin1String(image))));
+  button->setIconSize(QSize(kImageSize, kImageSize));
+  button->setAutoRaise(true);
+  if (handler) connect(button, &QToolButton::clicked, this, handler);
+  return button;
+}
+
+void TForm1::AddGap() {
+  nextButtonX_ += kGap;
+}
+
+// --- OperationHost -----------------------------------------------------------------------------
+
+void TForm1::SetProgressMin(int value) {
+  progressBar_->setMinimum(value);
+}
+void TForm1::SetProgressMax(int value) {
+  progressBar_->setMaximum(value);
+}
+void TForm1::SetProgressPosition(int value) {
+  // Like a native progress bar, a position outside the range is taken to the nearer end (the
+  // operations reset the position to 0 while the range may start at 1).
+  progressBar_->setValue(std::clamp(value, progressBar_->minimum(), progressBar_->maximum()));
+}
+
+void TForm1::SetStatusText(int panel, const std::string& text) {
+  statusBar_->SetPanelText(panel, FromBytes(text));
+}
+
+void TForm1::SetToolbarAndGridEnabled(bool enabled) {
+  toolBar_->setEnabled(enabled);
+  grid_->setEnabled(enabled);
+}
+
+void TForm1::SetWindowEnabled(bool enabled) {
+  setEnabled(enabled);
+}
+
+void TForm1::Repaint() {
+  grid_->Sync();
+  repaint();
+}
+
+void TForm1::UpdatePainting() {
+  grid_->Sync();
+  repaint();
+}
+
+void TForm1::ProcessMessages() {
+  grid_->Sync();
+  QCoreApplication::processEvents();
+}
+
+std::optional<std::string> TForm1::PickArchiveFile() {
+  auto chosen = openDialog1_.Execute(this);
+  if (!chosen) return std::nullopt;
+  return PathToBytes(*chosen);
+}
+
+std::optional<std::string> TForm1::PickFolder() {
+  auto chosen = TRzSelectFolderDialog::Execute(this);
+  if (!chosen) return std::nullopt;
+  return PathToBytes(*chosen);
+}
+
+void TForm1::ShowMessage(MessageKind kind, const std::string& text) {
+  grid_->Sync();
+  MessageBoxes::Show(kind, FromBytes(text), this);
+}
+
+// --- Commands ----------------------------------------------------------------------------------
+
+template <typename Operation>
+void TForm1::RunCommand(Operation&& operation) {
+  ++busy_;
+  try {
+    operation();
+  } catch (const std::exception& error) {
+    // The operation has re-enabled what it disabled; the window is whole again either way.
+    setEnabled(true);
+    SetToolbarAndGridEnabled(true);
+    grid_->Sync();
+    MessageBoxes::ShowFrameworkError(FromBytes(error.what()), this);
+  }
+  --busy_;
+  grid_->Sync();
+}
+
+void TForm1::ExportButtonClick() {
+  RunCommand([this] { Unpack(state_, table_, *this); });
+}
+
+void TForm1::ImportButtonClick() {
+  RunCommand([this] { Pack(table_, *this); });
+}
+
+void TForm1::ToolButton9Click() {
+  RunCommand([this] { THelpSupport::Execute(this); });
+}
+
+void TForm1::ToolButton8Click() {
+  close();
+}
+
+void TForm1::OpenButtonClick() {
+  RunCommand([this] {
+    ListArchive(state_, table_, *this);
+    state_.Release();
+  });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  // The title-bar close button does nothing while an operation runs.
+  if (Busy())
+    event->ignore();
+  else
+    event->accept();
+}
+
+}  // namespace tessaly::ui

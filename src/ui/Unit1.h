@@ -1,0 +1,78 @@
+// Form1: the main window. A toolbar with the four commands, the entry grid, a progress bar and a
+// status bar; the operations see it through OperationHost and run inside the command handlers.
+#pragma once
+
+#include <QWidget>
+
+#include "archive/EntryTable.h"
+#include "archive/Listing.h"
+#include "base/OperationHost.h"
+#include "ui/Design.h"
+#include "ui/OpenFileDialog.h"
+
+class QProgressBar;
+class QToolButton;
+
+namespace tessaly::ui {
+
+class EntryGrid;
+class PanelStatusBar;
+
+class TForm1 : public QWidget, public OperationHost {
+  Q_OBJECT
+
+ public:
+  static constexpr QSize kClientSize{Scaled(674), Scaled(393)};
+
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  const EntryTable& Table() const { return table_; }
+  const ArchiveState& State() const { return state_; }
+  EntryGrid* Grid() const { return grid_; }
+  // True while a command's operation runs.
+  bool Busy() const { return busy_ > 0; }
+
+  // OperationHost
+  void SetProgressMin(int value) override;
+  void SetProgressMax(int value) override;
+  void SetProgressPosition(int value) override;
+  void SetStatusText(int panel, const std::string& text) override;
+  void SetToolbarAndGridEnabled(bool enabled) override;
+  void SetWindowEnabled(bool enabled) override;
+  void Repaint() override;
+  void UpdatePainting() override;
+  void ProcessMessages() override;
+  std::optional<std::string> PickArchiveFile() override;
+  std::optional<std::string> PickFolder() override;
+  void ShowMessage(MessageKind kind, const std::string& text) override;
+
+ public Q_SLOTS:
+  void ExportButtonClick();  // Unpack
+  void ImportButtonClick();  // Pack
+  void ToolButton9Click();   // Help / Support
+  void ToolButton8Click();   // Exit
+  void OpenButtonClick();    // the listing alone (its button is never shown)
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  template <typename Operation>
+  void RunCommand(Operation&& operation);
+  QToolButton* AddButton(const char* name, const char* hint, const char* image,
+                         void (TForm1::*handler)());
+  void AddGap();
+
+  EntryTable table_;
+  ArchiveState state_;
+  OpenFileDialog openDialog1_;
+  QWidget* toolBar_;
+  EntryGrid* grid_;
+  QProgressBar* progressBar_;
+  PanelStatusBar* statusBar_;
+  int busy_ = 0;
+  int nextButtonX_ = 0;  // where the toolbar's next item goes
+};
+
+}  // namespace tessaly::ui

@@ -1,0 +1,393 @@
+// The main window driven through its toolbar, with the dialogs and boxes answered by the seams.
+#include "UiFixtures.h"
+
+#include <QAbstractItemModelTester>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+#include "base/Errors.h"
+#include "ui/Design.h"
+#include "ui/EntryTableModel.h"
+#include "ui/FolderDialog.h"
+#include "ui/OpenFileDialog.h"
+#include "ui/PanelStatusBar.h"
+#include "ui/SortHeader.h"
+
+using namespace tessaly;
+using namespace tessaly::testing;
+using namespace tessaly::ui;
+
+namespace {
+
+QToolButton* Button(TForm1& form, const char* name) {
+  return form.findChild<QToolButton*>(QString::fromLatin1(name));
+}
+PanelStatusBar* Status(TForm1& form) {
+  return form.findChild<PanelStatusBar*>(QStringLiteral("StatusBar1"));
+}
+QProgressBar* Progress(TForm1& form) {
+  return form.findChild<QProgressBar*>(QStringLiteral("ProgressBar1"));
+}
+QString Cell(TForm1& form, int row, int column) {
+  auto* model = form.Grid()->Model();
+  return model->data(model->index(row, column)).toString();
+}
+// The "#" column top to bottom.
+QStringList Numbers(TForm1& form) {
+  QStringList numbers;
+  for (int row = 0; row < form.Grid()->Model()->rowCount(); ++row)
+    numbers << Cell(form, row, kColNumber);
+  return numbers;
+}
+QStringList StatusTexts(TForm1& form) {
+  QStringList texts;
+  for (int panel = 0; panel < 4; ++panel) texts << Status(form)->PanelText(panel);
+  return texts;
+}
+bool Usable(TForm1& form) {
+  return form.isEnabled() && form.findChild<QWidget*>(QStringLiteral("ToolBar1"))->isEnabled() &&
+         form.Grid()->isEnabled() && !form.Busy();
+}
+
+// A release on a header cell: `header` 0 is the fixed "#" column's, 1 the grid's own.
+void ClickHeader(TForm1& form, int column, int offsetFromLeft = -1, bool twice = false) {
+  QHeaderView* header = column == 0 ? form.Grid()->FixedColumnView()->horizontalHeader()
+                                    : form.Grid()->horizontalHeader();
+  int left = header->sectionViewportPosition(column);
+  int x = offsetFromLeft >= 0 ? left + offsetFromLeft : left + header->sectionSize(column) / 2;
+  QPoint at(x, header->height() / 2);
+  if (twice)
+    QTest::mouseDClick(header->viewport(), Qt::LeftButton, {}, at);
+  else
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void cleanup() {
+    OpenFileDialog::ClearNextAnswers();
+    TRzSelectFolderDialog::ClearNextAnswers();
+  }
+
+  void startsIdleWithAnEmptyGrid() {
+    TForm1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    QCOMPARE(form.windowTitle(), QStringLiteral("Tessaly Packer/Unpacker v1.2"));
+    QCOMPARE(form.minimumSize(), form.maximumSize());
+    QCOMPARE(form.size(), QSize(Scaled(674), Scaled(393)));
+    QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+    QCOMPARE(form.font().families().value(0), QStringLiteral("MS Sans Serif"));
+    QVERIFY(!form.windowIcon().isNull());
+
+    const char* visible[][2] = {{"ExportButton", "Unpack"},
+                                {"ImportButton", "Pack"},
+                                {"ToolButton9", "Help / Support"},
+                                {"ToolButton8", "Exit"}};
+    int previousRight = 0;
+    for (auto [name, hint] : visible) {
+      QToolButton* button = Button(form, name);
+      QVERIFY2(button && button->isVisible(), name);
+      QCOMPARE(button->toolTip(), QString::fromLatin1(hint));
+      QVERIFY(!button->icon().isNull());
+      QCOMPARE(button->x() - previousRight, Scaled(8));  // the gap before each button
+      previousRight = button->geometry().right() + 1;
+    }
+    const char* hidden[][2] = {
+        {"OpenButton", "Open *.idx or *.big"}, {"ToolButton2", "Stop"}, {"PlayButton", "Play"}};
+    for (auto [name, hint] : hidden) {
+      QVERIFY2(Button(form, name) && !Button(form, name)->isVisible(), name);
+      QCOMPARE(Button(form, name)->toolTip(), QString::fromLatin1(hint));
+    }
+
+    EntryTableModel* model = form.Grid()->Model();
+    QCOMPARE(model->columnCount(), 2);
+    QCOMPARE(model->rowCount(), 1);
+    QCOMPARE(Cell(form, 0, 0), QString());
+    QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QString());
+    QCOMPARE(form.Grid()->columnWidth(0), 60);
+    QCOMPARE(form.Grid()->columnWidth(1), 100);
+    QCOMPARE(form.Grid()->verticalHeader()->defaultSectionSize(), Scaled(21));
+    QVERIFY(!form.Grid()->SortMarkShown());
+
+    QCOMPARE(Progress(form)->minimum(), 0);
+    QCOMPARE(Progress(form)->maximum(), 100);
+    QCOMPARE(Progress(form)->value(), 0);
+    QCOMPARE(StatusTexts(form), QStringList(4, QString()));
+    QCOMPARE(Status(form)->PanelRect(1).left(), Scaled(150));
+    QCOMPARE(Status(form)->PanelRect(2).left(), Scaled(270));
+    QCOMPARE(Status(form)->PanelRect(3).left(), Scaled(440));
+  }
+
+  void unpackShowsTheTableAndWritesTheFolder() {
+    ArchiveBuilder builder = ThreeEntries();
+    Session s(builder, builder.Data(12000));
+    TForm1& form = s.form;
+    s.Unpack(s.pair.dataPath);  // picking the data file lists the same pair
+
+    QCOMPARE(form.Grid()->Model()->rowCount(), 3);
+    QCOMPARE(form.Grid()->Model()->columnCount(), kEntryColumnCount);
+    QCOMPARE(form.Grid()->Model()->headerData(kColName, Qt::Horizontal).toString(),
+             QStringLiteral("Name"));
+    QCOMPARE(Cell(form, 0, kColName), QStringLiteral("speech_00001.asf"));
+    QCOMPARE(Cell(form, 2, kColName), QStringLiteral("speech_00003.asf"));
+    QCOMPARE(Cell(form, 1, kColId), QStringLiteral("4660"));
+    QCOMPARE(Cell(form, 2, kColRealAddress), QStringLiteral("10240"));
+    QCOMPARE(
+        (QStringList{Cell(form, 0, kColSize), Cell(form, 1, kColSize), Cell(form, 2, kColSize)}),
+        (QStringList{"4096", "6144", "1760"}));
+    // Widths from the table; the columns of width 0 are hidden.
+    QCOMPARE(form.Grid()->columnWidth(kColName), 200);
+    QVERIFY(form.Grid()->isColumnHidden(kColRealAddress));
+    QVERIFY(!form.Grid()->isColumnHidden(kColSize));
+
+    QCOMPARE(StatusTexts(form),
+             (QStringList{"speech.idx - speech.big", "Asf count: 3",
+                          QStringLiteral("Read %1 bytes of %1").arg(builder.Index().size()), ""}));
+    QCOMPARE(Progress(form)->value(), Progress(form)->minimum());
+
+    QString unpackFolder = Q(s.folder / "speech_");
+    QCOMPARE(QFileInfo(unpackFolder + "/speech_00002.asf").size(), 6144);
+    QCOMPARE(QByteArray::fromStdString(ReadBytes(s.folder / "speech_/speech_00003.asf")),
+             QByteArray::fromStdString(builder.Data(12000).substr(10240)));
+    QVERIFY(QFile::exists(unpackFolder + "/speech_.id"));
+    QVERIFY(QFile::exists(unpackFolder + "/speech_.tbl"));
+
+    QCOMPARE(s.boxes.boxes.size(), size_t{1});
+    const ShownBox& box = s.boxes.boxes[0];
+    QCOMPARE(box.look.caption, QStringLiteral("Information"));
+    QCOMPARE(box.look.icon, QMessageBox::Information);
+    QCOMPARE(box.look.text, "Successfully extracted to " + unpackFolder);
+    QVERIFY(box.windowEnabled);
+    QVERIFY(Usable(form));
+    QVERIFY(!form.State().IsOpen());
+  }
+
+  void cancellingEitherDialogChangesNothing() {
+    ArchiveBuilder builder = ThreeEntries();
+    Session s(builder, builder.Data(12000));
+    s.Unpack();
+    s.form.Grid()->SortBy(kColName);
+    QStringList numbers = Numbers(s.form), status = StatusTexts(s.form);
+
+    OpenFileDialog::SetNextAnswer(std::nullopt);
+    s.Click("ExportButton");
+    TRzSelectFolderDialog::SetNextAnswer(std::nullopt);
+    s.Click("ImportButton");
+
+    QCOMPARE(Numbers(s.form), numbers);
+    QCOMPARE(StatusTexts(s.form), status);
+    QCOMPARE(s.boxes.boxes.size(), size_t{1});  // the first Unpack's
+    QCOMPARE(s.form.Grid()->SortColumn(), int{kColName});
+    QVERIFY(Usable(s.form));
+  }
+
+  void failuresShowTheirBoxAndLeaveTheWindowUsable_data() {
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<QString>("text");  // the start of the first message
+    QTest::addColumn<int>("dataRows");  // rows the grid shows afterwards
+    QTest::addColumn<int>("boxCount");
+
+    QTest::newRow("index missing") << "index missing"
+                                   << "Error" << int(QMessageBox::Warning) << "File: " << 1 << 1;
+    QTest::newRow("SCHl missing") << "SCHl missing"
+                                  << "Error" << int(QMessageBox::NoIcon) << "SCHl not found in 4096"
+                                  << 1 << 2;  // then Unpack goes on with the one row listed
+    QTest::newRow("sizes") << "sizes"
+                           << "Information" << int(QMessageBox::Information)
+                           << "Error with filesize extracting." << 1 << 1;
+    QTest::newRow("framework") << "framework"
+                               << QString::fromStdString(ProgramTitle(
+                                      QCoreApplication::applicationFilePath().toStdString()))
+                               << int(QMessageBox::Critical) << "Cannot create file " << 3 << 1;
+  }
+
+  void failuresShowTheirBoxAndLeaveTheWindowUsable() {
+    QFETCH(QString, failure);
+    QFETCH(QString, caption);
+    QFETCH(int, icon);
+    QFETCH(QString, text);
+    QFETCH(int, dataRows);
+    QFETCH(int, boxCount);
+
+    ArchiveBuilder builder = ThreeEntries();
+    if (failure == "sizes") builder.blocks[0].units = {1, 16, 40};  // the first stream at 256
+    std::string data = builder.Data(12000);
+    if (failure == "SCHl missing") data = ArchiveBuilder::DataWithSchl(12000, {0, 10240});
+    Session s(builder, data);
+    if (failure == "index missing") QFile::remove(Q(s.pair.indexPath));
+    // A file where the unpack folder should go: every entry file then fails to be created.
+    if (failure == "framework") WriteBytes(s.folder / "speech_", "in the way");
+    s.Unpack();
+
+    QCOMPARE(int(s.boxes.boxes.size()), boxCount);
+    const ShownBox& box = s.boxes.boxes[0];
+    QCOMPARE(box.look.caption, caption);
+    QCOMPARE(int(box.look.icon), icon);
+    QVERIFY2(box.look.text.startsWith(text), qPrintable(box.look.text));
+    if (failure == "SCHl missing") {
+      // Owned by no window and blocking none; the listing has disabled toolbar and grid only.
+      QVERIFY(box.look.owner.isNull());
+      QCOMPARE(box.look.modality, Qt::NonModal);
+      QVERIFY(box.windowEnabled);
+      QVERIFY(!box.toolbarEnabled && !box.gridEnabled);
+    } else {
+      QCOMPARE(box.look.owner.data(), &s.form);
+      QCOMPARE(box.look.modality, Qt::ApplicationModal);
+    }
+    if (failure == "framework") QVERIFY(box.look.text.endsWith('.'));
+    QCOMPARE(s.form.Grid()->Model()->rowCount(), dataRows);
+    QVERIFY(Usable(s.form));
+    QVERIFY(!s.form.State().IsOpen());
+
+    // The toolbar takes the next command.
+    OpenFileDialog::SetNextAnswer(std::nullopt);
+    s.Click("ExportButton");
+    QCOMPARE(int(s.boxes.boxes.size()), boxCount);
+  }
+
+  void packRebuildsAModifiedFolder() {
+    ArchiveBuilder builder = ThreeEntries();
+    Session s(builder, builder.Data(12000));
+    s.Unpack();
+    QStringList status = StatusTexts(s.form);
+
+    // Entry 2 grows from 6144 to 7000 bytes: stored as 7168, entry 3 moves up by 1024.
+    WriteBytes(s.folder / "speech_/speech_00002.asf", "SCHl" + std::string(6996, 'x'));
+    TRzSelectFolderDialog::SetNextAnswer(Q(s.folder / "speech_"));
+    s.Click("ImportButton");
+
+    QCOMPARE(s.boxes.boxes.size(), size_t{2});
+    const ShownBox& box = s.boxes.boxes[1];
+    QCOMPARE(box.look.caption, QStringLiteral("Information"));
+    QCOMPARE(box.look.text, "Successfully saved to " + Q(s.folder / "speech_.idx") + "\r\nand " +
+                                Q(s.folder / "speech_.big"));
+    QVERIFY(box.windowEnabled);
+    QCOMPARE(QFileInfo(Q(s.folder / "speech_.big")).size(), 12000 + 1024);
+    QCOMPARE(Cell(s.form, 1, kColSize), QStringLiteral("7168"));
+    QCOMPARE(Cell(s.form, 2, kColRealAddress), QString::number(10240 + 1024));
+    QCOMPARE(StatusTexts(s.form), status);  // only the listing writes the status bar
+    QCOMPARE(Progress(s.form)->value(), Progress(s.form)->minimum());
+    QVERIFY(Usable(s.form));
+  }
+
+  void windowIsDisabledAndKeepsOpenWhileAnOperationRuns() {
+    ArchiveBuilder builder = ManyEntries(600, 16);
+    Session s(builder, builder.Data(DataSizeOf(builder, 4096)));
+    TForm1& form = s.form;
+
+    // Whenever the operation lets messages through: note the window's state and ask it to close.
+    std::vector<bool> enabledWhilePumped;
+    int closeRequests = 0;
+    QTimer probe;
+    probe.setInterval(0);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+      if (!form.Busy()) return;
+      enabledWhilePumped.push_back(form.isEnabled());
+      if (closeRequests++ == 0) QVERIFY(!form.close());
+    });
+    probe.start();
+
+    s.Unpack();
+    QVERIFY(!enabledWhilePumped.empty());
+    size_t duringUnpack = enabledWhilePumped.size();
+    TRzSelectFolderDialog::SetNextAnswer(Q(s.folder / "speech_"));
+    s.Click("ImportButton");
+    probe.stop();
+
+    QVERIFY(enabledWhilePumped.size() > duringUnpack);
+    QVERIFY(std::none_of(enabledWhilePumped.begin(), enabledWhilePumped.end(),
+                         [](bool enabled) { return enabled; }));
+    QCOMPARE(s.boxes.boxes.size(), size_t{2});
+    QVERIFY(form.isVisible());
+    QVERIFY(Usable(form));
+    QVERIFY(form.close());  // idle, the close button closes
+  }
+
+  void headerClicksSortTheRows() {
+    ArchiveBuilder builder = ManyEntries(12);
+    Session s(builder, builder.Data(DataSizeOf(builder, 256)));
+    TForm1& form = s.form;
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    // On the empty 2 x 2 grid a click changes nothing.
+    ClickHeader(form, 0);
+    QCOMPARE(form.Grid()->SortDescending(), false);
+
+    s.Unpack();
+    QStringList listed = Numbers(form);
+    QCOMPARE(listed.first(), QStringLiteral("1"));
+    QCOMPARE(listed.last(), QStringLiteral("12"));
+    QVERIFY(form.Grid()->SortMarkShown());
+
+    // "#" starts ascending, so the first click reverses the rows and the second restores them.
+    ClickHeader(form, 0);
+    QStringList reversed = listed;
+    std::reverse(reversed.begin(), reversed.end());
+    QCOMPARE(Numbers(form), reversed);
+    QVERIFY(form.Grid()->SortDescending());
+    ClickHeader(form, 0);
+    QCOMPARE(Numbers(form), listed);
+
+    // Sorting by "Size", equal in every row, keeps the rows; only the mark moves.
+    form.Grid()->scrollTo(form.Grid()->Model()->index(0, kColSize));
+    ClickHeader(form, kColSize);
+    QCOMPARE(Numbers(form), listed);
+    QCOMPARE(form.Grid()->SortColumn(), int{kColSize});
+
+    // A release within the border's grab changes nothing.
+    form.Grid()->horizontalScrollBar()->setValue(0);
+    ClickHeader(form, kColName, 2);
+    QCOMPARE(form.Grid()->SortColumn(), int{kColSize});
+    ClickHeader(form, kColName);
+    QCOMPARE(form.Grid()->SortColumn(), int{kColName});
+    QVERIFY(!form.Grid()->SortDescending());
+
+    // A double-click on a border fits the column to its left, except "#".
+    int numberWidth = form.Grid()->columnWidth(0);
+    ClickHeader(form, 0, numberWidth - 1, true);
+    QCOMPARE(form.Grid()->columnWidth(0), numberWidth);
+    ClickHeader(form, kColName, form.Grid()->columnWidth(kColName) - 1, true);
+    int fitted = form.Grid()->columnWidth(kColName);
+    QVERIFY(fitted < 200);
+    QFontMetrics cells(form.Grid()->font());
+    QVERIFY(fitted > cells.horizontalAdvance(QStringLiteral("speech_00012.asf")));
+  }
+
+  void modelFollowsTheTableThroughOperations() {
+    ArchiveBuilder builder = ThreeEntries();
+    Session s(builder, builder.Data(12000));
+    ArchiveBuilder broken = ThreeEntries();
+    broken.blocks[0].units = {1, 16, 40};
+    auto mismatch = WritePair(s.folder, "other", broken.Index(), broken.Data(12000));
+    QAbstractItemModelTester tester(s.form.Grid()->Model(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+
+    s.Unpack();
+    ClickHeader(s.form, kColName);
+    ClickHeader(s.form, kColName);
+    s.Unpack(mismatch.indexPath);  // the sizes don't add up: the table is reset
+    QCOMPARE(s.form.Grid()->Model()->rowCount(), 1);
+    QCOMPARE(s.form.Grid()->Model()->columnCount(), 2);
+    // Indexes outside the table read as nothing.
+    QCOMPARE(s.form.Grid()->Model()->data(s.form.Grid()->Model()->index(5, 5)), QVariant());
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

@@ -1,0 +1,101 @@
+// Shared pieces of the window tests: archive pairs on disk, and a recorder that answers the
+// message boxes and notes the window's state while each box was up.
+#pragma once
+
+// Before any Qt header: the fixture builder uses names that Qt's keywords would take.
+#include "support/ArchiveBuilder.h"
+
+#include <QString>
+#include <QToolButton>
+#include <QWidget>
+#include <QtTest>
+
+#include <optional>
+#include <vector>
+
+#include "ui/EntryGrid.h"
+#include "ui/MessageBoxes.h"
+#include "ui/OpenFileDialog.h"
+#include "ui/Unit1.h"
+
+namespace tessaly::testing {
+
+// The pair of three entries at 0, 4096 and 10240 in a data file of 12000 bytes.
+inline ArchiveBuilder ThreeEntries() {
+  ArchiveBuilder builder;
+  BlockSpec block;
+  block.units = {0, 16, 40};
+  block.id = 0x1234;
+  builder.Block(block);
+  return builder;
+}
+
+// `count` entries of `unitsEach` 256-byte units, in blocks of up to 200.
+inline ArchiveBuilder ManyEntries(int count, uint16_t unitsEach = 1) {
+  ArchiveBuilder builder;
+  uint32_t offset = 0;
+  for (int done = 0; done < count;) {
+    BlockSpec block;
+    block.offset = offset;
+    int inBlock = std::min(200, count - done);
+    for (int j = 0; j < inBlock; ++j) block.units.push_back(static_cast<uint16_t>(j * unitsEach));
+    offset += static_cast<uint32_t>(inBlock) * unitsEach * 256;
+    done += inBlock;
+    builder.Block(block);
+  }
+  return builder;
+}
+
+inline uint32_t DataSizeOf(const ArchiveBuilder& builder, uint32_t lastEntrySize) {
+  return builder.RealAddresses().back() + lastEntrySize;
+}
+
+struct ShownBox {
+  ui::MessageBoxLook look;
+  bool windowEnabled;
+  bool toolbarEnabled;
+  bool gridEnabled;
+};
+
+// Answers every message box while it lives, recording what would have been shown.
+class BoxRecorder {
+ public:
+  explicit BoxRecorder(ui::TForm1& form) {
+    ui::MessageBoxes::SetHook([this, &form](const ui::MessageBoxLook& look) {
+      auto* toolBar = form.findChild<QWidget*>(QStringLiteral("ToolBar1"));
+      boxes.push_back({look, form.isEnabled(), toolBar->isEnabled(), form.Grid()->isEnabled()});
+    });
+  }
+  ~BoxRecorder() { ui::MessageBoxes::SetHook({}); }
+  std::vector<ShownBox> boxes;
+};
+
+inline QString Q(const std::string& bytes) {
+  return QString::fromStdString(bytes);
+}
+
+// A shown main window beside an archive pair speech.idx / speech.big in a fresh folder, with its
+// message boxes recorded.
+struct Session {
+  Session(const ArchiveBuilder& builder, const std::string& data)
+      : pair(WritePair(folder, "speech", builder.Index(), data)) {
+    form.show();
+  }
+  // Unpack, answering the open-file dialog with `path` (the pair's index file by default).
+  void Unpack(std::optional<std::string> path = {}) {
+    ui::OpenFileDialog::SetNextAnswer(Q(path.value_or(pair.indexPath)));
+    Click("ExportButton");
+  }
+  void Click(const char* button);
+
+  TempFolder folder;
+  ArchivePair pair;
+  ui::TForm1 form;
+  BoxRecorder boxes{form};
+};
+
+inline void Session::Click(const char* button) {
+  QTest::mouseClick(form.findChild<QToolButton*>(QString::fromLatin1(button)), Qt::LeftButton);
+}
+
+}  // namespace tessaly::testing
