@@ -190,6 +190,10 @@ void EntryMover::Materialize(int row) {
   onePass_ = false;
 }
 
+void EntryMover::CatchUpAll() {
+  for (int r = caughtUp_ + 1; r <= lastRow_; ++r) CatchUp(r);
+}
+
 void EntryMover::Finish() {
   if (onePass_) FlushPatches();
 }

@@ -59,6 +59,8 @@ class EntryMover {
   GrowthOutcome Grow(int row, uint32_t realAddress, uint32_t growth);
   // Writes the index patches that are still pending; call once after the last row.
   void Finish();
+  // Brings every row's cells up to date, for a pack that ends early keeping its table.
+  void CatchUpAll();
 
   // True while the running-sum road is taken (for tests).
   bool OnePass() const { return onePass_; }

@@ -127,39 +127,46 @@ PackResult Pack(EntryTable& table, OperationHost& host) {
     return stop(PackEnd::Refused, MessageKind::Error, *refused);
 
   EntryMover mover(table, image);
-  for (int i = 1; i < rows; ++i) {
-    host.SetProgressPosition(i);
-    RepaintAtFixedPoints(host, static_cast<uint64_t>(i), static_cast<uint64_t>(rows));
-    std::string entryPath = JoinPath(folder, table.Cell(kColName, i));
-    if (!FileExists(entryPath))
-      return stop(PackEnd::EntryMissing, MessageKind::Information, "File not found " + entryPath);
-    mover.CatchUp(i);
-    uint32_t realAddress = ParseUInt32Cell(table.Cell(kColRealAddress, i));
-    uint32_t size = ParseUInt32Cell(table.Cell(kColSize, i));
-    File entry = File::OpenRead(entryPath);
-    uint64_t length = entry.Size();
-    uint64_t stored = StoredLength(length, size);
-    if (stored >= kDataLimit)
-      return stop(PackEnd::Refused, MessageKind::Error, refusal::EntryTooLarge(entryPath, stored));
-    if (stored > size) {
-      auto growth = static_cast<uint32_t>(stored - size);
-      GrowthOutcome moved = mover.Grow(i, realAddress, growth);
-      if (moved.end == GrowthEnd::IntError) {
-        // The table keeps the moves made so far; the message comes before the window is usable.
-        host.ShowMessage(MessageKind::Error, "Alarm! Int error.");
-        disabled.Enable();
-        data.Release();
-        aside.Discard();
-        result.end = PackEnd::IntError;
-        return result;
+  try {
+    for (int i = 1; i < rows; ++i) {
+      host.SetProgressPosition(i);
+      RepaintAtFixedPoints(host, static_cast<uint64_t>(i), static_cast<uint64_t>(rows));
+      std::string entryPath = JoinPath(folder, table.Cell(kColName, i));
+      if (!FileExists(entryPath))
+        return stop(PackEnd::EntryMissing, MessageKind::Information, "File not found " + entryPath);
+      mover.CatchUp(i);
+      uint32_t realAddress = ParseUInt32Cell(table.Cell(kColRealAddress, i));
+      uint32_t size = ParseUInt32Cell(table.Cell(kColSize, i));
+      File entry = File::OpenRead(entryPath);
+      uint64_t length = entry.Size();
+      uint64_t stored = StoredLength(length, size);
+      if (stored >= kDataLimit)
+        return stop(PackEnd::Refused, MessageKind::Error,
+                    refusal::EntryTooLarge(entryPath, stored));
+      if (stored > size) {
+        auto growth = static_cast<uint32_t>(stored - size);
+        GrowthOutcome moved = mover.Grow(i, realAddress, growth);
+        if (moved.end == GrowthEnd::IntError) {
+          // The table keeps the moves made so far; the message comes before the window is usable.
+          host.ShowMessage(MessageKind::Error, "Alarm! Int error.");
+          disabled.Enable();
+          data.Release();
+          aside.Discard();
+          result.end = PackEnd::IntError;
+          return result;
+        }
+        if (moved.end == GrowthEnd::Refused)
+          return stop(PackEnd::Refused, MessageKind::Error, moved.refusal);
+        table.SetCell(kColSize, i, FormatUnsigned(stored));
       }
-      if (moved.end == GrowthEnd::Refused)
-        return stop(PackEnd::Refused, MessageKind::Error, moved.refusal);
-      table.SetCell(kColSize, i, FormatUnsigned(stored));
+      pump.Poll();
+      data.CopyFrom(entry, 0, length, realAddress);
+      data.WriteZerosAt(realAddress + length, stored - length);
     }
-    pump.Poll();
-    data.CopyFrom(entry, 0, length, realAddress);
-    data.WriteZerosAt(realAddress + length, stored - length);
+  } catch (...) {
+    // A framework error ends the pack keeping the table as it stands, every move made so far shown.
+    mover.CatchUpAll();
+    throw;
   }
   mover.Finish();
 
