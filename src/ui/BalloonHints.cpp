@@ -87,6 +87,9 @@ void Balloon::paintEvent(QPaintEvent*) {
 BalloonHints::BalloonHints(QObject* parent) : QObject(parent), balloon_(new Balloon) {
   showTimer_.setSingleShot(true);
   hideTimer_.setSingleShot(true);
+  // Coarse timers may fire a twentieth early; the delays are meant as given.
+  showTimer_.setTimerType(Qt::PreciseTimer);
+  hideTimer_.setTimerType(Qt::PreciseTimer);
   hideTimer_.setInterval(kHideMs);
   connect(&showTimer_, &QTimer::timeout, this, &BalloonHints::Show);
   connect(&hideTimer_, &QTimer::timeout, this, [this] {

@@ -13,7 +13,9 @@ void OpenFileDialog::SetNextAnswer(std::optional<QString> answer) {
   Queued().Push(std::move(answer));
 }
 
-void OpenFileDialog::ClearNextAnswers() { Queued().Clear(); }
+void OpenFileDialog::ClearNextAnswers() {
+  Queued().Clear();
+}
 
 std::optional<QString> OpenFileDialog::Execute(QWidget* parent) {
   std::optional<QString> chosen;

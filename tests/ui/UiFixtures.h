@@ -5,11 +5,14 @@
 // Before any Qt header: the fixture builder uses names that Qt's keywords would take.
 #include "support/ArchiveBuilder.h"
 
+#include <QApplication>
 #include <QString>
+#include <QTimer>
 #include <QToolButton>
 #include <QWidget>
 #include <QtTest>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -96,6 +99,25 @@ struct Session {
 
 inline void Session::Click(const char* button) {
   QTest::mouseClick(form.findChild<QToolButton*>(QString::fromLatin1(button)), Qt::LeftButton);
+}
+
+// Runs `act` on the first visible top-level window of type T once it is up; a modal call made
+// after this returns when `act` closes the window.
+template <typename T>
+void WhenShown(std::function<void(T*)> act) {
+  auto* poll = new QTimer;
+  poll->setInterval(10);
+  QObject::connect(poll, &QTimer::timeout, [poll, act] {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      auto* shown = qobject_cast<T*>(window);
+      if (!shown || !shown->isVisible()) continue;
+      poll->stop();
+      poll->deleteLater();
+      act(shown);
+      return;
+    }
+  });
+  poll->start();
 }
 
 }  // namespace tessaly::testing
