@@ -15,7 +15,7 @@ namespace tessaly {
 
 namespace {
 
-constexpr size_t kBufferSize = 1 << 20;
+constexpr size_t kBufferSize = 1 << 16;
 constexpr uint32_t kLinesPerPoll = 64;
 constexpr char kCr = '\r';
 constexpr char kLf = '\n';
@@ -156,10 +156,11 @@ std::string Unescaped(std::string_view text) {
   return result;
 }
 
-// A shape line may name any counts; more cells than the file could plausibly describe would only
-// exhaust memory, so such a file is refused before the table is touched.
+// A shape line may name any counts. Beyond 2^23 cells (some 490,000 rows of 17 columns) a table
+// must be backed by a file at least as large as its cell count, so a few bytes can't make the
+// table allocate gigabytes; such a file is refused before the table is touched.
 void CheckShape(int64_t columns, int64_t rows, uint64_t fileSize, const std::string& path) {
-  constexpr uint64_t kAlwaysAllowedCells = 1 << 16;
+  constexpr uint64_t kAlwaysAllowedCells = 1 << 23;
   uint64_t cells = static_cast<uint64_t>(columns) * static_cast<uint64_t>(rows);
   if (cells > std::max(kAlwaysAllowedCells, fileSize))
     throw FrameworkError("Table too large in " + path + ": " + std::to_string(columns) +
