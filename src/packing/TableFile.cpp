@@ -139,6 +139,24 @@ std::string_view CutField(std::string_view& rest) {
   return field;
 }
 
+// The common cell line, "<digits>,<digits>,<text>", split in one pass; false for anything else,
+// which the general rules then read.
+bool SplitPlainCellLine(std::string_view& line, int32_t& column, int32_t& row) {
+  size_t i = 0;
+  int32_t numbers[2] = {0, 0};
+  for (int32_t& number : numbers) {
+    size_t start = i;
+    for (; i < line.size() && i - start < 9 && line[i] >= '0' && line[i] <= '9'; ++i)
+      number = number * 10 + (line[i] - '0');
+    if (i == start || i == line.size() || line[i] != ',') return false;
+    ++i;
+  }
+  column = numbers[0];
+  row = numbers[1];
+  line.remove_prefix(i);
+  return true;
+}
+
 void AppendEscaped(BufferedWriter& out, std::string_view text) {
   if (text.find(kCr) == std::string_view::npos) {
     out.Append(text);
@@ -242,8 +260,11 @@ void LoadTableFile(EntryTable& table, const std::string& path, MessagePump* pump
       continue;
     }
     std::string_view rest = line;
-    int32_t column = LenientNumber(CutField(rest));
-    int32_t row = LenientNumber(CutField(rest));
+    int32_t column = 0, row = 0;
+    if (!SplitPlainCellLine(rest, column, row)) {
+      column = LenientNumber(CutField(rest));
+      row = LenientNumber(CutField(rest));
+    }
     if (column >= 0 && row >= 0 && column < table.ColumnCount() && row < table.RowCount())
       table.SetCell(column, row, Unescaped(rest));
     // The pump is throttled by time; asking the clock only every few lines keeps it cheap.
