@@ -7,6 +7,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <cstdlib>
 #include <exception>
 
 #include "base/Errors.h"
@@ -120,7 +121,14 @@ void TForm1::SetProgressMax(int value) {
 void TForm1::SetProgressPosition(int value) {
   // Like a native progress bar, a position outside the range is taken to the nearer end (the
   // operations reset the position to 0 while the range may start at 1).
-  progressBar_->setValue(std::clamp(value, progressBar_->minimum(), progressBar_->maximum()));
+  const int low = progressBar_->minimum(), high = progressBar_->maximum();
+  value = std::clamp(value, low, high);
+  // Operations set the position once per entry; the bar is only told when the change shows,
+  // which keeps a listing of 100,000 entries from spending its time in the progress bar.
+  const qint64 moved = std::abs(qint64{value} - progressBar_->value());
+  const qint64 range = std::max<qint64>(qint64{high} - low, 1);
+  if (value == low || value == high || moved * progressBar_->width() >= range * kProgressStep)
+    progressBar_->setValue(value);
 }
 
 void TForm1::SetStatusText(int panel, const std::string& text) {
@@ -138,12 +146,19 @@ void TForm1::SetWindowEnabled(bool enabled) {
 
 void TForm1::Repaint() {
   grid_->Sync();
+  // Operations may ask for a repaint per entry; painting more often than the screen shows
+  // frames would only slow them down, so a repaint within a frame of the last is left to the
+  // next time messages are let through.
+  if (lastRepaint_.isValid() && lastRepaint_.elapsed() < kFrameMs) {
+    update();
+    return;
+  }
   repaint();
+  lastRepaint_.start();
 }
 
 void TForm1::UpdatePainting() {
-  grid_->Sync();
-  repaint();
+  Repaint();
 }
 
 void TForm1::ProcessMessages() {

@@ -2,6 +2,7 @@
 // status bar; the operations see it through OperationHost and run inside the command handlers.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include "archive/EntryTable.h"
@@ -72,7 +73,10 @@ class TForm1 : public QWidget, public OperationHost {
   QProgressBar* progressBar_;
   PanelStatusBar* statusBar_;
   int busy_ = 0;
-  int nextButtonX_ = 0;  // where the toolbar's next item goes
+  QElapsedTimer lastRepaint_;
+  static constexpr int kFrameMs = 16;
+  static constexpr int kProgressStep = 2;  // pixels the bar must move to be redrawn
+  int nextButtonX_ = 0;                    // where the toolbar's next item goes
 };
 
 }  // namespace tessaly::ui

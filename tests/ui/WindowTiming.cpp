@@ -1,0 +1,78 @@
+// Times the window with a large archive: listing 100,000 entries into the grid until the window
+// answers, sorting the grid by a column, and repainting it scrolled. Prints one line per figure.
+// Usage: ui_window_timing [entries]   (offscreen: QT_QPA_PLATFORM=offscreen)
+#include "UiFixtures.h"
+
+#include <QElapsedTimer>
+#include <QScrollBar>
+
+#include <cstdio>
+
+#include "support/RecordingHost.h"
+#include "ui/EntryTableModel.h"
+
+using namespace tessaly;
+using namespace tessaly::testing;
+using namespace tessaly::ui;
+
+namespace {
+
+// Milliseconds from now until the window has handled everything pending and answers a timer.
+double UntilAnswering(QElapsedTimer& clock) {
+  bool answered = false;
+  QTimer::singleShot(0, [&] { answered = true; });
+  while (!answered) QCoreApplication::processEvents(QEventLoop::AllEvents);
+  return clock.nsecsElapsed() / 1e6;
+}
+
+template <typename Step>
+double Time(Step&& step) {
+  QElapsedTimer clock;
+  clock.start();
+  step();
+  return UntilAnswering(clock);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  int entries = argc > 1 ? std::atoi(argv[1]) : 100000;
+  ArchiveBuilder builder = ManyEntries(entries);
+  Session s(builder, builder.Data(DataSizeOf(builder, 256)));
+  QTest::qWaitForWindowExposed(&s.form);
+  EntryGrid* grid = s.form.Grid();
+
+  std::printf("entries                        %d\n", entries);
+  {
+    // The same listing with no window behind it, for comparison.
+    RecordingHost host;
+    host.recordProgress = false;
+    host.archiveAnswers.push_back(s.pair.indexPath);
+    ArchiveState state;
+    EntryTable table;
+    QElapsedTimer clock;
+    clock.start();
+    ListArchive(state, table, host);
+    std::printf("list, core alone               %8.1f ms\n", clock.nsecsElapsed() / 1e6);
+    state.Release();
+  }
+  OpenFileDialog::SetNextAnswer(Q(s.pair.indexPath));
+  std::printf("list into the grid, answering  %8.1f ms\n", Time([&] { s.form.OpenButtonClick(); }));
+  std::printf("rows shown                     %d\n", grid->Model()->rowCount());
+  if (argc > 2 && std::string(argv[2]) == "list") return 0;
+  std::printf("sort by Name                   %8.1f ms\n", Time([&] { grid->SortBy(kColName); }));
+  std::printf("sort by Name, descending       %8.1f ms\n", Time([&] { grid->SortBy(kColName); }));
+  std::printf("sort by Block #                %8.1f ms\n", Time([&] { grid->SortBy(kColBlock); }));
+  std::printf("sort by #                      %8.1f ms\n", Time([&] { grid->SortBy(kColNumber); }));
+  std::printf("scroll to the end, repaint     %8.1f ms\n", Time([&] {
+                grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
+                s.form.repaint();
+              }));
+  std::printf("fit Name to its widest cell    %8.1f ms\n",
+              Time([&] { grid->FitColumn(kColName); }));
+  OpenFileDialog::SetNextAnswer(Q(s.pair.indexPath));
+  std::printf("unpack (listing + %d files)  %8.1f ms\n", entries,
+              Time([&] { s.form.ExportButtonClick(); }));
+  return 0;
+}
