@@ -47,6 +47,9 @@ void SetUpView(QTableView* view, SortHeader* header) {
   view->setWordWrap(false);
   view->setTextElideMode(Qt::ElideNone);
   view->setShowGrid(true);
+  // Scrolled by whole rows and columns: the first scrolling column starts at the fixed column.
+  view->setHorizontalScrollMode(QAbstractItemView::ScrollPerItem);
+  view->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
   view->setItemDelegate(new RowDelegate(view));
   header->setDefaultSectionSize(EntryTable::kDefaultColumnWidth);
 }
@@ -72,8 +75,13 @@ EntryGrid::EntryGrid(EntryTable& table, QWidget* parent)
   setPalette(selection);
   setModel(model_);
 
-  // Column 0 lies under a second view over the same model that shows only that column and
-  // never scrolls sideways; it follows the grid's vertical scrolling and the column's width.
+  // The fixed column: the grid hides column 0 and keeps its row header, as wide as column 0,
+  // to the left of the scrolling columns; a second view over the same model that shows only
+  // column 0 lies on top of it and follows the grid's vertical scrolling.
+  QHeaderView* rows = verticalHeader();
+  rows->show();
+  rows->setSectionsClickable(false);
+  rows->setHighlightSections(false);
   fixed_->setObjectName(QStringLiteral("ASFGridFixedColumn"));
   fixed_->setFont(FixedFont());
   SetUpView(fixed_, fixedHeader_);
@@ -94,14 +102,8 @@ EntryGrid::EntryGrid(EntryTable& table, QWidget* parent)
           &QScrollBar::setValue);
   connect(verticalScrollBar(), &QScrollBar::valueChanged, fixed_->verticalScrollBar(),
           &QScrollBar::setValue);
-  connect(header_, &QHeaderView::sectionResized, this, [this](int column, int, int size) {
-    if (column == 0) {
-      fixed_->setColumnWidth(0, size);
-      UpdateFixedColumn();
-    }
-  });
-  connect(fixedHeader_, &QHeaderView::sectionResized, this, [this](int column, int, int size) {
-    if (column == 0 && header_->sectionSize(0) != size) header_->resizeSection(0, size);
+  connect(fixedHeader_, &QHeaderView::sectionResized, this, [this](int column) {
+    if (column == 0) UpdateFixedColumn();
   });
   for (SortHeader* header : {header_, fixedHeader_}) {
     connect(header, &SortHeader::SortRequested, this, &EntryGrid::SortBy);
@@ -140,9 +142,18 @@ void EntryGrid::Sync() {
 }
 
 void EntryGrid::ApplyColumnWidth(int column, int width) {
+  if (column == 0) {
+    fixed_->setColumnWidth(0, std::max(width, 0));
+    return;
+  }
   // A width of 0 hides the column, as the grid's layout intends.
   setColumnHidden(column, width <= 0);
   if (width > 0) setColumnWidth(column, width);
+}
+
+int EntryGrid::ShownColumnWidth(int column) const {
+  if (column == 0) return fixed_->isVisible() ? fixed_->columnWidth(0) : 0;
+  return isColumnHidden(column) ? 0 : columnWidth(column);
 }
 
 void EntryGrid::ApplyTableWidths(bool force) {
@@ -157,11 +168,12 @@ void EntryGrid::ApplyTableWidths(bool force) {
 }
 
 void EntryGrid::UpdateFixedColumn() {
+  setColumnHidden(0, true);
   for (int c = 1; c < model_->columnCount(); ++c) fixed_->setColumnHidden(c, true);
-  fixed_->setColumnHidden(0, isColumnHidden(0));
-  int width = isColumnHidden(0) ? 0 : columnWidth(0);
-  fixed_->setColumnWidth(0, width);
+  int width = fixed_->columnWidth(0);
   fixed_->setVisible(width > 0);
+  verticalHeader()->setVisible(width > 0);
+  verticalHeader()->setFixedWidth(width);
   fixed_->setGeometry(frameWidth(), frameWidth(), width,
                       viewport()->height() + horizontalHeader()->height());
   fixedHeader_->setFixedHeight(horizontalHeader()->height());
@@ -206,13 +218,14 @@ void EntryGrid::updateGeometries() {
 }
 
 void EntryGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
-  QTableView::scrollTo(index, hint);
-  // A cell that came to rest under the fixed column is moved out from under it.
-  if (index.column() > 0 && !isColumnHidden(0)) {
-    int left = visualRect(index).left();
-    if (left < columnWidth(0))
-      horizontalScrollBar()->setValue(horizontalScrollBar()->value() + left - columnWidth(0));
+  // Column 0 is shown by the fixed view; scrolling to one of its cells brings its row in.
+  if (index.isValid() && index.column() == 0) {
+    int column = horizontalHeader()->logicalIndexAt(0);
+    if (column < 0) return;
+    QTableView::scrollTo(index.sibling(index.row(), column), hint);
+    return;
   }
+  QTableView::scrollTo(index, hint);
 }
 
 }  // namespace tessaly::ui

@@ -36,6 +36,8 @@ class EntryGrid : public QTableView {
   void SortBy(int column);
   // Fits a column other than "#" to its widest text, header included.
   void FitColumn(int column);
+  // A column's width as shown (0 when hidden); column 0's is the fixed view's.
+  int ShownColumnWidth(int column) const;
 
   void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 

@@ -118,8 +118,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(model->rowCount(), 1);
     QCOMPARE(Cell(form, 0, 0), QString());
     QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QString());
-    QCOMPARE(form.Grid()->columnWidth(0), 60);
-    QCOMPARE(form.Grid()->columnWidth(1), 100);
+    QCOMPARE(form.Grid()->ShownColumnWidth(0), 60);
+    QCOMPARE(form.Grid()->ShownColumnWidth(1), 100);
     QCOMPARE(form.Grid()->verticalHeader()->defaultSectionSize(), Scaled(21));
     QVERIFY(!form.Grid()->SortMarkShown());
 
@@ -150,7 +150,7 @@ class MainWindowTest : public QObject {
         (QStringList{Cell(form, 0, kColSize), Cell(form, 1, kColSize), Cell(form, 2, kColSize)}),
         (QStringList{"4096", "6144", "1760"}));
     // Widths from the table; the columns of width 0 are hidden.
-    QCOMPARE(form.Grid()->columnWidth(kColName), 200);
+    QCOMPARE(form.Grid()->ShownColumnWidth(kColName), 200);
     QVERIFY(form.Grid()->isColumnHidden(kColRealAddress));
     QVERIFY(!form.Grid()->isColumnHidden(kColSize));
 
@@ -359,11 +359,11 @@ class MainWindowTest : public QObject {
     QVERIFY(!form.Grid()->SortDescending());
 
     // A double-click on a border fits the column to its left, except "#".
-    int numberWidth = form.Grid()->columnWidth(0);
+    int numberWidth = form.Grid()->ShownColumnWidth(0);
     ClickHeader(form, 0, numberWidth - 1, true);
-    QCOMPARE(form.Grid()->columnWidth(0), numberWidth);
-    ClickHeader(form, kColName, form.Grid()->columnWidth(kColName) - 1, true);
-    int fitted = form.Grid()->columnWidth(kColName);
+    QCOMPARE(form.Grid()->ShownColumnWidth(0), numberWidth);
+    ClickHeader(form, kColName, form.Grid()->ShownColumnWidth(kColName) - 1, true);
+    int fitted = form.Grid()->ShownColumnWidth(kColName);
     QVERIFY(fitted < 200);
     QFontMetrics cells(form.Grid()->font());
     QVERIFY(fitted > cells.horizontalAdvance(QStringLiteral("speech_00012.asf")));
