@@ -40,7 +40,7 @@ int main(int argc, char* argv[]) {
   int entries = argc > 1 ? std::atoi(argv[1]) : 100000;
   ArchiveBuilder builder = ManyEntries(entries);
   Session s(builder, builder.Data(DataSizeOf(builder, 256)));
-  QTest::qWaitForWindowExposed(&s.form);
+  if (!QTest::qWaitForWindowExposed(&s.form)) return 1;
   EntryGrid* grid = s.form.Grid();
 
   std::printf("entries                        %d\n", entries);
