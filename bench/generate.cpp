@@ -192,7 +192,8 @@ void GenerateArchive(const ArchiveParameters& p) {
 
 // Rewrites the folder's .asf files: every one grown ("grown"), one in ten grown ("tenth"), or
 // every one shorter ("shorter"). A grown file gains 1 to a quarter of its length (+ 1) bytes;
-// a shorter one keeps half (at least its "SCHl").
+// a shorter one keeps half (at least its "SCHl"). Empty files are aliases that share the next
+// entry's start; they stay as they are, since such an entry can't grow without overlapping it.
 void GenerateReplacements(const std::string& folder, const std::string& mode, uint64_t seed) {
   if (mode != "grown" && mode != "tenth" && mode != "shorter")
     throw std::runtime_error("mode must be grown, tenth or shorter");
@@ -208,6 +209,7 @@ void GenerateReplacements(const std::string& folder, const std::string& mode, ui
   std::string buffer;
   for (const auto& path : files) {
     uint64_t size = std::filesystem::file_size(path);
+    if (size == 0) continue;
     uint64_t newSize = size;
     if (mode == "shorter")
       newSize = size > 4 ? std::max<uint64_t>(size / 2, 4) : size;
