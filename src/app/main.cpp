@@ -3,13 +3,14 @@
 #include <QIcon>
 
 #include "ui/BalloonHints.h"
+#include "ui/Design.h"
 #include "ui/Unit1.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tessaly"));
   QApplication::setDesktopFileName(QStringLiteral("tessaly"));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/tessaly/tessaly.svg")));
+  QApplication::setWindowIcon(tessaly::ui::Picture(QStringLiteral("tessaly")));
   tessaly::ui::BalloonHints::Install();
 
   tessaly::ui::TForm1 form1;

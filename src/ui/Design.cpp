@@ -2,7 +2,10 @@
 
 #include <QFile>
 #include <QFontDatabase>
+#include <QPainter>
+#include <QPixmap>
 #include <QStringDecoder>
+#include <QSvgRenderer>
 
 #include <algorithm>
 
@@ -15,6 +18,20 @@ QFont DesignFont(const QString& family, int points, bool bold) {
   font.setPointSize(points);
   font.setBold(bold);
   return font;
+}
+
+QIcon Picture(const QString& name) {
+  QSvgRenderer renderer(QStringLiteral(":/tessaly/%1.svg").arg(name));
+  QIcon icon;
+  for (int size : {13, 16, 20, 24, 26, 32, 48, 64, 128, 256}) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    renderer.render(&painter);
+    painter.end();
+    icon.addPixmap(pixmap);
+  }
+  return icon;
 }
 
 QString FromBytes(const std::string& bytes) {

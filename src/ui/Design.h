@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QFont>
+#include <QIcon>
 #include <QString>
 
 #include <string>
@@ -19,6 +20,10 @@ QFont DesignFont(const QString& family, int points, bool bold = false);
 inline QFont WindowFont() {
   return DesignFont(QStringLiteral("MS Sans Serif"), 8);
 }
+
+// One of the program's pictures (":/tessaly/<name>.svg"), drawn here rather than through an
+// image plugin, at the sizes the window and the desktop ask for.
+QIcon Picture(const QString& name);
 
 // Core text (bytes) for display: UTF-8 when it is valid UTF-8, otherwise one character per byte.
 QString FromBytes(const std::string& bytes);

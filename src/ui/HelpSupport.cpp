@@ -58,7 +58,7 @@ THelpSupport::THelpSupport(QWidget* parent) : QDialog(parent) {
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
   setFont(WindowFont());
-  setWindowIcon(QIcon(QStringLiteral(":/tessaly/tessaly.svg")));
+  setWindowIcon(Picture(QStringLiteral("tessaly")));
   setFixedSize(249, 312);
 
   auto* image = new QLabel(this);

@@ -25,7 +25,9 @@ namespace {
 
 constexpr int kToolBarHeight = Scaled(33);
 constexpr QSize kButtonSize{Scaled(23), Scaled(22)};
-constexpr int kImageSize = Scaled(16);
+// The images are drawn for 16 x 16 pixels and shown at that size: scaled down with the rest of
+// the layout they would lose their detail.
+constexpr int kImageSize = 16;
 constexpr int kGap = Scaled(8);
 
 }  // namespace
@@ -36,7 +38,7 @@ TForm1::TForm1(QWidget* parent)
                           Qt::MSWindowsFixedSizeDialogHint) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Tessaly Packer/Unpacker v1.2"));
-  setWindowIcon(QIcon(QStringLiteral(":/tessaly/tessaly.svg")));
+  setWindowIcon(Picture(QStringLiteral("tessaly")));
   setFont(WindowFont());
   setFixedSize(kClientSize);
   move(Scaled(84), Scaled(260));
@@ -99,7 +101,7 @@ QToolButton* TForm1::AddButton(const char* name, const char* hint, const char* i
   nextButtonX_ += kButtonSize.width();
   button->setObjectName(QString::fromLatin1(name));
   button->setToolTip(QString::fromLatin1(hint));
-  if (image) button->setIcon(QIcon(QStringLiteral(":/tessaly/%1.svg").arg(QLatin1String(image))));
+  if (image) button->setIcon(Picture(QLatin1String(image)));
   button->setIconSize(QSize(kImageSize, kImageSize));
   button->setAutoRaise(true);
   if (handler) connect(button, &QToolButton::clicked, this, handler);

@@ -133,9 +133,7 @@ int main(int argc, char* argv[]) {
     QPainter painter(&sheet);
     const char* names[] = {"tessaly", "unpack", "pack", "help", "exit"};
     for (int i = 0; i < 5; ++i)
-      painter.drawPixmap(
-          8 + i * 72, 8,
-          QIcon(QStringLiteral(":/tessaly/%1.svg").arg(QLatin1String(names[i]))).pixmap(64, 64));
+      painter.drawPixmap(8 + i * 72, 8, Picture(QLatin1String(names[i])).pixmap(64, 64));
     painter.end();
     ok += Save(sheet, out, "pictures.png");
   }
