@@ -160,8 +160,9 @@ void File::WriteAt(uint64_t position, const void* buffer, size_t count) {
 }
 
 void File::WriteZerosAt(uint64_t position, uint64_t count) {
-  // Past the end of the file, growing it leaves a hole that reads as zeros: no bytes to write.
-  if (count > 0 && position >= Size()) {
+  // A long run past the end of the file becomes a hole that reads as zeros: no bytes to write.
+  // Short runs (a pack's padding to whole units) are cheaper written than a change of size.
+  if (count >= kChunk && position >= Size()) {
     if (::ftruncate(fd_, static_cast<off_t>(position + count)) != 0) ThrowWriteError(errno);
     return;
   }
