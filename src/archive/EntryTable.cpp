@@ -6,9 +6,11 @@ namespace tessaly {
 
 const std::vector<std::string>& EntryColumnTitles() {
   static const std::vector<std::string> titles = {
-      "#",           "Name",         "ID",           "Block #",      "ASF count",  "Digit Ind\xE5x",
-      "Real Address", "Address",     "Offset",       "Pos in Block", "Offset Pos", "Block Pos",
-      "Unknwn1",     "Unknwn2",      "Unknwn3",      "Unknwn4",      "Size"};
+      "#",         "Name",           "ID",           "Block #",
+      "ASF count", "Digit Ind\xE5x", "Real Address", "Address",
+      "Offset",    "Pos in Block",   "Offset Pos",   "Block Pos",
+      "Unknwn1",   "Unknwn2",        "Unknwn3",      "Unknwn4",
+      "Size"};
   return titles;
 }
 
@@ -38,6 +40,10 @@ void EntryTable::SetRowCount(int rows) {
   cells_.resize(static_cast<size_t>(rows) * columns_);
   rows_ = rows;
   ++shapeRevision_;
+}
+
+void EntryTable::ReserveRows(int rows) {
+  if (rows > 0) cells_.reserve(static_cast<size_t>(rows) * columns_);
 }
 
 const std::string& EntryTable::Cell(int column, int row) const {

@@ -42,6 +42,9 @@ class EntryTable {
   // default width. Counts below 1 are taken as 1.
   void SetColumnCount(int columns);
   void SetRowCount(int rows);
+  // Makes room for `rows` rows of the current column count, so a table that grows row by row up
+  // to that size never moves its cells.
+  void ReserveRows(int rows);
 
   // Cells outside the shape read as empty; writes outside it are ignored.
   const std::string& Cell(int column, int row) const;

@@ -106,6 +106,23 @@ std::vector<BlockDescriptor> ReadDescriptors(IndexImage& image, uint32_t blockCo
   return descriptors;
 }
 
+// The rows a complete listing will make, as a hint for reserving the table: the AsfCount of every
+// block, when the blocks together fit into the image as in a well-formed index. No hint (0)
+// otherwise, so what is reserved stays bounded by the file's size.
+int ExpectedRows(const IndexImage& image, const std::vector<BlockDescriptor>& descriptors) {
+  const auto& bytes = image.Bytes();
+  uint64_t rows = 1, footprint = 0;
+  for (const BlockDescriptor& descriptor : descriptors) {
+    if (uint64_t{descriptor.blockPos} + kBlockHeaderSize > bytes.size()) return 0;
+    uint64_t count = bytes[descriptor.blockPos + 5];
+    uint64_t slotSize = kAddressUnitSize + (bytes[descriptor.blockPos + 4] & 0x7F);
+    footprint += kBlockHeaderSize + count * slotSize;
+    rows += count;
+  }
+  if (footprint > bytes.size() || rows > INT_MAX) return 0;
+  return static_cast<int>(rows);
+}
+
 BlockHeader ReadBlockHeader(IndexImage& image, uint32_t blockPos) {
   image.Seek(blockPos);
   RequireStructure(image, kBlockHeaderSize);
@@ -176,6 +193,7 @@ ListingEnd ListEntries(Listing& run) {
   run.host.Repaint();
   std::vector<BlockDescriptor> descriptors = ReadDescriptors(image, blockCount);
   run.host.Repaint();
+  run.table.ReserveRows(ExpectedRows(image, descriptors));
   for (uint32_t k = 0; k < blockCount; ++k)
     if (!ListBlock(run, k, blockCount, descriptors[k])) return ListingEnd::CheckFailed;
   return ListingEnd::Complete;
