@@ -116,9 +116,16 @@ void TForm1::AddGap() {
 
 void TForm1::SetProgressMin(int value) {
   progressBar_->setMinimum(value);
+  ShowEmptyRangeEmpty();
 }
 void TForm1::SetProgressMax(int value) {
   progressBar_->setMaximum(value);
+  ShowEmptyRangeEmpty();
+}
+void TForm1::ShowEmptyRangeEmpty() {
+  // Qt shows a range of 0 to 0 (an empty index file) as a running busy indicator; a native bar
+  // shows it empty.
+  if (progressBar_->minimum() == 0 && progressBar_->maximum() == 0) progressBar_->setMaximum(1);
 }
 void TForm1::SetProgressPosition(int value) {
   // Like a native progress bar, a position outside the range is taken to the nearer end (the

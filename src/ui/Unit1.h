@@ -64,6 +64,7 @@ class TForm1 : public QWidget, public OperationHost {
   QToolButton* AddButton(const char* name, const char* hint, const char* image,
                          void (TForm1::*handler)());
   void AddGap();
+  void ShowEmptyRangeEmpty();
 
   EntryTable table_;
   ArchiveState state_;
