@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cstdio>
 #include <exception>
 #include <string>
 
@@ -58,12 +59,18 @@ int main(int argc, char** argv) {
 
   const std::string chosen = app.get_subcommands().front()->get_name();
   TerminalHost host(tessaly::cli::DialogPath(path), !quiet && isatty(STDERR_FILENO));
+  int status = tessaly::cli::kExitFailure;
   try {
     for (const Verb& verb : kVerbs)
-      if (chosen == verb.name) return verb.run(host);
+      if (chosen == verb.name) status = verb.run(host);
   } catch (const std::exception& e) {
     // Framework errors and anything else that ends an operation: the error box's text.
     host.ReportFailure(tessaly::DisplayText(e.what()));
   }
-  return tessaly::cli::kExitFailure;
+  // Output that never arrived (a full disk, a closed pipe) is a failure, not a success.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    host.ReportFailure("tessaly-cli: can't write the standard output");
+    status = tessaly::cli::kExitFailure;
+  }
+  return status;
 }

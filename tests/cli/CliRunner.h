@@ -19,10 +19,13 @@ struct CliRun {
   std::string err;
 };
 
-// Standard output and error go to files in a scratch folder; standard input is /dev/null.
-inline CliRun RunCli(const std::vector<std::string>& args, const std::string& workingFolder) {
+// Standard output and error go to files in a scratch folder, or standard output to
+// `stdoutPath` when one is given; standard input is /dev/null.
+inline CliRun RunCli(const std::vector<std::string>& args, const std::string& workingFolder,
+                     const std::string& stdoutPath = "") {
   TempFolder scratch;
-  const std::string outPath = scratch / "out", errPath = scratch / "err";
+  const std::string outPath = stdoutPath.empty() ? scratch / "out" : stdoutPath;
+  const std::string errPath = scratch / "err";
   std::vector<std::string> argv{TESSALY_CLI_PATH};
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<char*> pointers;
@@ -41,7 +44,7 @@ inline CliRun RunCli(const std::vector<std::string>& args, const std::string& wo
   CliRun run;
   if (child > 0 && ::waitpid(child, &wait, 0) == child && WIFEXITED(wait))
     run.status = WEXITSTATUS(wait);
-  run.out = ReadBytes(outPath);
+  if (stdoutPath.empty()) run.out = ReadBytes(outPath);
   run.err = ReadBytes(errPath);
   return run;
 }

@@ -258,6 +258,12 @@ TEST_F(CliVerbTest, VerifyReportsAConsistentPairAndWritesNothing) {
   EXPECT_EQ(FolderSnapshot(folder.Path()), before);
 }
 
+TEST_F(CliVerbTest, OutputThatCanNotBeWrittenIsAFailure) {
+  CliRun run = RunCli({"list", "speech.idx"}, folder.Path(), "/dev/full");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "tessaly-cli: can't write the standard output\n");
+}
+
 // The second entry (6144 bytes, the last of its block) is replaced by 6300 bytes: it is stored
 // as 6400, and the third entry, in the next block, moves up by 256.
 TEST_F(CliVerbTest, PackBuildsAPairThatListsAndVerifiesWithTheMovedEntry) {
