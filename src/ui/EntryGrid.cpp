@@ -5,6 +5,10 @@
 #include <QStyledItemDelegate>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <functional>
+#include <limits>
 
 #include "archive/RowOrder.h"
 #include "ui/Design.h"
@@ -16,6 +20,8 @@ namespace {
 
 constexpr int kRowHeight = Scaled(21);
 constexpr int kFitMargin = 8;
+constexpr size_t kFitMeasured = 256;  // cells measured exactly when fitting a column
+constexpr qreal kFitSlack = 4;        // how far an estimate may fall short of the measure
 
 // Paints the focused cell like the rest of its selected row.
 class RowDelegate : public QStyledItemDelegate {
@@ -199,12 +205,39 @@ void EntryGrid::SortBy(int column) {
 
 void EntryGrid::FitColumn(int column) {
   if (column <= 0 || column >= table_.ColumnCount()) return;
-  QFontMetrics header(header_->font()), cells(font());
-  int widest = header.horizontalAdvance(FromBytes(table_.Cell(column, 0)));
-  for (int row = 1; row < table_.RowCount(); ++row)
-    widest = std::max(widest, cells.horizontalAdvance(FromBytes(table_.Cell(column, row))));
+  // Measuring every cell's text is slow on large tables, so each text is first estimated from
+  // its characters' advances, and only the widest few estimates are measured exactly.
+  QFontMetricsF cells(font());
+  std::array<qreal, 128> advance;
+  advance.fill(-1);
+  std::vector<std::pair<qreal, int>> estimates;  // (estimated width, row)
+  estimates.reserve(static_cast<size_t>(table_.RowCount()));
+  for (int row = 1; row < table_.RowCount(); ++row) {
+    qreal width = 0;
+    for (unsigned char byte : table_.Cell(column, row)) {
+      if (byte >= advance.size()) {
+        width = std::numeric_limits<qreal>::max();  // not ASCII: always measured
+        break;
+      }
+      if (advance[byte] < 0) advance[byte] = cells.horizontalAdvance(QChar(byte));
+      width += advance[byte];
+    }
+    estimates.emplace_back(width, row);
+  }
+  const size_t measured = std::min<size_t>(estimates.size(), kFitMeasured);
+  std::partial_sort(estimates.begin(), estimates.begin() + static_cast<ptrdiff_t>(measured),
+                    estimates.end(), std::greater<>());
+  qreal widest =
+      QFontMetricsF(header_->font()).horizontalAdvance(FromBytes(table_.Cell(column, 0)));
+  for (size_t i = 0; i < measured; ++i) {
+    if (estimates[i].first != std::numeric_limits<qreal>::max() &&
+        estimates[i].first + kFitSlack < widest)
+      break;
+    widest = std::max(widest,
+                      cells.horizontalAdvance(FromBytes(table_.Cell(column, estimates[i].second))));
+  }
   setColumnHidden(column, false);
-  setColumnWidth(column, widest + kFitMargin);
+  setColumnWidth(column, static_cast<int>(std::ceil(widest)) + kFitMargin);
 }
 
 void EntryGrid::resizeEvent(QResizeEvent* event) {
