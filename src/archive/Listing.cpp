@@ -56,7 +56,7 @@ std::string EntryName(const std::string& prefix, uint64_t number) {
   return prefix + digits + ".asf";
 }
 
-// Steps 2 and 3: the derived paths and the existence of both files, the index first.
+// Derives both paths from the chosen file and checks that both files exist, the index first.
 bool FindPair(ArchiveState& state, const std::string& chosen, OperationHost& host) {
   state.ChosenPath = chosen;
   state.IndexPath = ChangeFileExt(chosen, ".idx");
@@ -70,7 +70,7 @@ bool FindPair(ArchiveState& state, const std::string& chosen, OperationHost& hos
   return true;
 }
 
-// Steps 6 and 7: the index whole into memory, the data file open for reading.
+// Reads the index whole into memory and opens the data file for reading.
 void OpenPair(ArchiveState& state, OperationHost& host) {
   state.Index = IndexImage::ReadFrom(state.IndexPath);
   host.Repaint();
@@ -160,7 +160,7 @@ void WriteRow(Listing& run, int row, uint32_t blockNumber, const BlockDescriptor
   table.SetCell(kColUnknwn4, row, FormatUnsigned(header.unknwn4));
 }
 
-// Step 12 for one block: its header, then every slot checked and written as a row. False when
+// One block: its header, then every slot checked and written as a row. False when
 // an entry failed its "SCHl" check.
 bool ListBlock(Listing& run, uint32_t blockNumber, uint32_t blockCount,
                const BlockDescriptor& descriptor) {
@@ -184,7 +184,7 @@ bool ListBlock(Listing& run, uint32_t blockNumber, uint32_t blockCount,
   return true;
 }
 
-// Steps 8 to 12: decodes the index and fills the table.
+// Decodes the index and fills the table.
 ListingEnd ListEntries(Listing& run) {
   IndexImage& image = run.state.Index;
   run.host.SetProgressMax(ProgressValue(image.Size()));
@@ -199,7 +199,8 @@ ListingEnd ListEntries(Listing& run) {
   return ListingEnd::Complete;
 }
 
-// Step 13, after the last block, a failed check or a truncated index alike.
+// The end of every listing that opened the pair: after the last block, a failed check or a
+// truncated index alike.
 void Finish(Listing& run, ToolbarAndGridDisabled& disabled) {
   const ArchiveState& state = run.state;
   uint64_t position = std::min<uint64_t>(state.Index.Position(), state.Index.Size());
