@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "FuzzSupport.h"
 #include "archive/Listing.h"
 #include "base/Errors.h"
 #include "base/Numbers.h"
@@ -19,16 +20,8 @@ namespace {
 
 using namespace tessaly;
 
-void Require(bool holds, const char* invariant) {
-  if (holds) return;
-  std::fprintf(stderr, "invariant broken: %s\n", invariant);
-  std::abort();
-}
-
-const tessaly::testing::TempFolder& Folder() {
-  static const tessaly::testing::TempFolder folder;
-  return folder;
-}
+using fuzzing::Folder;
+using fuzzing::Require;
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "FuzzSupport.h"
 #include "TableShape.h"
 #include "base/Errors.h"
 #include "packing/Packing.h"
@@ -23,11 +24,7 @@ using namespace tessaly;
 using tessaly::testing::ReadBytes;
 using tessaly::testing::WriteBytes;
 
-void Require(bool holds, const char* invariant) {
-  if (holds) return;
-  std::fprintf(stderr, "invariant broken: %s\n", invariant);
-  std::abort();
-}
+using fuzzing::Require;
 
 struct Sandbox {
   tessaly::testing::TempFolder root;

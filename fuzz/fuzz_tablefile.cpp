@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "FuzzSupport.h"
 #include "TableShape.h"
 #include "base/Errors.h"
 #include "packing/TableFile.h"
@@ -19,16 +20,8 @@ using namespace tessaly;
 using tessaly::testing::ReadBytes;
 using tessaly::testing::WriteBytes;
 
-void Require(bool holds, const char* invariant) {
-  if (holds) return;
-  std::fprintf(stderr, "invariant broken: %s\n", invariant);
-  std::abort();
-}
-
-const tessaly::testing::TempFolder& Folder() {
-  static const tessaly::testing::TempFolder folder;
-  return folder;
-}
+using fuzzing::Folder;
+using fuzzing::Require;
 
 bool SameTable(const EntryTable& a, const EntryTable& b, bool carriageReturnsAsTabs) {
   if (a.ColumnCount() != b.ColumnCount() || a.RowCount() != b.RowCount()) return false;

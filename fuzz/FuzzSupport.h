@@ -1,0 +1,23 @@
+// What the fuzz targets share: invariant checks that abort with their text, and one temporary
+// folder per process.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "support/TempFolder.h"
+
+namespace tessaly::fuzzing {
+
+inline void Require(bool holds, const char* invariant) {
+  if (holds) return;
+  std::fprintf(stderr, "invariant broken: %s\n", invariant);
+  std::abort();
+}
+
+inline const tessaly::testing::TempFolder& Folder() {
+  static const tessaly::testing::TempFolder folder;
+  return folder;
+}
+
+}  // namespace tessaly::fuzzing
