@@ -28,10 +28,10 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
 }
 
 uint32_t Cell(const EntryTable& table, int column, int row) {
-  auto value = TryParseInt32(table.Cell(column, row));
+  auto value = TryParseInt32(std::string(table.Cell(column, row)));
   if (value) return static_cast<uint32_t>(*value);
   // Values of 2^31 and more are written unsigned; parse them as such.
-  const std::string& text = table.Cell(column, row);
+  std::string text = std::string(table.Cell(column, row));
   Require(!text.empty() && text.size() <= 10 &&
               text.find_first_not_of("0123456789") == std::string::npos,
           "a number cell holds unsigned decimal digits");
@@ -53,7 +53,7 @@ void CheckRows(const EntryTable& table, int listed, const std::string& data) {
             "Offset Pos = 100 + 16 * Block #");
     Require(uint64_t{real} + 4 <= data.size() && data.compare(real, 4, "SCHl") == 0,
             "every listed entry starts with SCHl");
-    Require(table.Cell(kColSize, r).empty(), "Size is empty after listing");
+    Require(std::string(table.Cell(kColSize, r)).empty(), "Size is empty after listing");
   }
 }
 
@@ -102,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
 
   int rows = table.RowCount();
   int listed = rows - 1;
-  if (listed == 1 && table.Cell(kColName, 1).empty()) listed = 0;
+  if (listed == 1 && std::string(table.Cell(kColName, 1)).empty()) listed = 0;
   Require(listed <= *reached, "rows never exceed the entries decoded");
   if (end == ListingEnd::Complete) {
     Require(listed == *reached && host.messages.empty(), "a complete listing lists every entry");

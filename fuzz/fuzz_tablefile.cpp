@@ -28,11 +28,11 @@ bool SameTable(const EntryTable& a, const EntryTable& b, bool carriageReturnsAsT
   for (int c = 0; c < a.ColumnCount(); ++c) {
     if (a.ColumnWidth(c) != b.ColumnWidth(c)) return false;
     for (int r = 0; r < a.RowCount(); ++r) {
-      std::string expected = a.Cell(c, r);
+      std::string expected = std::string(a.Cell(c, r));
       if (carriageReturnsAsTabs)
         for (char& ch : expected)
           if (ch == '\r') ch = '\t';
-      if (expected != b.Cell(c, r)) return false;
+      if (expected != std::string(b.Cell(c, r))) return false;
     }
   }
   return true;
@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t cells = 0;
   for (int r = 0; r < table.RowCount(); ++r)
     for (int c = 0; c < table.ColumnCount(); ++c) {
-      const std::string& text = table.Cell(c, r);
+      std::string text = std::string(table.Cell(c, r));
       cells += !text.empty();
       bareLineFeed |= text.find('\n') != std::string::npos;
       Require(text.find('\b') == std::string::npos, "a loaded cell holds no backspace");

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tessaly {
@@ -35,6 +37,11 @@ class EntryTable {
 
   // The grid's initial shape: 2 x 2 empty, column 0 60 pixels wide, column 1 100.
   EntryTable();
+  // A copy stores its own cell texts.
+  EntryTable(const EntryTable& other);
+  EntryTable& operator=(const EntryTable& other);
+  EntryTable(EntryTable&&) noexcept = default;
+  EntryTable& operator=(EntryTable&&) noexcept = default;
 
   int ColumnCount() const { return columns_; }
   int RowCount() const { return rows_; }
@@ -46,9 +53,10 @@ class EntryTable {
   // to that size never moves its cells.
   void ReserveRows(int rows);
 
-  // Cells outside the shape read as empty; writes outside it are ignored.
-  const std::string& Cell(int column, int row) const;
-  void SetCell(int column, int row, std::string text);
+  // Cells outside the shape read as empty; writes outside it are ignored. A cell's view stays
+  // valid until that cell is written again or the table is reset.
+  std::string_view Cell(int column, int row) const;
+  void SetCell(int column, int row, std::string_view text);
 
   int ColumnWidth(int column) const;
   void SetColumnWidth(int column, int width);
@@ -70,7 +78,18 @@ class EntryTable {
  private:
   int columns_ = 0;
   int rows_ = 0;
-  std::vector<std::string> cells_;  // row-major
+  // A cell's bytes live in the table's text store; the cell keeps where and how many.
+  struct Text {
+    const char* bytes = nullptr;
+    size_t size = 0;
+  };
+  // Copies `text` into the store, in chunks that never move, so views stay valid.
+  Text Store(std::string_view text);
+
+  std::vector<Text> cells_;                          // row-major
+  std::vector<std::unique_ptr<char[]>> chunks_;      // 1 MiB each; the last one is filling
+  std::vector<std::unique_ptr<char[]>> largeCells_;  // one block per large cell
+  size_t chunkUsed_ = 0;
   std::vector<int> widths_;
   uint64_t shapeRevision_ = 0;
   uint64_t contentRevision_ = 0;

@@ -48,11 +48,14 @@ std::string RemoveFileExt(const std::string& path) {
   return dot == std::string::npos ? path : path.substr(0, dot);
 }
 
-std::string JoinPath(const std::string& folder, const std::string& name) {
-  return folder + kPathSeparator + name;
+std::string JoinPath(std::string_view folder, std::string_view name) {
+  std::string path;
+  path.reserve(folder.size() + 1 + name.size());
+  path.append(folder).append(1, kPathSeparator).append(name);
+  return path;
 }
 
-bool IsPlainFileName(const std::string& name) {
+bool IsPlainFileName(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;
   for (char c : name)
     if (c == '\0' || c == '/' || c == '\\' || c == ':') return false;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace tessaly {
 
@@ -27,9 +28,9 @@ std::string ChangeFileExt(const std::string& path, const std::string& ext);
 // The path with its extension removed; a path without one stays whole.
 std::string RemoveFileExt(const std::string& path);
 // folder + separator + name.
-std::string JoinPath(const std::string& folder, const std::string& name);
+std::string JoinPath(std::string_view folder, std::string_view name);
 
 // True when `name` is a plain file name: not empty, no delimiter, not "." or "..", no NUL.
-bool IsPlainFileName(const std::string& name);
+bool IsPlainFileName(std::string_view name);
 
 }  // namespace tessaly

@@ -28,7 +28,8 @@ std::string FindInconsistency(ListingEnd end, ArchiveState& state, EntryTable& t
   // A start that lies before the one above it gives a size the extraction can't read back.
   for (int row = 1; row < table.RowCount(); ++row)
     if (!TryParseInt32(table.Cell(kColSize, row)))
-      return "entry " + std::to_string(row) + " has the size " + table.Cell(kColSize, row) +
+      return "entry " + std::to_string(row) + " has the size " +
+             std::string(table.Cell(kColSize, row)) +
              ", more than a stream can hold (its start lies before the entry above it)";
   return "";
 }

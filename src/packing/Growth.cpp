@@ -9,31 +9,33 @@ namespace tessaly {
 
 namespace refusal {
 
-std::string NotPlainName(const std::string& name) {
-  return "Entry name is not a plain file name: " + name;
+std::string NotPlainName(std::string_view name) {
+  return "Entry name is not a plain file name: " + std::string(name);
 }
-std::string OutOfOrder(const std::string& name, const std::string& realAddress) {
-  return "Real Address out of order at " + name + ": " + realAddress;
+std::string OutOfOrder(std::string_view name, std::string_view realAddress) {
+  return "Real Address out of order at " + std::string(name) + ": " + std::string(realAddress);
 }
-std::string AddressOutOfRange(const std::string& name, const std::string& realAddress) {
-  return "Real Address out of range at " + name + ": " + realAddress;
+std::string AddressOutOfRange(std::string_view name, std::string_view realAddress) {
+  return "Real Address out of range at " + std::string(name) + ": " + std::string(realAddress);
 }
-std::string EntryTooLarge(const std::string& path, uint64_t storedLength) {
-  return "Entry file too large: " + path + " needs " + FormatUnsigned(storedLength) + " bytes";
+std::string EntryTooLarge(std::string_view path, uint64_t storedLength) {
+  return "Entry file too large: " + std::string(path) + " needs " + FormatUnsigned(storedLength) +
+         " bytes";
 }
-std::string SharedAddress(const std::string& name, uint32_t realAddress, const std::string& other) {
-  return "Cannot grow " + name + ": its Real Address " + FormatUnsigned(realAddress) +
-         " is shared by " + other;
+std::string SharedAddress(std::string_view name, uint32_t realAddress, std::string_view other) {
+  return "Cannot grow " + std::string(name) + ": its Real Address " + FormatUnsigned(realAddress) +
+         " is shared by " + std::string(other);
 }
-std::string UnstorableAddress(const std::string& name, uint32_t address) {
-  return "Address cannot be stored for " + name + ": " + FormatUnsigned(address);
+std::string UnstorableAddress(std::string_view name, uint32_t address) {
+  return "Address cannot be stored for " + std::string(name) + ": " + FormatUnsigned(address);
 }
-std::string PositionOutsideIndex(const std::string& column, const std::string& name,
+std::string PositionOutsideIndex(std::string_view column, std::string_view name,
                                  uint32_t position) {
-  return column + " outside the index for " + name + ": " + FormatUnsigned(position);
+  return std::string(column) + " outside the index for " + std::string(name) + ": " +
+         FormatUnsigned(position);
 }
-std::string BeyondDataLimit(const std::string& name, uint64_t realAddress) {
-  return "Real Address beyond 2 GiB for " + name + ": " + FormatUnsigned(realAddress);
+std::string BeyondDataLimit(std::string_view name, uint64_t realAddress) {
+  return "Real Address beyond 2 GiB for " + std::string(name) + ": " + FormatUnsigned(realAddress);
 }
 
 }  // namespace refusal
@@ -41,9 +43,9 @@ std::string BeyondDataLimit(const std::string& name, uint64_t realAddress) {
 std::optional<std::string> CheckTableBeforePacking(const EntryTable& table) {
   uint32_t previous = 0;
   for (int r = 1; r < table.RowCount(); ++r) {
-    const std::string& name = table.Cell(kColName, r);
+    std::string_view name = table.Cell(kColName, r);
     if (!name.empty() && !IsPlainFileName(name)) return refusal::NotPlainName(name);
-    const std::string& text = table.Cell(kColRealAddress, r);
+    std::string_view text = table.Cell(kColRealAddress, r);
     auto realAddress = TryParseInt32(text);
     if (!realAddress) continue;  // fails when its row is packed or read for a move
     if (*realAddress < 0) return refusal::AddressOutOfRange(name, text);
@@ -217,13 +219,13 @@ void EntryMover::FlushPatches() {
 
 // One growth applied to every other row in table order.
 GrowthOutcome EntryMover::ScanGrowth(int row, uint32_t realAddress, uint32_t growth) {
-  const std::string& block = table_.Cell(kColBlock, row);
+  std::string_view block = table_.Cell(kColBlock, row);
   for (int j = 1; j <= lastRow_; ++j) {
     if (j == row) continue;
     auto f = ParseMovedFields(table_, j);
     if (!f) return {GrowthEnd::IntError, {}};
     auto rowAddress = static_cast<uint32_t>(f->realAddress);
-    const std::string& name = table_.Cell(kColName, j);
+    std::string_view name = table_.Cell(kColName, j);
     if (j > row && rowAddress == realAddress)
       return {GrowthEnd::Refused,
               refusal::SharedAddress(table_.Cell(kColName, row), realAddress, name)};

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "archive/EntryTable.h"
@@ -21,15 +22,14 @@ namespace tessaly {
 
 // The error box texts of a table that can't be packed safely.
 namespace refusal {
-std::string NotPlainName(const std::string& name);
-std::string OutOfOrder(const std::string& name, const std::string& realAddress);
-std::string AddressOutOfRange(const std::string& name, const std::string& realAddress);
-std::string EntryTooLarge(const std::string& path, uint64_t storedLength);
-std::string SharedAddress(const std::string& name, uint32_t realAddress, const std::string& other);
-std::string UnstorableAddress(const std::string& name, uint32_t address);
-std::string PositionOutsideIndex(const std::string& column, const std::string& name,
-                                 uint32_t position);
-std::string BeyondDataLimit(const std::string& name, uint64_t realAddress);
+std::string NotPlainName(std::string_view name);
+std::string OutOfOrder(std::string_view name, std::string_view realAddress);
+std::string AddressOutOfRange(std::string_view name, std::string_view realAddress);
+std::string EntryTooLarge(std::string_view path, uint64_t storedLength);
+std::string SharedAddress(std::string_view name, uint32_t realAddress, std::string_view other);
+std::string UnstorableAddress(std::string_view name, uint32_t address);
+std::string PositionOutsideIndex(std::string_view column, std::string_view name, uint32_t position);
+std::string BeyondDataLimit(std::string_view name, uint64_t realAddress);
 }  // namespace refusal
 
 // Real Addresses at or beyond this can't be stored as table numbers or data file positions.

@@ -39,7 +39,7 @@ void ExtractEntries(const ArchiveState& state, const EntryTable& table, const st
   int rows = table.RowCount();
   for (int r = 1; r < rows; ++r) {
     RepaintAtFixedPoints(host, static_cast<uint64_t>(r), static_cast<uint64_t>(rows));
-    const std::string& name = table.Cell(kColName, r);
+    std::string_view name = table.Cell(kColName, r);
     pump.Poll();
     uint32_t start = ParseUInt32Cell(table.Cell(kColRealAddress, r));
     uint32_t size = ParseUInt32Cell(table.Cell(kColSize, r));

@@ -34,7 +34,7 @@ QIcon Picture(const QString& name) {
   return icon;
 }
 
-QString FromBytes(const std::string& bytes) {
+QString FromBytes(std::string_view bytes) {
   if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; }))
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
   QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <string>
+#include <string_view>
 
 namespace tessaly::ui {
 
@@ -26,7 +27,7 @@ inline QFont WindowFont() {
 QIcon Picture(const QString& name);
 
 // Core text (bytes) for display: UTF-8 when it is valid UTF-8, otherwise one character per byte.
-QString FromBytes(const std::string& bytes);
+QString FromBytes(std::string_view bytes);
 
 // Paths between Qt and the core, in the file system's own encoding.
 std::string PathToBytes(const QString& path);

@@ -12,10 +12,18 @@ TEST(Numbers, ParsesSigned32BitDecimalOnly) {
     const char* text;
     std::optional<int32_t> value;
   } cases[] = {
-      {"0", 0},           {"2147483647", 2147483647}, {"-2147483648", INT32_MIN},
-      {"  12", 12},       {"+7", 7},                  {"2147483648", std::nullopt},
-      {"", std::nullopt}, {"12 ", std::nullopt},      {"1.5", std::nullopt},
-      {"-", std::nullopt}, {"4294967196", std::nullopt}, {"99999999999999999999", std::nullopt},
+      {"0", 0},
+      {"2147483647", 2147483647},
+      {"-2147483648", INT32_MIN},
+      {"  12", 12},
+      {"+7", 7},
+      {"2147483648", std::nullopt},
+      {"", std::nullopt},
+      {"12 ", std::nullopt},
+      {"1.5", std::nullopt},
+      {"-", std::nullopt},
+      {"4294967196", std::nullopt},
+      {"99999999999999999999", std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(TryParseInt32(c.text), c.value) << c.text;
 }

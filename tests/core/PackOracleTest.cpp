@@ -49,31 +49,36 @@ Outcome OraclePack(EntryTable table, std::string index, const std::string& folde
   const int rows = table.RowCount();
   uint32_t previous = 0;
   for (int r = 1; r < rows; ++r) {
-    const std::string& name = table.Cell(kColName, r);
+    std::string name = std::string(table.Cell(kColName, r));
     if (!name.empty() && !IsPlainFileName(name))
       return finish("refused", refusal::NotPlainName(name), true);
-    auto ra = TryParseInt32(table.Cell(kColRealAddress, r));
+    auto ra = TryParseInt32(std::string(table.Cell(kColRealAddress, r)));
     if (!ra) continue;
     if (*ra < 0)
-      return finish("refused", refusal::AddressOutOfRange(name, table.Cell(kColRealAddress, r)),
+      return finish("refused",
+                    refusal::AddressOutOfRange(name, std::string(table.Cell(kColRealAddress, r))),
                     true);
     if (static_cast<uint32_t>(*ra) < previous)
-      return finish("refused", refusal::OutOfOrder(name, table.Cell(kColRealAddress, r)), true);
+      return finish("refused",
+                    refusal::OutOfOrder(name, std::string(table.Cell(kColRealAddress, r))), true);
     previous = static_cast<uint32_t>(*ra);
   }
-  auto cell = [&](int c, int r) { return TryParseInt32(table.Cell(c, r)); };
+  auto cell = [&](int c, int r) { return TryParseInt32(std::string(table.Cell(c, r))); };
   for (int i = 1; i < rows; ++i) {
-    std::string path = JoinPath(folder, table.Cell(kColName, i));
-    auto file = files.find(table.Cell(kColName, i));
-    if (table.Cell(kColName, i).empty() || file == files.end())
+    std::string path = JoinPath(folder, std::string(table.Cell(kColName, i)));
+    auto file = files.find(std::string(table.Cell(kColName, i)));
+    if (std::string(table.Cell(kColName, i)).empty() || file == files.end())
       return finish("missing", "File not found " + path, true);
     auto ra = cell(kColRealAddress, i);
     if (!ra)
-      return finish("error",
-                    "'" + table.Cell(kColRealAddress, i) + "' is not a valid integer value", false);
+      return finish(
+          "error",
+          "'" + std::string(table.Cell(kColRealAddress, i)) + "' is not a valid integer value",
+          false);
     auto s = cell(kColSize, i);
     if (!s)
-      return finish("error", "'" + table.Cell(kColSize, i) + "' is not a valid integer value",
+      return finish("error",
+                    "'" + std::string(table.Cell(kColSize, i)) + "' is not a valid integer value",
                     false);
     uint32_t realAddress = static_cast<uint32_t>(*ra), size = static_cast<uint32_t>(*s);
     uint64_t length = file->second.size();
@@ -88,17 +93,19 @@ Outcome OraclePack(EntryTable table, std::string index, const std::string& folde
         auto raj = cell(kColRealAddress, j), aj = cell(kColAddress, j),
              pbj = cell(kColPosInBlock, j), oj = cell(kColOffset, j), opj = cell(kColOffsetPos, j);
         if (!raj || !aj || !pbj || !oj || !opj) return finish("alarm", "Alarm! Int error.", false);
-        const std::string& name = table.Cell(kColName, j);
+        std::string name = std::string(table.Cell(kColName, j));
         uint32_t rj = static_cast<uint32_t>(*raj);
         if (j > i && rj == realAddress)
-          return finish("refused",
-                        refusal::SharedAddress(table.Cell(kColName, i), realAddress, name), true);
+          return finish(
+              "refused",
+              refusal::SharedAddress(std::string(table.Cell(kColName, i)), realAddress, name),
+              true);
         if (rj <= realAddress) continue;
         uint64_t newRa = uint64_t{rj} + growth;
         uint32_t newA = static_cast<uint32_t>(*aj) + growth;
         uint32_t newO = static_cast<uint32_t>(*oj) + growth;
         uint32_t pb = static_cast<uint32_t>(*pbj), op = static_cast<uint32_t>(*opj);
-        bool same = table.Cell(kColBlock, j) == table.Cell(kColBlock, i);
+        bool same = std::string(table.Cell(kColBlock, j)) == std::string(table.Cell(kColBlock, i));
         if (same && (newA % 256 != 0 || newA >= (1u << 24)))
           return finish("refused", refusal::UnstorableAddress(name, newA), true);
         if (same && uint64_t{pb} + 2 > index.size())
@@ -179,7 +186,8 @@ void ExpectSameTable(const EntryTable& a, const EntryTable& b, const std::string
   ASSERT_EQ(a.ColumnCount(), b.ColumnCount()) << context;
   for (int r = 0; r < a.RowCount(); ++r)
     for (int c = 0; c < a.ColumnCount(); ++c)
-      ASSERT_EQ(a.Cell(c, r), b.Cell(c, r)) << context << " cell " << c << "," << r;
+      ASSERT_EQ(std::string(a.Cell(c, r)), std::string(b.Cell(c, r)))
+          << context << " cell " << c << "," << r;
 }
 
 // A well-formed archive: blocks of entries back to back from 0, whole units inside a block, the
@@ -225,7 +233,7 @@ void Damage(std::mt19937& rng, EntryTable& table, std::map<std::string, std::str
   const int numeric[] = {kColRealAddress, kColAddress,   kColOffset,
                          kColPosInBlock,  kColOffsetPos, kColSize};
   int column = numeric[pick(0, 5)];
-  auto number = [&](int c, int row) { return std::stoll(table.Cell(c, row)); };
+  auto number = [&](int c, int row) { return std::stoll(std::string(table.Cell(c, row))); };
   switch (pick(0, 11)) {
     case 0:
       table.SetCell(column, r, "x");
@@ -234,7 +242,7 @@ void Damage(std::mt19937& rng, EntryTable& table, std::map<std::string, std::str
       table.SetCell(column, r, "");
       break;
     case 2:
-      table.SetCell(kColRealAddress, r, table.Cell(kColRealAddress, other));
+      table.SetCell(kColRealAddress, r, std::string(table.Cell(kColRealAddress, other)));
       break;
     case 3:
       table.SetCell(kColAddress, r, std::to_string(number(kColAddress, r) + 1));
@@ -246,17 +254,17 @@ void Damage(std::mt19937& rng, EntryTable& table, std::map<std::string, std::str
       table.SetCell(kColPosInBlock, r, pick(0, 1) ? "100000" : "-1");
       break;
     case 6:
-      table.SetCell(kColOffsetPos, r, table.Cell(kColOffsetPos, other));
+      table.SetCell(kColOffsetPos, r, std::string(table.Cell(kColOffsetPos, other)));
       break;
     case 7:
       table.SetCell(kColPosInBlock, r,
-                    table.Cell(pick(0, 1) ? kColPosInBlock : kColOffsetPos, other));
+                    std::string(table.Cell(pick(0, 1) ? kColPosInBlock : kColOffsetPos, other)));
       break;
     case 8:
-      table.SetCell(kColBlock, r, table.Cell(kColBlock, other));
+      table.SetCell(kColBlock, r, std::string(table.Cell(kColBlock, other)));
       break;
     case 9:
-      files.erase(table.Cell(kColName, r));
+      files.erase(std::string(table.Cell(kColName, r)));
       break;
     case 10:
       table.SetCell(kColSize, r, "2147483648");
@@ -277,10 +285,10 @@ TEST(PackOracle, PackGivesWhatApplyingEachGrowthInTurnGives) {
     FillFromArchive(source, archive, dataSize);
     std::map<std::string, std::string> files;
     for (int r = 1; r < source.table.RowCount(); ++r) {
-      size_t size = std::stoul(source.table.Cell(kColSize, r));
-      files[source.table.Cell(kColName, r)] = std::uniform_int_distribution<int>(0, 2)(rng) == 0
-                                                  ? RandomReplacement(rng, size)
-                                                  : source.entries[r];
+      size_t size = std::stoul(std::string(source.table.Cell(kColSize, r)));
+      files[std::string(source.table.Cell(kColName, r))] =
+          std::uniform_int_distribution<int>(0, 2)(rng) == 0 ? RandomReplacement(rng, size)
+                                                             : source.entries[r];
     }
     int damage = round % 2 == 0 ? 0 : std::uniform_int_distribution<int>(1, 3)(rng);
     for (int d = 0; d < damage; ++d) Damage(rng, source.table, files);
@@ -363,7 +371,7 @@ TEST(PackOracle, UnpackReplacePackUnpackKeepsEveryEntry) {
     std::vector<std::string> expected(table.RowCount());
     std::map<std::string, std::string> files;
     for (int r = 1; r < table.RowCount(); ++r) {
-      std::string path = JoinPath(folder, table.Cell(kColName, r));
+      std::string path = JoinPath(folder, std::string(table.Cell(kColName, r)));
       std::string bytes = ReadBytes(path);
       size_t size = bytes.size();
       bool aliasedWithNext = r + 1 < table.RowCount() && size == 0;
@@ -374,7 +382,7 @@ TEST(PackOracle, UnpackReplacePackUnpackKeepsEveryEntry) {
         bytes = "SCHl" + replacement.substr(4);
         WriteBytes(path, bytes);
       }
-      files[table.Cell(kColName, r)] = bytes;
+      files[std::string(table.Cell(kColName, r))] = bytes;
       size_t stored = bytes.size() <= size ? size : (bytes.size() + 255) / 256 * 256;
       expected[r] = bytes + std::string(stored - bytes.size(), '\0');
     }
@@ -404,7 +412,7 @@ TEST(PackOracle, UnpackReplacePackUnpackKeepsEveryEntry) {
     ASSERT_EQ(Unpack(again, unpacked, host).end, UnpackEnd::Success) << "round " << round;
     ASSERT_EQ(unpacked.RowCount(), table.RowCount());
     for (int r = 1; r < table.RowCount(); ++r) {
-      std::string name = "again_" + table.Cell(kColName, r).substr(7);
+      std::string name = "again_" + std::string(table.Cell(kColName, r)).substr(7);
       EXPECT_EQ(ReadBytes(JoinPath(root / "again_", name)), expected[r])
           << "round " << round << " row " << r;
     }
@@ -412,8 +420,8 @@ TEST(PackOracle, UnpackReplacePackUnpackKeepsEveryEntry) {
     ASSERT_EQ(newIndex.size(), index.size());
     std::vector<bool> patchable(index.size(), false);
     for (int r = 1; r < table.RowCount(); ++r) {
-      size_t pb = std::stoul(table.Cell(kColPosInBlock, r));
-      size_t op = std::stoul(table.Cell(kColOffsetPos, r));
+      size_t pb = std::stoul(std::string(table.Cell(kColPosInBlock, r)));
+      size_t op = std::stoul(std::string(table.Cell(kColOffsetPos, r)));
       patchable[pb] = patchable[pb + 1] = true;
       for (int b = 0; b < 4; ++b) patchable[op + b] = true;
     }
@@ -447,7 +455,7 @@ TEST(PackOracle, EveryEntryGrowingTakesOnePass) {
   auto start = std::chrono::steady_clock::now();
   for (int r = 1; r <= entries; ++r) {
     mover.CatchUp(r);
-    uint32_t ra = static_cast<uint32_t>(std::stoul(table.Cell(kColRealAddress, r)));
+    uint32_t ra = static_cast<uint32_t>(std::stoul(std::string(table.Cell(kColRealAddress, r))));
     ASSERT_EQ(mover.Grow(r, ra, 256).end, GrowthEnd::Applied);
   }
   mover.Finish();
@@ -458,10 +466,11 @@ TEST(PackOracle, EveryEntryGrowingTakesOnePass) {
   for (int r : {1, 2, 200, 201, 4567, entries}) {
     int block = (r - 1) / perBlock, slot = (r - 1) % perBlock;
     uint64_t offset = uint64_t(block) * perBlock * 1024 + uint64_t(block) * perBlock * 256;
-    EXPECT_EQ(table.Cell(kColAddress, r), std::to_string(slot * 1280)) << r;
-    EXPECT_EQ(table.Cell(kColRealAddress, r), std::to_string(offset + slot * 1280)) << r;
+    EXPECT_EQ(std::string(table.Cell(kColAddress, r)), std::to_string(slot * 1280)) << r;
+    EXPECT_EQ(std::string(table.Cell(kColRealAddress, r)), std::to_string(offset + slot * 1280))
+        << r;
     if (block > 0) {
-      EXPECT_EQ(table.Cell(kColOffset, r), std::to_string(offset)) << r;
+      EXPECT_EQ(std::string(table.Cell(kColOffset, r)), std::to_string(offset)) << r;
     }
   }
   uint64_t lastOffset = uint64_t(entries / perBlock - 1) * perBlock * 1280;

@@ -87,9 +87,9 @@ TEST(RowOrderTest, NeverSwapsRowsEqualInEveryColumnFromTheSortColumnOn) {
   EXPECT_EQ(SortedDataRows(table, 1, true), (std::vector<int>{2, 1, 3}));
 
   table.PermuteDataRows(SortedDataRows(table, 1, true));
-  EXPECT_EQ(table.Cell(0, 1), "2");
-  EXPECT_EQ(table.Cell(0, 2), "1");
-  EXPECT_EQ(table.Cell(0, 3), "3");
+  EXPECT_EQ(std::string(table.Cell(0, 1)), "2");
+  EXPECT_EQ(std::string(table.Cell(0, 2)), "1");
+  EXPECT_EQ(std::string(table.Cell(0, 3)), "3");
 }
 
 TEST(RowOrderTest, TablesWithoutDataRowsGiveAnEmptyOrder) {

@@ -28,7 +28,9 @@ struct PackFolder {
   std::string index;
   std::vector<std::string> entries;  // entries[r] is row r's file; [0] unused
 
-  std::string EntryPath(int row) const { return folder + "/" + table.Cell(kColName, row); }
+  std::string EntryPath(int row) const {
+    return folder + "/" + std::string(table.Cell(kColName, row));
+  }
 
   // Writes the table file, the index copy and every entry file.
   void Write() const {

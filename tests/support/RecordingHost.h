@@ -26,13 +26,19 @@ class RecordingHost : public OperationHost {
   struct Message {
     MessageKind kind;
     std::string text;
-    bool windowEnabled;           // the window's state while the box was shown
+    bool windowEnabled;  // the window's state while the box was shown
     bool toolbarAndGridEnabled;
   };
   std::vector<Message> messages;
 
-  void SetProgressMin(int v) override { progressMin = v; Record("progress.min " + std::to_string(v)); }
-  void SetProgressMax(int v) override { progressMax = v; Record("progress.max " + std::to_string(v)); }
+  void SetProgressMin(int v) override {
+    progressMin = v;
+    Record("progress.min " + std::to_string(v));
+  }
+  void SetProgressMax(int v) override {
+    progressMax = v;
+    Record("progress.max " + std::to_string(v));
+  }
   void SetProgressPosition(int v) override {
     progressPosition = v;
     if (recordProgress) Record("progress.position " + std::to_string(v));
@@ -49,7 +55,10 @@ class RecordingHost : public OperationHost {
     windowEnabled = e;
     Record(e ? "window.enable" : "window.disable");
   }
-  void Repaint() override { Record("repaint"); ++repaints; }
+  void Repaint() override {
+    Record("repaint");
+    ++repaints;
+  }
   void UpdatePainting() override { Record("update"); }
   void ProcessMessages() override { ++processed; }
   std::optional<std::string> PickArchiveFile() override {
@@ -67,9 +76,12 @@ class RecordingHost : public OperationHost {
 
   static const char* KindName(MessageKind kind) {
     switch (kind) {
-      case MessageKind::Error: return "Error";
-      case MessageKind::Information: return "Information";
-      case MessageKind::PlainError: return "PlainError";
+      case MessageKind::Error:
+        return "Error";
+      case MessageKind::Information:
+        return "Information";
+      case MessageKind::PlainError:
+        return "PlainError";
     }
     return "?";
   }
