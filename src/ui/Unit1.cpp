@@ -200,9 +200,8 @@ void TForm1::RunCommand(Operation&& operation) {
   try {
     operation();
   } catch (const std::exception& error) {
-    // The operation has re-enabled what it disabled; the window is whole again either way.
-    setEnabled(true);
-    SetToolbarAndGridEnabled(true);
+    // The operations' guards have re-enabled what they disabled; the grid shows the table as the
+    // error left it while the box is open.
     grid_->Sync();
     MessageBoxes::ShowFrameworkError(FromBytes(error.what()), this);
   }
