@@ -1,6 +1,8 @@
 #include "archive/EntryTable.h"
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 
 namespace tessaly {
 
@@ -28,6 +30,23 @@ EntryTable::EntryTable(const EntryTable& other)
       contentRevision_(other.contentRevision_) {
   for (size_t i = 0; i < cells_.size(); ++i)
     cells_[i] = Store({other.cells_[i].bytes, other.cells_[i].size});
+}
+
+EntryTable::EntryTable(EntryTable&& other) noexcept { *this = std::move(other); }
+
+EntryTable& EntryTable::operator=(EntryTable&& other) noexcept {
+  if (this == &other) return *this;
+  columns_ = std::exchange(other.columns_, 0);
+  rows_ = std::exchange(other.rows_, 0);
+  cells_ = std::exchange(other.cells_, {});
+  chunks_ = std::exchange(other.chunks_, {});
+  largeCells_ = std::exchange(other.largeCells_, {});
+  chunkFree_ = std::exchange(other.chunkFree_, nullptr);
+  chunkLeft_ = std::exchange(other.chunkLeft_, 0);
+  widths_ = std::exchange(other.widths_, {});
+  shapeRevision_ = other.shapeRevision_++;
+  contentRevision_ = other.contentRevision_++;
+  return *this;
 }
 
 EntryTable& EntryTable::operator=(const EntryTable& other) {
@@ -61,19 +80,19 @@ void EntryTable::ReserveRows(int rows) {
   if (rows > 0) cells_.reserve(static_cast<size_t>(rows) * columns_);
 }
 
-std::string_view EntryTable::Cell(int column, int row) const {
-  if (column < 0 || column >= columns_ || row < 0 || row >= rows_) return {};
-  const Text& text = cells_[static_cast<size_t>(row) * columns_ + column];
-  return {text.bytes, text.size};
-}
-
-void EntryTable::SetCell(int column, int row, std::string_view text) {
-  if (column < 0 || column >= columns_ || row < 0 || row >= rows_) return;
-  cells_[static_cast<size_t>(row) * columns_ + column] = Store(text);
+void EntryTable::SetRow(int row, const RowTexts& texts) {
+  if (!Inside(0, row)) return;
+  Text stored = Store(texts.bytes_);
+  size_t start = 0;
+  for (int c = 0; c < texts.count_ && c < columns_; ++c) {
+    size_t end = texts.ends_[static_cast<size_t>(c)];
+    cells_[Index(c, row)] = end == start ? Text{} : Text{stored.bytes + start, end - start};
+    start = end;
+  }
   ++contentRevision_;
 }
 
-EntryTable::Text EntryTable::Store(std::string_view text) {
+EntryTable::Text EntryTable::StoreInNewBlock(std::string_view text) {
   constexpr size_t kChunkSize = 1 << 20;
   if (text.empty()) return {};
   char* bytes;
@@ -81,14 +100,11 @@ EntryTable::Text EntryTable::Store(std::string_view text) {
     // A large cell gets a block of its own; the current chunk stays for small cells.
     bytes = largeCells_.emplace_back(std::make_unique<char[]>(text.size())).get();
   } else {
-    if (chunks_.empty() || kChunkSize - chunkUsed_ < text.size()) {
-      chunks_.push_back(std::make_unique<char[]>(kChunkSize));
-      chunkUsed_ = 0;
-    }
-    bytes = chunks_.back().get() + chunkUsed_;
-    chunkUsed_ += text.size();
+    bytes = chunks_.emplace_back(std::make_unique<char[]>(kChunkSize)).get();
+    chunkFree_ = bytes + text.size();
+    chunkLeft_ = kChunkSize - text.size();
   }
-  std::copy(text.begin(), text.end(), bytes);
+  std::memcpy(bytes, text.data(), text.size());
   return {bytes, text.size()};
 }
 
@@ -107,7 +123,8 @@ void EntryTable::Reset() {
   cells_.clear();
   chunks_.clear();
   largeCells_.clear();
-  chunkUsed_ = 0;
+  chunkFree_ = nullptr;
+  chunkLeft_ = 0;
   columns_ = 0;
   rows_ = 0;
   SetColumnCount(2);

@@ -2,7 +2,10 @@
 // (never re-encoded), plus the column widths that the listing lays out or a table file loads.
 #pragma once
 
+#include <array>
+#include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -31,6 +34,42 @@ enum Column : int {
   kEntryColumnCount = 17,
 };
 
+// The texts of a row's first cells, gathered in one reusable buffer so that the table stores a
+// whole row with one copy.
+class RowTexts {
+ public:
+  void Clear() {
+    bytes_.clear();
+    count_ = 0;
+  }
+  // Appends to the cell being built; EndCell closes it. Cells beyond the 17th are dropped.
+  void Append(std::string_view text) { bytes_.append(text); }
+  // Decimal digits, padded with leading zeros to `minDigits`.
+  void AppendNumber(uint64_t value, int minDigits = 1) {
+    char digits[20];
+    auto size = static_cast<int>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
+    if (size < minDigits) bytes_.append(static_cast<size_t>(minDigits - size), '0');
+    bytes_.append(digits, static_cast<size_t>(size));
+  }
+  void EndCell() {
+    if (count_ < kEntryColumnCount) ends_[static_cast<size_t>(count_++)] = bytes_.size();
+  }
+  void Add(std::string_view text) {
+    Append(text);
+    EndCell();
+  }
+  void AddNumber(uint64_t value) {
+    AppendNumber(value);
+    EndCell();
+  }
+
+ private:
+  friend class EntryTable;
+  std::string bytes_;
+  std::array<size_t, kEntryColumnCount> ends_{};
+  int count_ = 0;
+};
+
 class EntryTable {
  public:
   static constexpr int kDefaultColumnWidth = 100;
@@ -40,8 +79,9 @@ class EntryTable {
   // A copy stores its own cell texts.
   EntryTable(const EntryTable& other);
   EntryTable& operator=(const EntryTable& other);
-  EntryTable(EntryTable&&) noexcept = default;
-  EntryTable& operator=(EntryTable&&) noexcept = default;
+  // A moved-from table has no cells and ignores writes until it is reset.
+  EntryTable(EntryTable&& other) noexcept;
+  EntryTable& operator=(EntryTable&& other) noexcept;
 
   int ColumnCount() const { return columns_; }
   int RowCount() const { return rows_; }
@@ -55,8 +95,18 @@ class EntryTable {
 
   // Cells outside the shape read as empty; writes outside it are ignored. A cell's view stays
   // valid until that cell is written again or the table is reset.
-  std::string_view Cell(int column, int row) const;
-  void SetCell(int column, int row, std::string_view text);
+  std::string_view Cell(int column, int row) const {
+    if (!Inside(column, row)) return {};
+    const Text& text = cells_[Index(column, row)];
+    return {text.bytes, text.size};
+  }
+  void SetCell(int column, int row, std::string_view text) {
+    if (!Inside(column, row)) return;
+    cells_[Index(column, row)] = Store(text);
+    ++contentRevision_;
+  }
+  // Cells 0 to texts' count - 1 of `row`, as SetCell would write them one by one.
+  void SetRow(int row, const RowTexts& texts);
 
   int ColumnWidth(int column) const;
   void SetColumnWidth(int column, int width);
@@ -83,13 +133,30 @@ class EntryTable {
     const char* bytes = nullptr;
     size_t size = 0;
   };
+  bool Inside(int column, int row) const {
+    return static_cast<unsigned>(column) < static_cast<unsigned>(columns_) &&
+           static_cast<unsigned>(row) < static_cast<unsigned>(rows_);
+  }
+  size_t Index(int column, int row) const {
+    return static_cast<size_t>(row) * static_cast<size_t>(columns_) + static_cast<size_t>(column);
+  }
   // Copies `text` into the store, in chunks that never move, so views stay valid.
-  Text Store(std::string_view text);
+  Text Store(std::string_view text) {
+    if (text.empty()) return {};
+    if (text.size() > chunkLeft_) return StoreInNewBlock(text);
+    char* bytes = chunkFree_;
+    std::memcpy(bytes, text.data(), text.size());
+    chunkFree_ += text.size();
+    chunkLeft_ -= text.size();
+    return {bytes, text.size()};
+  }
+  Text StoreInNewBlock(std::string_view text);
 
   std::vector<Text> cells_;                          // row-major
   std::vector<std::unique_ptr<char[]>> chunks_;      // 1 MiB each; the last one is filling
   std::vector<std::unique_ptr<char[]>> largeCells_;  // one block per large cell
-  size_t chunkUsed_ = 0;
+  char* chunkFree_ = nullptr;                        // the free end of the last chunk
+  size_t chunkLeft_ = 0;
   std::vector<int> widths_;
   uint64_t shapeRevision_ = 0;
   uint64_t contentRevision_ = 0;

@@ -38,6 +38,7 @@ struct Listing {
   OperationHost& host;
   std::string namePrefix;  // "<index base name>_"
   uint64_t entries = 0;    // r: entries reached, the one that failed its check included
+  RowTexts texts;          // the row being written, its buffer reused
 };
 
 // Stops the listing unless `count` bytes of one structure lie inside the image at the current
@@ -48,12 +49,6 @@ void RequireStructure(const IndexImage& image, size_t count) {
 
 int ProgressValue(uint64_t value) {
   return value > INT_MAX ? INT_MAX : static_cast<int>(value);
-}
-
-std::string EntryName(const std::string& prefix, uint64_t number) {
-  std::string digits = FormatUnsigned(number);
-  if (digits.size() < 5) digits.insert(0, 5 - digits.size(), '0');
-  return prefix + digits + ".asf";
 }
 
 // Derives both paths from the chosen file and checks that both files exist, the index first.
@@ -140,24 +135,28 @@ BlockHeader ReadBlockHeader(IndexImage& image, uint32_t blockPos) {
 void WriteRow(Listing& run, int row, uint32_t blockNumber, const BlockDescriptor& descriptor,
               const BlockHeader& header, uint32_t address, uint32_t realAddress,
               uint64_t posInBlock) {
-  EntryTable& table = run.table;
-  table.SetRowCount(row + 1);
-  table.SetCell(kColNumber, row, FormatUnsigned(run.entries));
-  table.SetCell(kColName, row, EntryName(run.namePrefix, run.entries));
-  table.SetCell(kColId, row, FormatUnsigned(header.id));
-  table.SetCell(kColBlock, row, FormatUnsigned(blockNumber));
-  table.SetCell(kColAsfCount, row, FormatUnsigned(header.asfCount));
-  table.SetCell(kColDigitIndex, row, FormatUnsigned(header.digitIndex));
-  table.SetCell(kColRealAddress, row, FormatUnsigned(realAddress));
-  table.SetCell(kColAddress, row, FormatUnsigned(address));
-  table.SetCell(kColOffset, row, FormatUnsigned(descriptor.offset));
-  table.SetCell(kColPosInBlock, row, FormatUnsigned(posInBlock));
-  table.SetCell(kColOffsetPos, row, FormatUnsigned(descriptor.offsetPos));
-  table.SetCell(kColBlockPos, row, FormatUnsigned(descriptor.blockPos));
-  table.SetCell(kColUnknwn1, row, FormatUnsigned(header.unknwn1));
-  table.SetCell(kColUnknwn2, row, FormatUnsigned(header.unknwn2));
-  table.SetCell(kColUnknwn3, row, FormatUnsigned(header.unknwn3));
-  table.SetCell(kColUnknwn4, row, FormatUnsigned(header.unknwn4));
+  RowTexts& texts = run.texts;
+  texts.Clear();
+  texts.AddNumber(run.entries);
+  texts.Append(run.namePrefix);  // "<prefix><number, at least 5 digits>.asf"
+  texts.AppendNumber(run.entries, 5);
+  texts.Add(".asf");
+  texts.AddNumber(header.id);
+  texts.AddNumber(blockNumber);
+  texts.AddNumber(header.asfCount);
+  texts.AddNumber(header.digitIndex);
+  texts.AddNumber(realAddress);
+  texts.AddNumber(address);
+  texts.AddNumber(descriptor.offset);
+  texts.AddNumber(posInBlock);
+  texts.AddNumber(descriptor.offsetPos);
+  texts.AddNumber(descriptor.blockPos);
+  texts.AddNumber(header.unknwn1);
+  texts.AddNumber(header.unknwn2);
+  texts.AddNumber(header.unknwn3);
+  texts.AddNumber(header.unknwn4);
+  run.table.SetRowCount(row + 1);
+  run.table.SetRow(row, texts);
 }
 
 // One block: its header, then every slot checked and written as a row. False when
@@ -240,7 +239,7 @@ ListingEnd ListArchive(ArchiveState& state, EntryTable& table, OperationHost& ho
 
   table.Reset();
   for (int panel = 0; panel < 4; ++panel) host.SetStatusText(panel, "");
-  Listing run{state, table, host, RemoveFileExt(ExtractFileName(state.IndexPath)) + "_"};
+  Listing run{state, table, host, RemoveFileExt(ExtractFileName(state.IndexPath)) + "_", 0, {}};
   try {
     ToolbarAndGridDisabled disabled(host);
     host.Repaint();

@@ -29,11 +29,7 @@ int32_t ParseInt32(std::string_view text) {
   throw FrameworkError("'" + std::string(text) + "' is not a valid integer value");
 }
 
-std::string FormatUnsigned(uint64_t value) {
-  char buffer[24];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
+std::string FormatUnsigned(uint64_t value) { return std::string(DecimalDigits(value).View()); }
 
 std::string FormatSigned(int64_t value) {
   char buffer[24];

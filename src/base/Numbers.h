@@ -1,6 +1,7 @@
 // Decimal text of the table's cells: parsed as signed 32-bit integers, written unsigned.
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -22,6 +23,19 @@ inline uint32_t ParseUInt32Cell(std::string_view text) {
 
 // Plain decimal digits: no sign, no separators, no leading zeros.
 std::string FormatUnsigned(uint64_t value);
+
+// The same digits in a buffer of their own, for writing a number where no string is needed.
+class DecimalDigits {
+ public:
+  explicit DecimalDigits(uint64_t value)
+      : size_(static_cast<uint8_t>(std::to_chars(bytes_, bytes_ + sizeof bytes_, value).ptr - bytes_)) {}
+  std::string_view View() const { return {bytes_, size_}; }
+
+ private:
+  char bytes_[20];
+  uint8_t size_;
+};
+
 std::string FormatSigned(int64_t value);
 
 }  // namespace tessaly

@@ -9,6 +9,7 @@
 
 #include "base/Errors.h"
 #include "base/Files.h"
+#include "base/Numbers.h"
 #include "base/OperationHost.h"
 
 namespace tessaly {
@@ -83,6 +84,10 @@ class LineReader {
     }
   }
 
+  // False when no line returned since the last refill holds a BS: one scan of the buffer spares
+  // a scan of every cell, as escaped cells are rare.
+  bool MayHoldBs() const { return holdsBs_; }
+
  private:
   void Refill() {
     if (start_ > 0) {
@@ -95,6 +100,7 @@ class LineReader {
     position_ += got;
     end_ += got;
     if (got == 0) atEnd_ = true;
+    holdsBs_ = std::memchr(buffer_.data() + start_, kBs, end_ - start_) != nullptr;
   }
 
   const File& file_;
@@ -102,6 +108,7 @@ class LineReader {
   size_t start_ = 0, end_ = 0;
   uint64_t position_ = 0;
   bool atEnd_ = false;
+  bool holdsBs_ = false;  // whether the buffered lines hold a BS anywhere
 };
 
 // A number field read leniently: leading spaces, an optional sign, then digits. A field that is
@@ -157,8 +164,16 @@ bool SplitPlainCellLine(std::string_view& line, int32_t& column, int32_t& row) {
   return true;
 }
 
+// Whether `text` holds `c`; most cells are a few bytes, for which a loop beats a library call.
+bool Holds(std::string_view text, char c) {
+  if (text.size() > 32) return text.find(c) != std::string_view::npos;
+  for (char t : text)
+    if (t == c) return true;
+  return false;
+}
+
 void AppendEscaped(BufferedWriter& out, std::string_view text) {
-  if (text.find(kCr) == std::string_view::npos) {
+  if (!Holds(text, kCr)) {
     out.Append(text);
     return;
   }
@@ -167,8 +182,9 @@ void AppendEscaped(BufferedWriter& out, std::string_view text) {
 
 // A cell holds one line: when the text carries escapes, TAB and BS become CR and LF again and
 // the text ends before its first CR. A text without BS is stored as it stands, with no copy.
-void StoreUnescaped(EntryTable& table, int column, int row, std::string_view text) {
-  if (text.find(kBs) == std::string_view::npos) return table.SetCell(column, row, text);
+void StoreUnescaped(EntryTable& table, int column, int row, std::string_view text,
+                    bool mayHoldBs) {
+  if (!mayHoldBs || !Holds(text, kBs)) return table.SetCell(column, row, text);
   std::string result(text.substr(0, text.find_first_of("\t\r")));
   std::replace(result.begin(), result.end(), kBs, kLf);
   table.SetCell(column, row, result);
@@ -214,14 +230,23 @@ void SaveTableFile(const EntryTable& table, File& file) {
     out.AppendNumber(table.ColumnWidth(c));
     out.EndLine();
   }
+  // Every cell line starts "<column>,<row>,": the row's part is formatted once per row, and the
+  // first columns' parts once.
+  constexpr int kReadyColumns = 32;
+  std::vector<DecimalDigits> columnNumbers;
+  for (int c = 0; c < kReadyColumns; ++c) columnNumbers.emplace_back(c);
   for (int r = 0; r < rows; ++r) {
+    DecimalDigits rowNumber(static_cast<uint64_t>(r));
     for (int c = 0; c < columns; ++c) {
       std::string_view text = table.Cell(c, r);
       if (text.empty()) continue;
       out.Reserve(kLineOverhead + text.size());
-      out.AppendNumber(c);
+      if (c < kReadyColumns)
+        out.Append(columnNumbers[static_cast<size_t>(c)].View());
+      else
+        out.AppendNumber(c);
       out.Append(',');
-      out.AppendNumber(r);
+      out.Append(rowNumber.View());
       out.Append(',');
       AppendEscaped(out, text);
       out.EndLine();
@@ -266,7 +291,7 @@ void LoadTableFile(EntryTable& table, const std::string& path, MessagePump* pump
       row = LenientNumber(CutField(rest));
     }
     if (column >= 0 && row >= 0 && column < table.ColumnCount() && row < table.RowCount())
-      StoreUnescaped(table, column, row, rest);
+      StoreUnescaped(table, column, row, rest, lines.MayHoldBs());
     // The pump is throttled by time; asking the clock only every few lines keeps it cheap.
     if (pump && ++cellLines % kLinesPerPoll == 0) pump->Poll();
   }

@@ -78,7 +78,7 @@ uint32_t ComputeSizes(EntryTable& table, uint64_t dataFileSize, OperationHost& h
                                   : ParseUInt32Cell(table.Cell(kColRealAddress, r + 1));
     uint32_t size = next - start;  // modulo 2^32
     sum += size;
-    table.SetCell(kColSize, r, FormatUnsigned(size));
+    table.SetCell(kColSize, r, DecimalDigits(size).View());
     host.SetProgressPosition(r);
   }
   return sum;

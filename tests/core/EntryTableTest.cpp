@@ -33,5 +33,38 @@ TEST(EntryTable, CellViewsSurviveGrowthAndCopiesOwnTheirText) {
   EXPECT_EQ(table.Cell(kColName, 1), "");
 }
 
+// A row written whole reads as the same cells written one by one; a moved-from table must not
+// write into the store it gave away.
+TEST(EntryTable, WholeRowsAndMovedTables) {
+  EntryTable table;
+  table.LayOutColumns();
+  table.SetRowCount(3);
+  RowTexts texts;
+  texts.AddNumber(7);
+  texts.Append("speech_");
+  texts.AppendNumber(7, 5);
+  texts.Add(".asf");
+  texts.Add("");
+  texts.AddNumber(123456789012);
+  table.SetRow(1, texts);
+  table.SetRow(5, texts);  // outside the table: ignored
+  EXPECT_EQ(table.Cell(kColNumber, 1), "7");
+  EXPECT_EQ(table.Cell(kColName, 1), "speech_00007.asf");
+  EXPECT_EQ(table.Cell(kColId, 1), "");
+  EXPECT_EQ(table.Cell(kColBlock, 1), "123456789012");
+  EXPECT_EQ(table.Cell(kColAsfCount, 1), "");
+  EXPECT_EQ(table.RowCount(), 3);
+
+  EntryTable moved = std::move(table);
+  table.SetCell(kColName, 1, "overwritten?");  // NOLINT(bugprone-use-after-move): on purpose
+  EXPECT_EQ(table.Cell(kColName, 1), "");
+  moved.SetCell(kColId, 2, "42");
+  EXPECT_EQ(moved.Cell(kColName, 1), "speech_00007.asf");
+  EXPECT_EQ(moved.Cell(kColId, 2), "42");
+  table.Reset();
+  table.SetCell(kColNumber, 1, "ok");
+  EXPECT_EQ(table.Cell(kColNumber, 1), "ok");
+}
+
 }  // namespace
 }  // namespace tessaly
