@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <utility>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -33,20 +34,28 @@ bool Lock(int fd, bool exclusive) {
   return true;
 }
 
-int OpenChecked(const std::string& path, int flags, bool exclusive, bool creating) {
-  int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
-  int error = errno;
-  if (fd >= 0) {
-    struct stat info {};
-    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-      error = EISDIR;
-    } else if (!Lock(fd, exclusive)) {
-      error = EBUSY;
-    } else {
-      return fd;
-    }
-    ::close(fd);
+// Opens `name` relative to the folder `at` (or the path itself with AT_FDCWD) and takes the lock;
+// -1 with `error` set when that fails or the name is a folder (EISDIR).
+int OpenLocked(int at, const char* name, int flags, bool exclusive, int& error) {
+  int fd = ::openat(at, name, flags | O_CLOEXEC, 0666);
+  error = errno;
+  if (fd < 0) return -1;
+  struct stat info {};
+  if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    error = EISDIR;
+  } else if (!Lock(fd, exclusive)) {
+    error = EBUSY;
+  } else {
+    return fd;
   }
+  ::close(fd);
+  return -1;
+}
+
+int OpenChecked(const std::string& path, int flags, bool exclusive, bool creating) {
+  int error = 0;
+  int fd = OpenLocked(AT_FDCWD, path.c_str(), flags, exclusive, error);
+  if (fd >= 0) return fd;
   throw FrameworkError(creating ? CannotCreateText(path, error) : CannotOpenText(path, error));
 }
 
@@ -78,6 +87,83 @@ File::~File() { Release(); }
 
 File File::OpenRead(const std::string& path) {
   return File(OpenChecked(path, O_RDONLY, false, false), path);
+}
+
+std::optional<File> File::TryOpenRead(const Folder& folder, std::string_view name) {
+  std::string path = JoinPath(folder.path_, name);
+  int error = 0;
+  int fd = name.empty() ? -1 : OpenLocked(folder.fd_, std::string(name).c_str(), O_RDONLY, false, error);
+  if (fd >= 0) return File(fd, std::move(path));
+  if (name.empty() || error == ENOENT || error == ENOTDIR || error == EISDIR) return std::nullopt;
+  throw FrameworkError(CannotOpenText(path, error));
+}
+
+Folder::Folder(Folder&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
+
+Folder& Folder::operator=(Folder&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+    path_ = std::move(other.path_);
+  }
+  return *this;
+}
+
+Folder::~Folder() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+Folder Folder::Open(const std::string& path) {
+#ifdef O_PATH
+  constexpr int kAccess = O_PATH;  // needs no read permission on the folder, as paths don't
+#else
+  constexpr int kAccess = O_RDONLY;
+#endif
+  int fd = ::open(path.c_str(), kAccess | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) throw FrameworkError(CannotOpenText(path, errno));
+  return Folder(fd, path);
+}
+
+WriteBehind::WriteBehind(const File& file) {
+  int fd = ::fcntl(file.fd_, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) return;  // no thread: Sync does all the work
+  file_ = File(fd, file.path_);
+  thread_ = std::thread([this] { Run(); });
+}
+
+WriteBehind::~WriteBehind() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_one();
+  if (thread_.joinable()) thread_.join();
+}
+
+void WriteBehind::WrittenUpTo(uint64_t end) {
+  constexpr uint64_t kStep = 8 << 20;  // large enough that each request is worth a wake-up
+  bool wake = false;
+  {
+    std::lock_guard lock(mutex_);
+    wake = end >= written_ + kStep;
+    if (wake) written_ = end;
+  }
+  if (wake) wake_.notify_one();
+}
+
+void WriteBehind::Run() {
+  uint64_t started = 0;
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [&] { return stopping_ || written_ != started; });
+    if (stopping_) return;
+    uint64_t from = started, to = written_;
+    started = to;
+    lock.unlock();
+    if (to > from) file_.StartWriteBack(from, to - from);
+    lock.lock();
+  }
 }
 
 File File::CreateReplace(const std::string& path) {
@@ -207,6 +293,16 @@ void File::CopyFrom(const File& source, uint64_t sourcePosition, uint64_t count,
     position += n;
     count -= n;
   }
+}
+
+void File::StartWriteBack(uint64_t position, uint64_t count) noexcept {
+#ifdef __linux__
+  ::sync_file_range(fd_, static_cast<off_t>(position), static_cast<off_t>(count),
+                    SYNC_FILE_RANGE_WRITE);
+#else
+  (void)position;
+  (void)count;
+#endif
 }
 
 void File::Sync() {

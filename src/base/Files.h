@@ -3,12 +3,38 @@
 // the texts the user sees ("Cannot open file \"path\". <reason>").
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
 namespace tessaly {
+
+// A folder held open, so that many files in it are opened without walking its path each time.
+class Folder {
+ public:
+  Folder() = default;
+  Folder(Folder&& other) noexcept;
+  Folder& operator=(Folder&& other) noexcept;
+  Folder(const Folder&) = delete;
+  Folder& operator=(const Folder&) = delete;
+  ~Folder();
+
+  // Throws FrameworkError when `path` can't be opened as a folder.
+  static Folder Open(const std::string& path);
+  const std::string& Path() const { return path_; }
+
+ private:
+  friend class File;
+  Folder(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  int fd_ = -1;
+  std::string path_;
+};
 
 // An open file. An advisory lock stands in for the share mode: shared for readers (others may
 // read, not write), exclusive for writers (nobody else).
@@ -23,6 +49,9 @@ class File {
 
   // An existing file, for reading; others may read it but not write it.
   static File OpenRead(const std::string& path);
+  // The file `name` (a plain file name) in `folder`, for reading as OpenRead does; nullopt when
+  // there is no such file (nothing, or a folder, of that name).
+  static std::optional<File> TryOpenRead(const Folder& folder, std::string_view name);
   // Creates the file or truncates one of that name, for reading and writing, shared with nobody.
   static File CreateReplace(const std::string& path);
   // Creates a new, uniquely named file in the folder of `target` (a hidden name derived from
@@ -45,6 +74,9 @@ class File {
   // bounded memory (a kernel copy where possible). Throws when the source ends early.
   void CopyFrom(const File& source, uint64_t sourcePosition, uint64_t count, uint64_t position);
 
+  // Asks the system to start writing `count` bytes from `position` to the device without waiting
+  // for them, so that a later Sync has less left to wait for. A hint: failures are ignored.
+  void StartWriteBack(uint64_t position, uint64_t count) noexcept;
   // Forces the written data to the device; throws when it could not be stored.
   void Sync();
   // Flushes to the device and closes; throws when the data could not be stored.
@@ -53,11 +85,35 @@ class File {
   void Release() noexcept;
 
  private:
+  friend class WriteBehind;
   File(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
   [[noreturn]] void ThrowReadError(int error) const;
   [[noreturn]] void ThrowWriteError(int error) const;
   int fd_ = -1;
   std::string path_;
+};
+
+// Writes the finished part of a file to the device on a thread of its own while the caller goes
+// on writing, so that the device works during the copying and a final Sync has little left to
+// wait for. It keeps a descriptor of its own: the file may be closed before it stops.
+class WriteBehind {
+ public:
+  explicit WriteBehind(const File& file);
+  WriteBehind(const WriteBehind&) = delete;
+  WriteBehind& operator=(const WriteBehind&) = delete;
+  // Stops the thread; what it hasn't started is left to Sync.
+  ~WriteBehind();
+  // Everything before `end` has been written.
+  void WrittenUpTo(uint64_t end);
+
+ private:
+  void Run();
+  File file_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  uint64_t written_ = 0;  // guarded by mutex_
+  bool stopping_ = false;  // guarded by mutex_
+  std::thread thread_;
 };
 
 // Reads a whole file, opened for reading with others allowed to read but not write.

@@ -127,17 +127,22 @@ PackResult Pack(EntryTable& table, OperationHost& host) {
     return stop(PackEnd::Refused, MessageKind::Error, *refused);
 
   EntryMover mover(table, image);
+  Folder entries = Folder::Open(folder);
+  // The data file goes to the device while later entries are copied, not all at the end.
+  WriteBehind writeBehind(data);
   try {
     for (int i = 1; i < rows; ++i) {
       host.SetProgressPosition(i);
       RepaintAtFixedPoints(host, static_cast<uint64_t>(i), static_cast<uint64_t>(rows));
-      std::string entryPath = JoinPath(folder, table.Cell(kColName, i));
-      if (!FileExists(entryPath))
-        return stop(PackEnd::EntryMissing, MessageKind::Information, "File not found " + entryPath);
+      std::optional<File> opened = File::TryOpenRead(entries, table.Cell(kColName, i));
+      if (!opened)
+        return stop(PackEnd::EntryMissing, MessageKind::Information,
+                    "File not found " + JoinPath(folder, table.Cell(kColName, i)));
       mover.CatchUp(i);
       uint32_t realAddress = ParseUInt32Cell(table.Cell(kColRealAddress, i));
       uint32_t size = ParseUInt32Cell(table.Cell(kColSize, i));
-      File entry = File::OpenRead(entryPath);
+      File& entry = *opened;
+      const std::string& entryPath = entry.Path();
       uint64_t length = entry.Size();
       uint64_t stored = StoredLength(length, size);
       if (stored >= kDataLimit)
@@ -162,6 +167,7 @@ PackResult Pack(EntryTable& table, OperationHost& host) {
       pump.Poll();
       data.CopyFrom(entry, 0, length, realAddress);
       data.WriteZerosAt(realAddress + length, stored - length);
+      writeBehind.WrittenUpTo(realAddress + stored);
     }
   } catch (...) {
     // A framework error ends the pack keeping the table as it stands, every move made so far shown.

@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
 #include "base/Errors.h"
+#include "base/Files.h"
 #include "base/Numbers.h"
 #include "base/Paths.h"
+#include "support/TempFolder.h"
 
 namespace tessaly {
 namespace {
@@ -61,6 +68,40 @@ TEST(Paths, ExtensionRules) {
   EXPECT_TRUE(IsPlainFileName("speech_00001.asf"));
   for (const char* bad : {"", ".", "..", "../x", "/etc/passwd", "a/b", "a\\b"})
     EXPECT_FALSE(IsPlainFileName(bad)) << bad;
+}
+
+TEST(Files, OpeningInAFolderTellsAMissingFileFromOthers) {
+  testing::TempFolder temp;
+  testing::WriteBytes(temp / "a.asf", "abc");
+  std::filesystem::create_directory(temp / "sub.asf");
+  Folder folder = Folder::Open(temp.Path());
+  std::optional<File> file = File::TryOpenRead(folder, "a.asf");
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->Path(), temp / "a.asf");
+  EXPECT_EQ(file->Size(), 3u);
+  for (const char* absent : {"b.asf", "sub.asf", "", "a.asf/x"})
+    EXPECT_FALSE(File::TryOpenRead(folder, absent)) << absent;
+  EXPECT_THROW(Folder::Open(temp / "a.asf"), FrameworkError);
+}
+
+// The write-behind thread keeps a descriptor of its own: the file may be closed while it runs.
+TEST(Files, WriteBehindLeavesTheWrittenBytesWhole) {
+  testing::TempFolder temp;
+  std::vector<uint8_t> block(1 << 20);
+  File file = File::CreateReplace(temp / "big");
+  {
+    WriteBehind behind(file);
+    for (uint32_t i = 0; i < 24; ++i) {
+      std::fill(block.begin(), block.end(), static_cast<uint8_t>(i));
+      file.WriteAt(uint64_t{i} << 20, block.data(), block.size());
+      behind.WrittenUpTo(uint64_t{i + 1} << 20);
+    }
+    file.Sync();
+    file.Close();
+  }
+  std::string bytes = testing::ReadBytes(temp / "big");
+  ASSERT_EQ(bytes.size(), 24u << 20);
+  for (uint32_t i = 0; i < 24; ++i) EXPECT_EQ(static_cast<uint8_t>(bytes[(i << 20) + 5]), i);
 }
 
 }  // namespace
