@@ -248,10 +248,7 @@ void File::WriteAt(uint64_t position, const void* buffer, size_t count) {
 void File::WriteZerosAt(uint64_t position, uint64_t count) {
   // A long run past the end of the file becomes a hole that reads as zeros: no bytes to write.
   // Short runs (a pack's padding to whole units) are cheaper written than a change of size.
-  if (count >= kChunk && position >= Size()) {
-    if (::ftruncate(fd_, static_cast<off_t>(position + count)) != 0) ThrowWriteError(errno);
-    return;
-  }
+  if (count >= kChunk && position >= Size()) return ExtendTo(position + count);
   static const std::vector<char> zeros(kChunk, 0);
   while (count > 0) {
     size_t n = static_cast<size_t>(std::min<uint64_t>(count, kChunk));
@@ -259,6 +256,10 @@ void File::WriteZerosAt(uint64_t position, uint64_t count) {
     position += n;
     count -= n;
   }
+}
+
+void File::ExtendTo(uint64_t size) {
+  if (Size() < size && ::ftruncate(fd_, static_cast<off_t>(size)) != 0) ThrowWriteError(errno);
 }
 
 void File::CopyFrom(const File& source, uint64_t sourcePosition, uint64_t count,

@@ -68,6 +68,8 @@ class File {
   void ReadExactlyAt(uint64_t position, void* buffer, size_t count) const;
   // Writes all `count` bytes at `position` or throws (a full disk is an error, not a short write).
   void WriteAt(uint64_t position, const void* buffer, size_t count);
+  // Makes a shorter file `size` bytes long, the new bytes reading as zeros.
+  void ExtendTo(uint64_t size);
   // Writes `count` zero bytes at `position` from a fixed block.
   void WriteZerosAt(uint64_t position, uint64_t count);
   // Copies `count` bytes of `source` from `sourcePosition` to this file at `position`, with

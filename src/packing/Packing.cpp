@@ -1,5 +1,6 @@
 #include "packing/Packing.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -130,6 +131,9 @@ PackResult Pack(EntryTable& table, OperationHost& host) {
   Folder entries = Folder::Open(folder);
   // The data file goes to the device while later entries are copied, not all at the end.
   WriteBehind writeBehind(data);
+  // The new data file starts empty, so bytes past everything written to it read as zeros: padding
+  // there needs no writing, only the file's length is set at the end.
+  uint64_t writtenEnd = 0, dataEnd = 0;
   try {
     for (int i = 1; i < rows; ++i) {
       host.SetProgressPosition(i);
@@ -166,8 +170,12 @@ PackResult Pack(EntryTable& table, OperationHost& host) {
       }
       pump.Poll();
       data.CopyFrom(entry, 0, length, realAddress);
-      data.WriteZerosAt(realAddress + length, stored - length);
-      writeBehind.WrittenUpTo(realAddress + stored);
+      uint64_t paddingStart = realAddress + length, end = realAddress + stored;
+      bool overwrites = paddingStart < writtenEnd;
+      if (overwrites) data.WriteZerosAt(paddingStart, stored - length);
+      writtenEnd = std::max(writtenEnd, overwrites ? end : paddingStart);
+      dataEnd = std::max(dataEnd, end);
+      writeBehind.WrittenUpTo(end);
     }
   } catch (...) {
     // A framework error ends the pack keeping the table as it stands, every move made so far shown.
@@ -176,6 +184,7 @@ PackResult Pack(EntryTable& table, OperationHost& host) {
   }
   mover.Finish();
 
+  data.ExtendTo(dataEnd);
   data.Sync();
   data.Close();
   aside.Write(paths.indexFile, image.Bytes());

@@ -115,6 +115,21 @@ TEST_F(PackTest, PaddingKeepsShortEntriesInPlaceAndRoundsLongOnesToWholeUnits) {
   }
 }
 
+// A table whose recorded sizes overlap (edited by hand): each entry's padding is zeros even where
+// an earlier entry's bytes were written, and the file is as long as the furthest padding.
+TEST_F(PackTest, PaddingOverwritesWhatAnOverlappingEarlierEntryWrote) {
+  ArchiveBuilder archive;
+  archive.Block({.units = {0, 1}});
+  FillFromArchive(pack, archive, 512);
+  pack.table.SetCell(kColSize, 1, "1024");  // reaches over the second entry
+  pack.entries[1] = Replacement(1000, 'A');
+  pack.entries[2] = Replacement(10, 'B');
+  ASSERT_EQ(RunPack().end, PackEnd::Success);
+  std::string expected = Replacement(256, 'A') + Replacement(10, 'B') + std::string(246, '\0') +
+                         Replacement(488, 'A') + std::string(24, '\0');
+  EXPECT_EQ(Data(), expected);
+}
+
 TEST_F(PackTest, GrowthMovesLaterEntriesOfTheSameBlockAndLaterBlocks) {
   struct Case {
     size_t length;  // replacement of entry 1, "Size" 2560
