@@ -15,7 +15,7 @@ inline void Require(bool holds, const char* invariant) {
   std::abort();
 }
 
-inline const tessaly::testing::TempFolder& Folder() {
+inline const tessaly::testing::TempFolder& ScratchFolder() {
   static const tessaly::testing::TempFolder folder;
   return folder;
 }

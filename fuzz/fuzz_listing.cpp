@@ -20,7 +20,7 @@ namespace {
 
 using namespace tessaly;
 
-using fuzzing::Folder;
+using fuzzing::ScratchFolder;
 using fuzzing::Require;
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
@@ -65,12 +65,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   bool pickData = input[2] & 1;
   std::string index(reinterpret_cast<const char*>(input) + 3, indexSize);
   std::string data(reinterpret_cast<const char*>(input) + 3 + indexSize, size - 3 - indexSize);
-  tessaly::testing::WriteBytes(Folder() / "fuzz.idx", index);
-  tessaly::testing::WriteBytes(Folder() / "fuzz.big", data);
+  tessaly::testing::WriteBytes(ScratchFolder() / "fuzz.idx", index);
+  tessaly::testing::WriteBytes(ScratchFolder() / "fuzz.big", data);
 
   tessaly::testing::RecordingHost host;
   host.recordProgress = false;
-  host.archiveAnswers.push_back(Folder() / (pickData ? "fuzz.big" : "fuzz.idx"));
+  host.archiveAnswers.push_back(ScratchFolder() / (pickData ? "fuzz.big" : "fuzz.idx"));
   ArchiveState state;
   EntryTable table;
   ListingEnd end;

@@ -20,7 +20,7 @@ using namespace tessaly;
 using tessaly::testing::ReadBytes;
 using tessaly::testing::WriteBytes;
 
-using fuzzing::Folder;
+using fuzzing::ScratchFolder;
 using fuzzing::Require;
 
 bool SameTable(const EntryTable& a, const EntryTable& b, bool carriageReturnsAsTabs) {
@@ -43,8 +43,8 @@ bool SameTable(const EntryTable& a, const EntryTable& b, bool carriageReturnsAsT
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (tessaly::fuzzing::ShapeCells({reinterpret_cast<const char*>(data), size}) > (1u << 12))
     return 0;
-  const std::string input = Folder() / "input.tbl";
-  const std::string saved = Folder() / "saved.tbl";
+  const std::string input = ScratchFolder() / "input.tbl";
+  const std::string saved = ScratchFolder() / "saved.tbl";
   WriteBytes(input, std::string(reinterpret_cast<const char*>(data), size));
 
   EntryTable table;
