@@ -20,8 +20,8 @@ namespace {
 
 using namespace tessaly;
 
-using fuzzing::ScratchFolder;
 using fuzzing::Require;
+using fuzzing::ScratchFolder;
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;

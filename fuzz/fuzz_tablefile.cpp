@@ -20,8 +20,8 @@ using namespace tessaly;
 using tessaly::testing::ReadBytes;
 using tessaly::testing::WriteBytes;
 
-using fuzzing::ScratchFolder;
 using fuzzing::Require;
+using fuzzing::ScratchFolder;
 
 bool SameTable(const EntryTable& a, const EntryTable& b, bool carriageReturnsAsTabs) {
   if (a.ColumnCount() != b.ColumnCount() || a.RowCount() != b.RowCount()) return false;

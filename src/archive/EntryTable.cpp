@@ -32,7 +32,9 @@ EntryTable::EntryTable(const EntryTable& other)
     cells_[i] = Store({other.cells_[i].bytes, other.cells_[i].size});
 }
 
-EntryTable::EntryTable(EntryTable&& other) noexcept { *this = std::move(other); }
+EntryTable::EntryTable(EntryTable&& other) noexcept {
+  *this = std::move(other);
+}
 
 EntryTable& EntryTable::operator=(EntryTable&& other) noexcept {
   if (this == &other) return *this;

@@ -3,13 +3,14 @@
 #pragma once
 
 #include <array>
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "base/Numbers.h"
 
 namespace tessaly {
 
@@ -46,10 +47,11 @@ class RowTexts {
   void Append(std::string_view text) { bytes_.append(text); }
   // Decimal digits, padded with leading zeros to `minDigits`.
   void AppendNumber(uint64_t value, int minDigits = 1) {
-    char digits[20];
-    auto size = static_cast<int>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
-    if (size < minDigits) bytes_.append(static_cast<size_t>(minDigits - size), '0');
-    bytes_.append(digits, static_cast<size_t>(size));
+    DecimalDigits number(value);
+    std::string_view digits = number.View();
+    if (digits.size() < static_cast<size_t>(minDigits))
+      bytes_.append(static_cast<size_t>(minDigits) - digits.size(), '0');
+    bytes_.append(digits);
   }
   void EndCell() {
     if (count_ < kEntryColumnCount) ends_[static_cast<size_t>(count_++)] = bytes_.size();

@@ -7,10 +7,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <utility>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "base/Errors.h"
 #include "base/Paths.h"
@@ -90,11 +90,12 @@ File File::OpenRead(const std::string& path) {
 }
 
 std::optional<File> File::TryOpenRead(const Folder& folder, std::string_view name) {
+  if (name.empty()) return std::nullopt;
   std::string path = JoinPath(folder.path_, name);
   int error = 0;
-  int fd = name.empty() ? -1 : OpenLocked(folder.fd_, std::string(name).c_str(), O_RDONLY, false, error);
+  int fd = OpenLocked(folder.fd_, std::string(name).c_str(), O_RDONLY, false, error);
   if (fd >= 0) return File(fd, std::move(path));
-  if (name.empty() || error == ENOENT || error == ENOTDIR || error == EISDIR) return std::nullopt;
+  if (error == ENOENT || error == ENOTDIR || error == EISDIR) return std::nullopt;
   throw FrameworkError(CannotOpenText(path, error));
 }
 

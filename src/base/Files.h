@@ -113,7 +113,7 @@ class WriteBehind {
   File file_;
   std::mutex mutex_;
   std::condition_variable wake_;
-  uint64_t written_ = 0;  // guarded by mutex_
+  uint64_t written_ = 0;   // guarded by mutex_
   bool stopping_ = false;  // guarded by mutex_
   std::thread thread_;
 };

@@ -29,7 +29,9 @@ int32_t ParseInt32(std::string_view text) {
   throw FrameworkError("'" + std::string(text) + "' is not a valid integer value");
 }
 
-std::string FormatUnsigned(uint64_t value) { return std::string(DecimalDigits(value).View()); }
+std::string FormatUnsigned(uint64_t value) {
+  return std::string(DecimalDigits(value).View());
+}
 
 std::string FormatSigned(int64_t value) {
   char buffer[24];

@@ -28,7 +28,8 @@ std::string FormatUnsigned(uint64_t value);
 class DecimalDigits {
  public:
   explicit DecimalDigits(uint64_t value)
-      : size_(static_cast<uint8_t>(std::to_chars(bytes_, bytes_ + sizeof bytes_, value).ptr - bytes_)) {}
+      : size_(static_cast<uint8_t>(std::to_chars(bytes_, bytes_ + sizeof bytes_, value).ptr -
+                                   bytes_)) {}
   std::string_view View() const { return {bytes_, size_}; }
 
  private:

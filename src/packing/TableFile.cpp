@@ -182,8 +182,7 @@ void AppendEscaped(BufferedWriter& out, std::string_view text) {
 
 // A cell holds one line: when the text carries escapes, TAB and BS become CR and LF again and
 // the text ends before its first CR. A text without BS is stored as it stands, with no copy.
-void StoreUnescaped(EntryTable& table, int column, int row, std::string_view text,
-                    bool mayHoldBs) {
+void StoreUnescaped(EntryTable& table, int column, int row, std::string_view text, bool mayHoldBs) {
   if (!mayHoldBs || !Holds(text, kBs)) return table.SetCell(column, row, text);
   std::string result(text.substr(0, text.find_first_of("\t\r")));
   std::replace(result.begin(), result.end(), kBs, kLf);

@@ -184,7 +184,7 @@ TEST(TableFile, LongCellsAndManyRowsRoundTrip) {
   table.SetRowCount(5003);
   for (int r = 3; r < 5003; ++r) table.SetCell(1, r, "row " + std::to_string(r));
   table.SetCell(2, 2, std::string(3 << 20, 'x'));  // longer than the read buffer
-  table.SetCell(3, 5000, "late\r\nescape");         // escaped, far past the first buffer
+  table.SetCell(3, 5000, "late\r\nescape");        // escaped, far past the first buffer
   SaveTableFile(table, folder / "big.tbl");
   EntryTable loaded;
   LoadTableFile(loaded, folder / "big.tbl");
