@@ -28,8 +28,7 @@ EntryTable::EntryTable(const EntryTable& other)
       widths_(other.widths_),
       shapeRevision_(other.shapeRevision_),
       contentRevision_(other.contentRevision_) {
-  for (size_t i = 0; i < cells_.size(); ++i)
-    cells_[i] = Store({other.cells_[i].bytes, other.cells_[i].size});
+  for (size_t i = 0; i < cells_.size(); ++i) cells_[i] = Store(other.View(other.cells_[i]));
 }
 
 EntryTable::EntryTable(EntryTable&& other) noexcept {
@@ -45,6 +44,7 @@ EntryTable& EntryTable::operator=(EntryTable&& other) noexcept {
   largeCells_ = std::exchange(other.largeCells_, {});
   chunkFree_ = std::exchange(other.chunkFree_, nullptr);
   chunkLeft_ = std::exchange(other.chunkLeft_, 0);
+  freePlace_ = std::exchange(other.freePlace_, 0);
   widths_ = std::exchange(other.widths_, {});
   shapeRevision_ = other.shapeRevision_++;
   contentRevision_ = other.contentRevision_++;
@@ -84,30 +84,37 @@ void EntryTable::ReserveRows(int rows) {
 
 void EntryTable::SetRow(int row, const RowTexts& texts) {
   if (!Inside(0, row)) return;
-  Text stored = Store(texts.bytes_);
+  // The cells share the row's bytes in one chunk; a row too long for a chunk stores cell by cell.
+  bool shared = texts.bytes_.size() < kLargeCell;
+  uint64_t place = shared ? Store(texts.bytes_) >> kSizeBits : 0;
   size_t start = 0;
   for (int c = 0; c < texts.count_ && c < columns_; ++c) {
     size_t end = texts.ends_[static_cast<size_t>(c)];
-    cells_[Index(c, row)] = end == start ? Text{} : Text{stored.bytes + start, end - start};
+    std::string_view text(texts.bytes_.data() + start, end - start);
+    Text& cell = cells_[Index(c, row)];
+    if (!shared)
+      cell = Store(text);
+    else
+      cell = text.empty() ? 0 : MakeText(place + start, text.size());
     start = end;
   }
   ++contentRevision_;
 }
 
 EntryTable::Text EntryTable::StoreInNewBlock(std::string_view text) {
-  constexpr size_t kChunkSize = 1 << 20;
-  if (text.empty()) return {};
-  char* bytes;
-  if (text.size() > kChunkSize / 4) {
+  if (text.empty()) return 0;
+  if (text.size() >= kLargeCell) {
     // A large cell gets a block of its own; the current chunk stays for small cells.
-    bytes = largeCells_.emplace_back(std::make_unique<char[]>(text.size())).get();
-  } else {
-    bytes = chunks_.emplace_back(std::make_unique<char[]>(kChunkSize)).get();
-    chunkFree_ = bytes + text.size();
-    chunkLeft_ = kChunkSize - text.size();
+    LargeCell& large =
+        largeCells_.emplace_back(LargeCell{std::make_unique<char[]>(text.size()), text.size()});
+    std::memcpy(large.bytes.get(), text.data(), text.size());
+    return MakeText(largeCells_.size() - 1, kLargeSize);
   }
-  std::memcpy(bytes, text.data(), text.size());
-  return {bytes, text.size()};
+  char* bytes = chunks_.emplace_back(std::make_unique<char[]>(kChunkSize)).get();
+  chunkFree_ = bytes;
+  chunkLeft_ = kChunkSize;
+  freePlace_ = uint64_t{chunks_.size() - 1} << kChunkBits;
+  return Store(text);
 }
 
 int EntryTable::ColumnWidth(int column) const {
@@ -127,6 +134,7 @@ void EntryTable::Reset() {
   largeCells_.clear();
   chunkFree_ = nullptr;
   chunkLeft_ = 0;
+  freePlace_ = 0;
   columns_ = 0;
   rows_ = 0;
   SetColumnCount(2);
