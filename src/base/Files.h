@@ -81,7 +81,8 @@ class File {
   void StartWriteBack(uint64_t position, uint64_t count) noexcept;
   // Forces the written data to the device; throws when it could not be stored.
   void Sync();
-  // Flushes to the device and closes; throws when the data could not be stored.
+  // Closes; throws when the system reports that written data could not be stored. Call Sync
+  // first for the data to be on the device.
   void Close();
   // Closes, ignoring failures (for cleanup paths).
   void Release() noexcept;
