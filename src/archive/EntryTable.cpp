@@ -102,7 +102,6 @@ void EntryTable::SetRow(int row, const RowTexts& texts) {
 }
 
 EntryTable::Text EntryTable::StoreInNewBlock(std::string_view text) {
-  if (text.empty()) return 0;
   if (text.size() >= kLargeCell) {
     // A large cell gets a block of its own; the current chunk stays for small cells.
     LargeCell& large =

@@ -8,6 +8,7 @@
 #include "base/Files.h"
 #include "base/Numbers.h"
 #include "base/Paths.h"
+#include "base/WriteBehind.h"
 #include "packing/Growth.h"
 #include "packing/TableFile.h"
 

@@ -9,6 +9,7 @@
 #include "base/Files.h"
 #include "base/Numbers.h"
 #include "base/Paths.h"
+#include "base/WriteBehind.h"
 #include "support/TempFolder.h"
 
 namespace tessaly {
