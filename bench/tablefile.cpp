@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
   QuietHost host(archive);
   ArchiveState state;
   if (ListArchive(state, made.table, host) != ListingEnd::Complete) return 1;
-  ComputeSizes(made.table, state.DataFileSize, host);
+  ComputeSizes(made.table, state.dataFileSize, host);
   state.Release();
   made.path = archive + ".bench.tbl";
   SaveTableFile(made.table, made.path);

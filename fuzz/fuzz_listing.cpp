@@ -85,10 +85,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   Require(end == ListingEnd::Complete || end == ListingEnd::CheckFailed ||
               end == ListingEnd::IndexTruncated,
           "both files exist: the listing opens the pair");
-  Require(state.IsOpen() && state.DataFileSize == data.size(), "the data file is open");
-  Require(state.Index.Size() == index.size() &&
+  Require(state.IsOpen() && state.dataFileSize == data.size(), "the data file is open");
+  Require(state.index.Size() == index.size() &&
               (index.empty() ||
-               std::memcmp(index.data(), state.Index.Bytes().data(), index.size()) == 0),
+               std::memcmp(index.data(), state.index.Bytes().data(), index.size()) == 0),
           "the index image is the index file");
   Require(host.toolbarAndGridEnabled && host.progressPosition == 0, "the window is usable again");
 
@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   auto reached = TryParseInt32(host.status[1].substr(11));
   Require(reached && *reached >= 0, "panel 1 holds a count");
   Require(host.status[2] ==
-              "Read " + FormatUnsigned(std::min<uint64_t>(state.Index.Position(), index.size())) +
+              "Read " + FormatUnsigned(std::min<uint64_t>(state.index.Position(), index.size())) +
                   " bytes of " + FormatUnsigned(index.size()),
           "panel 2 shows the read position within the index");
 

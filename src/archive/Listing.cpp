@@ -53,10 +53,10 @@ int ProgressValue(uint64_t value) {
 
 // Derives both paths from the chosen file and checks that both files exist, the index first.
 bool FindPair(ArchiveState& state, const std::string& chosen, OperationHost& host) {
-  state.ChosenPath = chosen;
-  state.IndexPath = ChangeFileExt(chosen, ".idx");
-  state.DataPath = ChangeFileExt(chosen, ".big");
-  for (const std::string* path : {&state.IndexPath, &state.DataPath}) {
+  state.chosenPath = chosen;
+  state.indexPath = ChangeFileExt(chosen, ".idx");
+  state.dataPath = ChangeFileExt(chosen, ".big");
+  for (const std::string* path : {&state.indexPath, &state.dataPath}) {
     if (!FileExists(*path)) {
       host.ShowMessage(MessageKind::Error, "File: " + *path + " not found.");
       return false;
@@ -67,11 +67,11 @@ bool FindPair(ArchiveState& state, const std::string& chosen, OperationHost& hos
 
 // Reads the index whole into memory and opens the data file for reading.
 void OpenPair(ArchiveState& state, OperationHost& host) {
-  state.Index = IndexImage::ReadFrom(state.IndexPath);
+  state.index = IndexImage::ReadFrom(state.indexPath);
   host.Repaint();
-  state.DataStream = File::OpenRead(state.DataPath);
-  state.DataFileSize = state.DataStream.Size();
-  state.DataSize = static_cast<uint32_t>(state.DataFileSize);
+  state.dataStream = File::OpenRead(state.dataPath);
+  state.dataFileSize = state.dataStream.Size();
+  state.dataSize = static_cast<uint32_t>(state.dataFileSize);
 }
 
 uint32_t ReadBlockCount(IndexImage& image) {
@@ -163,7 +163,7 @@ void WriteRow(Listing& run, int row, uint32_t blockNumber, const BlockDescriptor
 // an entry failed its "SCHl" check.
 bool ListBlock(Listing& run, uint32_t blockNumber, uint32_t blockCount,
                const BlockDescriptor& descriptor) {
-  IndexImage& image = run.state.Index;
+  IndexImage& image = run.state.index;
   BlockHeader header = ReadBlockHeader(image, descriptor.blockPos);
   RepaintAtFixedPoints(run.host, blockNumber, blockCount);
   size_t slotSize = kAddressUnitSize + (header.digitIndex & 0x7F);
@@ -185,7 +185,7 @@ bool ListBlock(Listing& run, uint32_t blockNumber, uint32_t blockCount,
 
 // Decodes the index and fills the table.
 ListingEnd ListEntries(Listing& run) {
-  IndexImage& image = run.state.Index;
+  IndexImage& image = run.state.index;
   run.host.SetProgressMax(ProgressValue(image.Size()));
   uint32_t blockCount = ReadBlockCount(image);
   run.table.LayOutColumns();
@@ -202,12 +202,12 @@ ListingEnd ListEntries(Listing& run) {
 // truncated index alike.
 void Finish(Listing& run, ToolbarAndGridDisabled& disabled) {
   const ArchiveState& state = run.state;
-  uint64_t position = std::min<uint64_t>(state.Index.Position(), state.Index.Size());
+  uint64_t position = std::min<uint64_t>(state.index.Position(), state.index.Size());
   run.host.SetStatusText(
-      0, ExtractFileName(state.IndexPath) + " - " + ExtractFileName(state.DataPath));
+      0, ExtractFileName(state.indexPath) + " - " + ExtractFileName(state.dataPath));
   run.host.SetStatusText(1, "Asf count: " + FormatUnsigned(run.entries));
   run.host.SetStatusText(
-      2, "Read " + FormatUnsigned(position) + " bytes of " + FormatUnsigned(state.Index.Size()));
+      2, "Read " + FormatUnsigned(position) + " bytes of " + FormatUnsigned(state.index.Size()));
   disabled.Enable();
   run.host.SetProgressPosition(0);
 }
@@ -215,15 +215,15 @@ void Finish(Listing& run, ToolbarAndGridDisabled& disabled) {
 }  // namespace
 
 void ArchiveState::Release() noexcept {
-  Index = IndexImage();
-  DataStream.Release();
-  DataSize = 0;
-  DataFileSize = 0;
+  index = IndexImage();
+  dataStream.Release();
+  dataSize = 0;
+  dataFileSize = 0;
 }
 
 bool CheckSchl(ArchiveState& state, uint32_t realAddress, OperationHost& host) {
   char bytes[4];
-  if (state.DataStream.ReadAt(realAddress, bytes, sizeof bytes) == sizeof bytes &&
+  if (state.dataStream.ReadAt(realAddress, bytes, sizeof bytes) == sizeof bytes &&
       std::memcmp(bytes, "SCHl", sizeof bytes) == 0)
     return true;
   host.ShowMessage(MessageKind::PlainError, "SCHl not found in " + FormatUnsigned(realAddress));
@@ -239,7 +239,7 @@ ListingEnd ListArchive(ArchiveState& state, EntryTable& table, OperationHost& ho
 
   table.Reset();
   for (int panel = 0; panel < 4; ++panel) host.SetStatusText(panel, "");
-  Listing run{state, table, host, RemoveFileExt(ExtractFileName(state.IndexPath)) + "_", 0, {}};
+  Listing run{state, table, host, RemoveFileExt(ExtractFileName(state.indexPath)) + "_", 0, {}};
   try {
     ToolbarAndGridDisabled disabled(host);
     host.Repaint();
@@ -249,7 +249,7 @@ ListingEnd ListArchive(ArchiveState& state, EntryTable& table, OperationHost& ho
       end = ListEntries(run);
     } catch (const IndexRangeError& e) {
       host.ShowMessage(MessageKind::Error,
-                       "Index file " + state.IndexPath + " is cut short: the structure at " +
+                       "Index file " + state.indexPath + " is cut short: the structure at " +
                            FormatUnsigned(e.Position()) + " runs past its end.");
       end = ListingEnd::IndexTruncated;
     }

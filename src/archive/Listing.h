@@ -15,15 +15,15 @@ namespace tessaly {
 
 // The state the main window holds for its whole life: what the listing opened.
 struct ArchiveState {
-  std::string ChosenPath;
-  std::string IndexPath;
-  std::string DataPath;
-  IndexImage Index;
-  File DataStream;
-  uint32_t DataSize = 0;       // low 32 bits of the data file's size
-  uint64_t DataFileSize = 0;   // its full size
+  std::string chosenPath;
+  std::string indexPath;
+  std::string dataPath;
+  IndexImage index;
+  File dataStream;
+  uint32_t dataSize = 0;      // low 32 bits of the data file's size
+  uint64_t dataFileSize = 0;  // its full size
 
-  bool IsOpen() const { return DataStream.IsOpen(); }
+  bool IsOpen() const { return dataStream.IsOpen(); }
   // Releases the IndexImage and the data file.
   void Release() noexcept;
 };

@@ -20,11 +20,11 @@ int ListedEntries(const EntryTable& table) {
 std::string FindInconsistency(ListingEnd end, ArchiveState& state, EntryTable& table,
                               OperationHost& host) {
   if (end != ListingEnd::Complete) return "the listing stopped before the last entry";
-  if (state.DataSize == 0 || state.Index.Empty()) return "the data file or the index file is empty";
-  uint32_t sum = ComputeSizes(table, state.DataFileSize, host);
-  if (sum != state.DataFileSize)
+  if (state.dataSize == 0 || state.index.Empty()) return "the data file or the index file is empty";
+  uint32_t sum = ComputeSizes(table, state.dataFileSize, host);
+  if (sum != state.dataFileSize)
     return "the entry sizes add up to " + FormatUnsigned(sum) + " bytes, the data file holds " +
-           FormatUnsigned(state.DataFileSize);
+           FormatUnsigned(state.dataFileSize);
   // A start that lies before the one above it gives a size the extraction can't read back.
   for (int row = 1; row < table.RowCount(); ++row)
     if (!TryParseInt32(table.Cell(kColSize, row)))
@@ -44,7 +44,7 @@ int VerifyCommand(TerminalHost& host) {
     if (end == ListingEnd::Cancelled) host.ReportFailure("tessaly-cli: no archive given");
     return kExitFailure;
   }
-  uint64_t dataSize = state.DataFileSize;
+  uint64_t dataSize = state.dataFileSize;
   std::string problem = FindInconsistency(end, state, table, host);
   state.Release();
 

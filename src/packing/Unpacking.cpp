@@ -47,7 +47,7 @@ void ExtractEntries(const ArchiveState& state, const EntryTable& table, const st
     pump.Poll();
     host.SetProgressPosition(r);
     File entry = File::CreateReplace(JoinPath(folder, name));
-    entry.CopyFrom(state.DataStream, start, size, 0);
+    entry.CopyFrom(state.dataStream, start, size, 0);
     entry.Close();
   }
 }
@@ -92,7 +92,7 @@ UnpackResult Unpack(ArchiveState& state, EntryTable& table, OperationHost& host)
   if (!state.IsOpen()) return result;
 
   ArchiveReleased released(state);
-  if (state.DataSize == 0 || state.Index.Empty()) {
+  if (state.dataSize == 0 || state.index.Empty()) {
     result.end = UnpackEnd::NothingToDo;
     return result;
   }
@@ -103,11 +103,11 @@ UnpackResult Unpack(ArchiveState& state, EntryTable& table, OperationHost& host)
   }
 
   WindowDisabled disabled(host);
-  result.folder = UnpackFolderFor(state.ChosenPath);
+  result.folder = UnpackFolderFor(state.chosenPath);
   // An existing folder is used as it is; one that can't be made shows when its first file is.
   CreateFolder(result.folder);
-  uint32_t sum = ComputeSizes(table, state.DataFileSize, host);
-  if (sum != state.DataFileSize) {
+  uint32_t sum = ComputeSizes(table, state.dataFileSize, host);
+  if (sum != state.dataFileSize) {
     ReportSizeMismatch(state, table, host, disabled);
     result.end = UnpackEnd::SizeMismatch;
     return result;
@@ -117,8 +117,8 @@ UnpackResult Unpack(ArchiveState& state, EntryTable& table, OperationHost& host)
   ExtractEntries(state, table, result.folder, host);
   disabled.Enable();
 
-  state.Index.SaveTo(IndexCopyPathFor(state.ChosenPath));
-  SaveTableFile(table, TableFilePathFor(state.ChosenPath));
+  state.index.SaveTo(IndexCopyPathFor(state.chosenPath));
+  SaveTableFile(table, TableFilePathFor(state.chosenPath));
   host.ShowMessage(MessageKind::Information, "Successfully extracted to " + result.folder);
   state.Release();
   host.SetProgressPosition(0);

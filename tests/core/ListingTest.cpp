@@ -101,15 +101,15 @@ TEST_F(ListingTest, ListsEveryColumnOfEveryEntryWhicheverFileIsPicked) {
     SCOPED_TRACE(chosen);
     host = RecordingHost();
     EXPECT_EQ(List(chosen), ListingEnd::Complete);
-    EXPECT_EQ(state.ChosenPath, chosen);
-    EXPECT_EQ(state.IndexPath, pair.indexPath);
-    EXPECT_EQ(state.DataPath, pair.dataPath);
+    EXPECT_EQ(state.chosenPath, chosen);
+    EXPECT_EQ(state.indexPath, pair.indexPath);
+    EXPECT_EQ(state.dataPath, pair.dataPath);
     ASSERT_EQ(table.ColumnCount(), 17);
     ASSERT_EQ(table.RowCount(), 6);
     EXPECT_EQ(RowAt(0), EntryColumnTitles());
     for (int r = 1; r <= 5; ++r) EXPECT_EQ(RowAt(r), expected[r - 1]) << "row " << r;
-    EXPECT_EQ(state.Index.Bytes(), std::vector<uint8_t>(index.begin(), index.end()));
-    EXPECT_EQ(state.DataSize, 9000u);
+    EXPECT_EQ(state.index.Bytes(), std::vector<uint8_t>(index.begin(), index.end()));
+    EXPECT_EQ(state.dataSize, 9000u);
 
     // Disabled before anything is read, repaints at the fixed points (all five of the block
     // fractions fall on block 0 when there are fewer than five blocks), progress by index position.
@@ -223,7 +223,7 @@ TEST_F(ListingTest, EndsThatOpenNothingChangeNothingAndReleaseAnEarlierArchive) 
     host.archiveAnswers.push_back(c.chosen);
     EXPECT_EQ(ListArchive(state, table, host), c.end);
     EXPECT_FALSE(state.IsOpen());
-    EXPECT_TRUE(state.Index.Empty());
+    EXPECT_TRUE(state.index.Empty());
     EXPECT_EQ((std::vector<Row>{RowAt(0), RowAt(1)}), before);
     EXPECT_EQ(table.RowCount(), 2);
     EXPECT_EQ(Status(), statusBefore);
@@ -296,7 +296,7 @@ TEST_F(ListingTest, StartAtOrPastTheDataFileEndFailsTheCheck) {
     EXPECT_EQ(table.RowCount(), 2);
     EXPECT_EQ(RowAt(1), Row(17));
     EXPECT_EQ(host.status[1], "Asf count: 1");
-    EXPECT_EQ(state.DataSize, c.dataSize);
+    EXPECT_EQ(state.dataSize, c.dataSize);
     ExpectFinished();
   }
 }
@@ -384,7 +384,7 @@ TEST_F(ListingTest, DataFileInUseEndsWithFrameworkErrorEnabledAndNothingOpen) {
   EXPECT_LT(host.IndexOf("toolbar.disable"), host.IndexOf("repaint"));
   EXPECT_EQ(host.calls.back(), "toolbar.enable");
   EXPECT_FALSE(state.IsOpen());
-  EXPECT_TRUE(state.Index.Empty());
+  EXPECT_TRUE(state.index.Empty());
   EXPECT_EQ(table.RowCount(), 2);
   EXPECT_EQ(table.ColumnCount(), 2);
   EXPECT_EQ(Status(), std::vector<std::string>(4));

@@ -138,7 +138,7 @@ TEST_F(UnpackTest, ThreeEntriesEachIntoItsFileWithIndexCopyAndTable) {
   EXPECT_LT(host.IndexOf("window.enable"), host.IndexOf("message"));
   EXPECT_EQ(host.calls.back(), "progress.position 0");
   EXPECT_FALSE(state.IsOpen());
-  EXPECT_TRUE(state.Index.Empty());
+  EXPECT_TRUE(state.index.Empty());
 }
 
 TEST_F(UnpackTest, SizesThatDontAddUpWriteNothingAndResetTheTable) {
