@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "audio/AudioError.h"
+#include "audio/ClipInfo.h"
+#include "audio/StreamChunks.h"
+#include "audio/StreamDecoder.h"
+#include "audio/StreamEncoder.h"
+#include "support/AudioSignals.h"
+#include "support/StreamBytes.h"
+
+namespace tessaly {
+namespace {
+
+using testing::Add;
+using testing::Add32;
+using testing::Bytes;
+using testing::Chunk;
+using testing::Field;
+using testing::HeaderBody;
+using testing::Stream;
+
+// A template stream: the header, an SCCl, and one block of `blockSamples` (the block's content
+// is never read by the encoder beyond its count).
+Bytes Template(const Bytes& header, uint32_t blockSamples, bool bigEndian = false,
+               bool bigEndianSizes = false) {
+  Bytes out = Chunk("SCHl", header, bigEndianSizes);
+  Bytes count;
+  Add32(count, 1, bigEndian);
+  Add(out, Chunk("SCCl", count, bigEndianSizes));
+  Bytes block;
+  Add32(block, blockSamples, bigEndian);
+  Add(block, Bytes(64, 0));
+  Add(out, Chunk("SCDl", block, bigEndianSizes));
+  Add(out, Chunk("SCEl", {}, bigEndianSizes));
+  return out;
+}
+
+struct Variant {
+  const char* name;
+  Bytes header;
+  bool bigEndian;
+  double minSnr;  // infinity: lossless
+};
+
+std::vector<Variant> Variants() {
+  const double lossless = std::numeric_limits<double>::infinity();
+  return {
+      {"XA r1", HeaderBody(0, {Field(0x80, 1), Field(0x82, 2)}), false, 25},
+      {"XA r2", HeaderBody(0, {Field(0x80, 3), Field(0xA0, 0x0A), Field(0x82, 2)}), false, 25},
+      {"XA r3", HeaderBody(3, {Field(0x80, 3), Field(0x82, 2)}), true, 25},
+      {"XA r2 3ch", HeaderBody(0, {Field(0x80, 3), Field(0x82, 3)}), false, 25},
+      {"XA v1", HeaderBody(0, {Field(0x83, 7), Field(0x82, 2)}), false, 25},
+      {"XA v1 mono", HeaderBody(0, {Field(0x83, 7)}), false, 25},
+      {"PCM S16LE", HeaderBody(0, {Field(0x82, 2)}), false, lossless},
+      {"PCM S16BE", HeaderBody(3, {Field(0x82, 2)}), true, lossless},
+      {"PCM S8", HeaderBody(0, {Field(0x81, 8), Field(0x82, 2)}), false, 35},
+      {"PCM S16BE split", HeaderBody(6, {Field(0x82, 2)}), true, lossless},
+      {"PCM S8 split", HeaderBody(0, {Field(0xA0, 9), Field(0x82, 2)}), false, 35},
+  };
+}
+
+TEST(EncodeStream, EveryVariantRoundTrips) {
+  for (const Variant& v : Variants()) {
+    ClipInfo info = ReadClipInfo(Chunk("SCHl", v.header));
+    ASSERT_TRUE(info.decodable) << v.name;
+    PcmAudio audio = testing::TestSignal(info.channels, info.sampleRate, 5000);
+    Bytes stream = EncodeStream(audio, Template(v.header, 1000, v.bigEndian));
+    PcmAudio decoded = DecodeStream(stream);
+    EXPECT_EQ(decoded.channels, audio.channels) << v.name;
+    EXPECT_EQ(decoded.sampleRate, audio.sampleRate) << v.name;
+    ASSERT_EQ(decoded.samples.size(), audio.samples.size()) << v.name;
+    EXPECT_GE(testing::SnrDb(audio.samples, decoded.samples), v.minSnr) << v.name;
+    ClipInfo encoded = ReadClipInfo(stream);
+    EXPECT_EQ(encoded.codecName, info.codecName) << v.name;
+    EXPECT_EQ(encoded.samples, 5000u) << v.name;
+  }
+}
+
+TEST(EncodeStream, FindsTheExactFramesOfAudioTheDecoderProduced) {
+  // Audio that is itself a decoding can be encoded without error: the search predicts as the
+  // decoder does, to the last bit of rounding and clipping.
+  for (const Variant& v : Variants()) {
+    if (v.minSnr == std::numeric_limits<double>::infinity()) continue;
+    ClipInfo info = ReadClipInfo(Chunk("SCHl", v.header));
+    PcmAudio once =
+        DecodeStream(EncodeStream(testing::TestSignal(info.channels, info.sampleRate, 3000),
+                                  Template(v.header, 560, v.bigEndian)));
+    PcmAudio twice = DecodeStream(EncodeStream(once, Template(v.header, 560, v.bigEndian)));
+    EXPECT_EQ(twice.samples, once.samples) << v.name;
+  }
+}
+
+TEST(EncodeStream, CopiesTheTemplateAndRewritesCountsAndSizes) {
+  // Mac r3 with big-endian chunk sizes, an unknown field, a 1-byte sample count (too small for
+  // the new count), padding after the end marker.
+  Bytes header{'P', 'T', 3, 0, 0xFD};
+  Add(header, Field(0x80, 3));
+  Add(header, Field(0x82, 1));
+  Add(header, {0x99, 6, 1, 2, 3, 4, 5, 6});
+  Add(header, {0x85, 1, 0x10});
+  Add(header, Field(0x8C, 4));
+  Add(header, {0xFF, 0, 0, 0, 0, 0, 0, 0});
+  Bytes tmpl = Template(header, 100, true, true);  // 100 samples: blocks of 84 (3 frames)
+  PcmAudio audio = testing::TestSignal(1, 22050, 300);
+  Bytes stream = EncodeStream(audio, tmpl);
+
+  StreamChunks walk = WalkChunks(stream);
+  EXPECT_TRUE(walk.bigEndianSizes);
+  std::vector<uint32_t> tags;
+  for (const StreamChunk& c : walk.chunks) tags.push_back(c.tag);
+  EXPECT_EQ(tags, (std::vector<uint32_t>{kHeaderTag, kCountTag, kBlockTag, kBlockTag, kBlockTag,
+                                         kBlockTag, kEndTag}));
+  EXPECT_EQ(walk.chunks.back().position + 8, stream.size());
+  // The header: everything before the count copied, the count as a 4-byte field, the fields
+  // after it copied, then padding to a multiple of 4.
+  Bytes expected(header.begin(), header.begin() + 19);
+  Add(expected, {0x85, 4, 0, 0, 1, 44});
+  Add(expected, Field(0x8C, 4));
+  Add(expected, {0xFF});
+  while ((expected.size() + 8) % 4) expected.push_back(0);
+  const StreamChunk& h = walk.chunks[0];
+  EXPECT_EQ(
+      Bytes(stream.begin() + h.BodyPosition(), stream.begin() + h.BodyPosition() + h.BodySize()),
+      expected);
+  // SCCl holds the new block count; blocks hold 84, 84, 84, 48 samples (big-endian) and are padded
+  // to 4 bytes.
+  EXPECT_EQ(Bytes(stream.begin() + walk.chunks[1].BodyPosition(),
+                  stream.begin() + walk.chunks[1].BodyPosition() + 4),
+            (Bytes{0, 0, 0, 4}));
+  std::vector<uint32_t> counts;
+  for (size_t i = 2; i < 6; ++i) {
+    const uint8_t* p = stream.data() + walk.chunks[i].BodyPosition();
+    counts.push_back(uint32_t{p[0]} << 24 | p[1] << 16 | p[2] << 8 | p[3]);
+    EXPECT_EQ(walk.chunks[i].size % 4, 0u);
+  }
+  EXPECT_EQ(counts, (std::vector<uint32_t>{84, 84, 84, 48}));
+
+  // A count that fits the field's length is written in place: the header keeps its bytes.
+  Bytes small = EncodeStream(testing::TestSignal(1, 22050, 250), tmpl);
+  Bytes sameHeader = header;
+  sameHeader[21] = 250;
+  const StreamChunk hs = WalkChunks(small).chunks[0];
+  EXPECT_EQ(
+      Bytes(small.begin() + hs.BodyPosition(), small.begin() + hs.BodyPosition() + hs.BodySize()),
+      sameHeader);
+
+  // No count in the template: one is added before the end marker.
+  Bytes noCount = HeaderBody(0, {Field(0x80, 3)});
+  const Bytes added = EncodeStream(testing::TestSignal(1, 22050, 28), Template(noCount, 28));
+  EXPECT_EQ(ReadClipInfo(added).samples, 28u);
+}
+
+TEST(EncodeStream, EscapeFramesOnlyWhereR2AndR3AllowThem) {
+  // A full-scale square wave at half the sample rate is beyond every filter and shift: r2 stores
+  // it raw and exactly, r1 has to approximate it.
+  PcmAudio noise;
+  noise.channels = 1;
+  noise.sampleRate = 22050;
+  uint32_t state = 7;
+  for (int i = 0; i < 280; ++i) {
+    state = state * 1103515245u + 12345u;
+    noise.samples.push_back(static_cast<int16_t>((i % 2 ? 32600 : -32600) + (state >> 25)));
+  }
+  Bytes r2 = EncodeStream(noise, Template(HeaderBody(0, {Field(0x80, 3)}), 280));
+  EXPECT_EQ(DecodeStream(r2).samples, noise.samples);
+  Bytes r1 = EncodeStream(noise, Template(HeaderBody(0, {Field(0x80, 1)}), 280));
+  EXPECT_LT(r1.size(), r2.size());
+  EXPECT_NE(DecodeStream(r1).samples, noise.samples);
+}
+
+TEST(EncodeStream, RefusesWhatItCantEncode) {
+  PcmAudio mono = testing::TestSignal(1, 22050, 100);
+  struct Case {
+    Bytes tmpl;
+    const char* message;
+  } cases[] = {
+      {Template(HeaderBody(0, {Field(0xA0, 4)}), 100), "can't encode MicroTalk audio"},
+      {Template(HeaderBody(0, {Field(0x80, 3), Field(0x82, 2)}), 100),
+       "the audio has 1 channels at 22050 Hz, the clip it replaces 2 at 22050 Hz"},
+      {Template(HeaderBody(0, {Field(0x80, 3), Field(0x84, 32000)}), 100), "at 32000 Hz"},
+      {Template(HeaderBody(0, {Field(0x80, 3), Field(0x82, 200)}), 100),
+       "can't encode a stream of 200 channels"},
+      {Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0}, "not a stream"},
+  };
+  for (const Case& c : cases) {
+    try {
+      EncodeStream(mono, c.tmpl);
+      ADD_FAILURE() << c.message;
+    } catch (const AudioError& error) {
+      EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tessaly
