@@ -1,0 +1,164 @@
+// Reading audio files through FFmpeg: conversion to a requested rate and channel count, the
+// stream chosen, the errors, and loudness matching while reading.
+#include "media/AudioFileReader.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "media/SignalChecks.h"
+#include "support/TempFolder.h"
+
+namespace tessaly::testing {
+namespace {
+
+struct ConversionCase {
+  const char* name;
+  const char* file;   // file name: its extension picks the container
+  const char* codec;  // ffmpeg's output options
+  int inRate;
+  std::vector<double> amplitudes;  // one per input channel
+  int outRate;
+  int outChannels;
+  double minSnrDb;
+  double levelToleranceDb;  // lossy encoders shift the level a little themselves
+  double lengthTolerance;   // of the expected length, as a fraction
+};
+
+void PrintTo(const ConversionCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class Conversion : public ::testing::TestWithParam<ConversionCase> {};
+
+// A 1 kHz sine through each container and codec, resampled and mixed: the output has the rate,
+// channels and length asked for, and each channel the sine at the level mixing gives it
+// (stereo to mono averages, mono to stereo copies).
+TEST_P(Conversion, KeepsFrequencyLevelAndLength) {
+  const ConversionCase& c = GetParam();
+  TempFolder folder;
+  const std::string path = folder / c.file;
+  const double seconds = 1.0;
+  Ffmpeg(SineSource(1000, c.amplitudes, c.inRate, seconds) + " " + c.codec, path);
+
+  const AudioFileContents contents =
+      ReadAudioFile(path, {.sampleRate = c.outRate, .channels = c.outChannels});
+  const PcmAudio& audio = contents.audio;
+  EXPECT_FALSE(contents.loudness);
+  ASSERT_EQ(audio.sampleRate, c.outRate);
+  ASSERT_EQ(audio.channels, c.outChannels);
+  EXPECT_NEAR(audio.Seconds(), seconds, seconds * c.lengthTolerance);
+
+  double mixed = 0;
+  for (double amplitude : c.amplitudes) mixed += amplitude / c.amplitudes.size();
+  for (int channel = 0; channel < c.outChannels; ++channel) {
+    const double expected =
+        c.amplitudes.size() == static_cast<size_t>(c.outChannels) ? c.amplitudes[channel] : mixed;
+    const SineFit fit = FitSine(audio, channel, 1000);
+    EXPECT_GE(fit.snrDb, c.minSnrDb) << "channel " << channel;
+    EXPECT_NEAR(Db(fit.amplitude), Db(expected), c.levelToleranceDb) << "channel " << channel;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, Conversion,
+                         // clang-format off
+    ::testing::Values(
+        //             name                              file      codec                          in rate  amplitudes   out rate, ch  SNR  level  length
+        ConversionCase{"Wav16Stereo44100ToMono22050",    "a.wav",  "-c:a pcm_s16le",              44100, {0.5, 0.25}, 22050, 1,     80,  0.05,  0.001},
+        ConversionCase{"Wav8Mono8000ToMono22050",        "a.wav",  "-c:a pcm_u8",                 8000,  {0.5},       22050, 1,     35,  0.05,  0.001},
+        ConversionCase{"Wav24Stereo96000ToStereo48000",  "a.wav",  "-c:a pcm_s24le",              96000, {0.5, 0.25}, 48000, 2,     80,  0.05,  0.001},
+        ConversionCase{"WavFloatMono48000ToStereo32000", "a.wav",  "-c:a pcm_f32le",              48000, {0.5},       32000, 2,     80,  0.05,  0.001},
+        ConversionCase{"FlacMono16000ToMono44100",       "a.flac", "-c:a flac",                   16000, {0.5},       44100, 1,     80,  0.05,  0.001},
+        ConversionCase{"Mp3Stereo44100ToMono22050",      "a.mp3",  "-c:a libmp3lame -b:a 128k",   44100, {0.5, 0.25}, 22050, 1,     30,  0.6,   0.01},
+        ConversionCase{"VorbisStereo48000ToMono22050",   "a.ogg",  "-c:a libvorbis -q:a 5",       48000, {0.5, 0.25}, 22050, 1,     30,  0.6,   0.01},
+        ConversionCase{"OpusMono48000ToMono24000",       "a.opus", "-c:a libopus -b:a 64k",       48000, {0.5},       24000, 1,     25,  0.6,   0.01},
+        ConversionCase{"AacStereo44100ToStereo22050",    "a.m4a",  "-c:a aac -b:a 128k",          44100, {0.5, 0.25}, 22050, 2,     25,  0.6,   0.03}),
+                         // clang-format on
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// 16-bit audio already at the asked rate and channel count comes through sample for sample, and
+// so it does when the file's own rate and channels are kept.
+TEST(ReadAudioFile, PassesMatchingPcmThroughUnchanged) {
+  TempFolder folder;
+  Speech("Goal! What a finish from the edge of the box.", folder / "speech.wav");
+  Ffmpeg("-i '" + folder / "speech.wav" + "' -f s16le -c:a pcm_s16le", folder / "speech.raw");
+  const std::string raw = ReadBytes(folder / "speech.raw");
+  ASSERT_GT(raw.size(), 20000u);
+
+  for (AudioFileRequest request :
+       {AudioFileRequest{.sampleRate = 22050, .channels = 1}, AudioFileRequest{}}) {
+    const PcmAudio audio = ReadAudioFile(folder / "speech.wav", request).audio;
+    EXPECT_EQ(audio.sampleRate, 22050);
+    EXPECT_EQ(audio.channels, 1);
+    ASSERT_EQ(audio.samples.size() * 2, raw.size());
+    EXPECT_EQ(std::memcmp(audio.samples.data(), raw.data(), raw.size()), 0);
+  }
+}
+
+// A film with its picture first: the audio stream is the one read.
+TEST(ReadAudioFile, ReadsTheAudioStreamOfAFileWithPicture) {
+  TempFolder folder;
+  const std::string path = folder / "clip.mkv";
+  Ffmpeg("-f lavfi -i testsrc=size=64x48:rate=5:duration=1 " + SineSource(1000, {0.5}, 48000, 1) +
+             " -map 0:v -map 1:a -c:v ffv1 -c:a flac",
+         path);
+  const PcmAudio audio = ReadAudioFile(path, {.sampleRate = 22050, .channels = 1}).audio;
+  EXPECT_NEAR(audio.Seconds(), 1.0, 0.01);
+  EXPECT_GE(FitSine(audio, 0, 1000).snrDb, 80);
+}
+
+// Whatever is wrong with the file, one error that names the file and says why.
+TEST(ReadAudioFile, RefusesWhatIsNotReadableAudio) {
+  TempFolder folder;
+  WriteBytes(folder / "notes.txt", "These are not the clips you are looking for.\n");
+  WriteBytes(folder / "empty.wav", "");
+  std::filesystem::create_directory(folder / "takes");
+  Ffmpeg("-f lavfi -i testsrc=size=64x48:rate=5:duration=1 -c:v ffv1", folder / "silent.mkv");
+  Ffmpeg(SineSource(1000, {0.5}, 8000, 0) + " -c:a pcm_s16le", folder / "nothing.wav");
+
+  const struct {
+    std::string file;
+    std::string reason;
+  } cases[] = {
+      {"missing.wav", "No such file or directory"},
+      {"takes", "Is a directory"},
+      {"notes.txt", "Invalid data found when processing input"},
+      {"empty.wav", "Invalid data found when processing input"},
+      {"silent.mkv", "It holds no audio"},
+      {"nothing.wav", "It holds no audio samples"},
+  };
+  for (const auto& c : cases) {
+    const std::string path = folder / c.file;
+    try {
+      ReadAudioFile(path, {.sampleRate = 22050, .channels = 1});
+      ADD_FAILURE() << c.file << " was read";
+    } catch (const MediaError& error) {
+      EXPECT_EQ(std::string(error.what()), "Cannot read audio file \"" + path + "\". " + c.reason);
+    }
+  }
+}
+
+TEST(ReadAudioFile, RefusesAudioLongerThanTheLimit) {
+  TempFolder folder;
+  const std::string path = folder / "long.flac";
+  Ffmpeg(SineSource(1000, {0.5}, 8000, 3) + " -c:a flac", path);
+  EXPECT_THROW(ReadAudioFile(path, {.sampleRate = 48000, .channels = 2, .maxSeconds = 2}),
+               MediaError);
+  EXPECT_NEAR(ReadAudioFile(path, {.maxSeconds = 3.5}).audio.Seconds(), 3, 0.001);
+}
+
+TEST(ReadAudioFile, RefusesRequestsOutOfRange) {
+  for (AudioFileRequest request :
+       {AudioFileRequest{.sampleRate = 999}, AudioFileRequest{.sampleRate = 800000},
+        AudioFileRequest{.channels = 9}, AudioFileRequest{.channels = -1},
+        AudioFileRequest{.maxSeconds = 0}})
+    EXPECT_THROW(ReadAudioFile("unused.wav", request), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace tessaly::testing
