@@ -26,8 +26,8 @@ namespace {
 constexpr int kMinSampleRate = 1000;
 constexpr int kMaxSampleRate = 768000;
 constexpr int kMaxChannels = 8;
-// Output frames the resampler hands back per call while it drains its tail.
-constexpr int kDrainFrames = 4096;
+// Output frames the resampler hands back per call.
+constexpr int kBlockFrames = 4096;
 // Bits of precision for the SoX resampler: its "very high quality" setting.
 constexpr double kResamplerPrecision = 28;
 
@@ -173,26 +173,32 @@ class ConvertingDecoder {
       if (resampler_) Drain(sink);
       Configure(frame);
     }
-    const int capacity = swr_get_out_samples(resampler_.get(), frame->nb_samples);
-    if (capacity < 0) throw MediaError(path_, ErrorText(capacity));
-    const int produced =
-        Resample(capacity, const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
-    if (produced > 0) sink(buffer_.data(), static_cast<size_t>(produced));
+    // The output comes in blocks of a fixed size, whatever the ratio of the rates: the resampler
+    // keeps the input that doesn't fit yet, and a count of 0 asks for what it can give now.
+    const uint8_t** input = const_cast<const uint8_t**>(frame->extended_data);
+    int inputFrames = frame->nb_samples;
+    for (;;) {
+      const int produced = Resample(input, inputFrames);
+      if (produced > 0) sink(buffer_.data(), static_cast<size_t>(produced));
+      if (produced < kBlockFrames) return;
+      inputFrames = 0;
+    }
   }
 
+  // Takes the resampler's tail at the end of the input.
   template <class Sink>
   void Drain(Sink& sink) {
     for (;;) {
-      const int produced = Resample(kDrainFrames, nullptr, 0);
+      const int produced = Resample(nullptr, 0);
       if (produced <= 0) return;
       sink(buffer_.data(), static_cast<size_t>(produced));
     }
   }
 
-  int Resample(int capacity, const uint8_t** input, int inputFrames) {
-    buffer_.resize(static_cast<size_t>(capacity) * static_cast<size_t>(outputChannels_));
+  int Resample(const uint8_t** input, int inputFrames) {
+    buffer_.resize(static_cast<size_t>(kBlockFrames) * static_cast<size_t>(outputChannels_));
     uint8_t* output = reinterpret_cast<uint8_t*>(buffer_.data());
-    const int produced = swr_convert(resampler_.get(), &output, capacity, input, inputFrames);
+    const int produced = swr_convert(resampler_.get(), &output, kBlockFrames, input, inputFrames);
     if (produced < 0) throw MediaError(path_, ErrorText(produced));
     return produced;
   }
