@@ -17,15 +17,12 @@ namespace {
 constexpr uint32_t kDefaultBlockSamples = 72 * kXaFrameSamples;
 
 // The template's header chunk body with the new sample count: written in the field's own length
-// when it fits there, so the header keeps its size; otherwise as a 4-byte field, with the chunk
-// padded back to a multiple of 4 bytes.
+// when it fits there, so the header keeps its size; otherwise as a 4-byte field, with the field
+// list closed by an end marker and the chunk padded back to a multiple of 4 bytes.
 std::vector<uint8_t> HeaderWithCount(std::span<const uint8_t> body, const StreamHeader& header,
                                      uint32_t samples) {
   std::vector<uint8_t> out(body.begin(), body.end());
-  size_t at = header.fieldsEnd > 0 && header.fieldsEnd <= body.size() &&
-                      (body[header.fieldsEnd - 1] == 0xFF || body[header.fieldsEnd - 1] == 0xFE)
-                  ? header.fieldsEnd - 1
-                  : header.fieldsEnd;
+  size_t at = header.hasEndMarker ? header.fieldsEnd - 1 : header.fieldsEnd;
   size_t replaced = 0;
   if (header.hasSampleCount) {
     at = header.sampleCountField;
@@ -47,6 +44,10 @@ std::vector<uint8_t> HeaderWithCount(std::span<const uint8_t> body, const Stream
             out.begin() + static_cast<ptrdiff_t>(at + replaced));
   out.insert(out.begin() + static_cast<ptrdiff_t>(at), field, field + 6);
   size_t fieldsEnd = header.fieldsEnd + 6 - replaced;
+  if (!header.hasEndMarker) {  // padding can follow only an end marker
+    out.insert(out.begin() + static_cast<ptrdiff_t>(fieldsEnd), 0xFF);
+    ++fieldsEnd;
+  }
   while (out.size() > fieldsEnd && out.back() == 0) out.pop_back();
   while ((out.size() + kChunkHeaderSize) % 4) out.push_back(0);
   return out;

@@ -199,6 +199,7 @@ StreamHeader ParseStreamHeader(std::span<const uint8_t> body) {
     uint8_t tag = body[pos++];
     if (tag == 0xFF || tag == 0xFE) {  // end of the header; 0xFE starts a section we don't use
       h.fieldsEnd = pos;
+      h.hasEndMarker = true;
       break;
     }
     if (tag == 0xFC || tag == 0xFD) continue;  // padding, start of the info section

@@ -59,6 +59,7 @@ struct StreamHeader {
   // where the field list ends (just past its end marker, or the body's end).
   size_t sampleCountField = 0;
   size_t fieldsEnd = 0;
+  bool hasEndMarker = false;  // the list ends in 0xFF or 0xFE, the byte before fieldsEnd
 };
 
 // Reads the body of an SCHl chunk (the bytes after its tag and size). Throws AudioError naming the

@@ -94,14 +94,15 @@ XaFrameChoice EncodeXaFrame(const int16_t* samples, const XaHistory& history, in
         int32_t high = std::min<int32_t>(low + 1, 7);
         int32_t decodedLow = Clip16((low * (1 << scale) + prediction) >> 8);
         int32_t decodedHigh = Clip16((high * (1 << scale) + prediction) >> 8);
-        int32_t errorLow = decodedLow - target, errorHigh = decodedHigh - target;
-        int32_t nibble = low, decoded = decodedLow, e = errorLow;
+        int64_t errorLow = decodedLow - target, errorHigh = decodedHigh - target;
+        int32_t nibble = low, decoded = decodedLow;
+        int64_t e = errorLow;
         if (errorHigh * errorHigh < errorLow * errorLow) {
           nibble = high;
           decoded = decodedHigh;
           e = errorHigh;
         }
-        error += static_cast<int64_t>(e) * e;
+        error += e * e;
         if (error >= best.error) break;
         trial.nibbles[i] = static_cast<int8_t>(nibble);
         Push(h, decoded);

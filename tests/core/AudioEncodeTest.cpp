@@ -152,6 +152,17 @@ TEST(EncodeStream, CopiesTheTemplateAndRewritesCountsAndSizes) {
   Bytes noCount = HeaderBody(0, {Field(0x80, 3)});
   const Bytes added = EncodeStream(testing::TestSignal(1, 22050, 28), Template(noCount, 28));
   EXPECT_EQ(ReadClipInfo(added).samples, 28u);
+
+  // A field list without an end marker gets one after the added count, so the chunk's padding
+  // doesn't read as fields; a last field whose value holds 0xFF stays whole.
+  for (Bytes body : {Bytes{'P', 'T', 0, 0, 0xFD, 0x80, 1, 3},
+                     Bytes{'P', 'T', 0, 0, 0x80, 1, 3, 0x99, 2, 0xFF, 0xFF}}) {
+    Bytes grown = EncodeStream(testing::TestSignal(1, 22050, 100), Template(body, 28));
+    ClipInfo info = ReadClipInfo(grown);
+    EXPECT_EQ(info.codecName, "XA r2") << info.reason;
+    EXPECT_EQ(info.samples, 100u);
+    EXPECT_EQ(WalkChunks(grown).chunks[0].size % 4, 0u);
+  }
 }
 
 TEST(EncodeStream, EscapeFramesOnlyWhereR2AndR3AllowThem) {
