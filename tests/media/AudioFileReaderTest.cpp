@@ -11,7 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "audio/StreamDecoder.h"
+#include "audio/StreamEncoder.h"
 #include "media/SignalChecks.h"
+#include "support/StreamBytes.h"
 #include "support/TempFolder.h"
 
 namespace tessaly::testing {
@@ -65,8 +68,9 @@ TEST_P(Conversion, KeepsFrequencyLevelAndLength) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, Conversion,
-                         // clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    Formats, Conversion,
+    // clang-format off
     ::testing::Values(
         //             name                              file      codec                          in rate  amplitudes   out rate, ch  SNR  level  length
         ConversionCase{"Wav16Stereo44100ToMono22050",    "a.wav",  "-c:a pcm_s16le",              44100, {0.5, 0.25}, 22050, 1,     80,  0.05,  0},
@@ -78,8 +82,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, Conversion,
         ConversionCase{"VorbisStereo48000ToMono22050",   "a.ogg",  "-c:a libvorbis -q:a 5",       48000, {0.5, 0.25}, 22050, 1,     30,  0.6,   0.01},
         ConversionCase{"OpusMono48000ToMono24000",       "a.opus", "-c:a libopus -b:a 64k",       48000, {0.5},       24000, 1,     25,  0.6,   0.01},
         ConversionCase{"AacStereo44100ToStereo22050",    "a.m4a",  "-c:a aac -b:a 128k",          44100, {0.5, 0.25}, 22050, 2,     25,  0.6,   0.03}),
-                         // clang-format on
-                         [](const auto& info) { return std::string(info.param.name); });
+    // clang-format on
+    [](const auto& info) { return std::string(info.param.name); });
 
 // 16-bit audio already at the asked rate and channel count comes through sample for sample, and
 // so it does when the file's own rate and channels are kept.
@@ -110,6 +114,31 @@ TEST(ReadAudioFile, ReadsTheAudioStreamOfAFileWithPicture) {
   const PcmAudio audio = ReadAudioFile(path, {.sampleRate = 22050, .channels = 1}).audio;
   EXPECT_NEAR(audio.Seconds(), 1.0, 0.01);
   EXPECT_GE(FitSine(audio, 0, 1000).snrDb, 80);
+}
+
+// An entry file of an archive is decoded natively, also in a variant FFmpeg reads wrongly (split
+// XA on PC at version 2, which FFmpeg takes for r1).
+TEST(ReadAudioFile, DecodesGameStreamsNatively) {
+  TempFolder folder;
+  const std::string path = folder / "speech_00042.asf";
+  Ffmpeg(SineSource(1000, {0.5}, 22050, 1) + " -c:a pcm_s16le", folder / "sine.wav");
+  const PcmAudio sine = ReadAudioFile(folder / "sine.wav", {}).audio;
+  Bytes templateStream = Chunk("SCHl", HeaderBody(0, {Field(0x80, 2), Field(0xA0, 0x0A)}));
+  Bytes block;
+  Add32(block, 2800);
+  Add32(block, 0);
+  Add(templateStream, Chunk("SCDl", block));
+  Add(templateStream, Chunk("SCEl", {}));
+  const std::vector<uint8_t> stream = EncodeStream(sine, templateStream);
+  WriteBytes(path, std::string(stream.begin(), stream.end()));
+
+  EXPECT_EQ(ReadAudioFile(path, {}).audio.samples, DecodeStream(stream).samples);
+  const PcmAudio resampled = ReadAudioFile(path, {.sampleRate = 44100, .channels = 2}).audio;
+  EXPECT_EQ(resampled.Frames(), 44100u);
+  EXPECT_GE(FitSine(resampled, 1, 1000).snrDb, 25);
+
+  WriteBytes(path, std::string("SCHl\xFF\xFF\xFF\x7F", 8));
+  EXPECT_THROW(ReadAudioFile(path, {}), MediaError);
 }
 
 // Whatever is wrong with the file, one error that names the file and says why.
