@@ -12,6 +12,7 @@ extern "C" {
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -56,6 +57,26 @@ void SilenceLibraryLog() {
   std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
 }
 
+// Reports the progress of the reading, made of one or two decodings, once per percent.
+class ProgressShare {
+ public:
+  explicit ProgressShare(const std::function<void(double)>& report) : report_(report) {}
+  // The decodings that follow cover `span` of the reading from `start`.
+  void Part(double start, double span) { start_ = start, span_ = span; }
+  // The share of the current decoding done.
+  void Report(double fraction) {
+    const int percent = static_cast<int>(std::clamp(start_ + span_ * fraction, 0.0, 1.0) * 100);
+    if (!report_ || percent == lastPercent_) return;
+    lastPercent_ = percent;
+    report_(percent / 100.0);
+  }
+
+ private:
+  const std::function<void(double)>& report_;
+  double start_ = 0, span_ = 1;
+  int lastPercent_ = -1;
+};
+
 // The best audio stream of a file, decoded by FFmpeg.
 class FileDecoder {
  public:
@@ -97,14 +118,16 @@ class FileDecoder {
   int SampleRate() const { return codec_->sample_rate; }
   int Channels() const { return codec_->ch_layout.nb_channels; }
 
-  // Decodes every frame of the stream into `converter`.
-  void Run(SampleConverter& converter) {
+  // Decodes every frame of the stream into `converter`; progress goes by the place in the file.
+  void Run(SampleConverter& converter, ProgressShare& progress) {
+    const int64_t size = format_->pb ? avio_size(format_->pb) : -1;
     for (;;) {
       const int error = av_read_frame(format_.get(), packet_.get());
       if (error == AVERROR_EOF) break;
       if (error < 0) throw MediaError(path_, FfmpegErrorText(error));
       if (packet_->stream_index == streamIndex_) Decode(packet_.get(), converter);
       av_packet_unref(packet_.get());
+      if (size > 0) progress.Report(static_cast<double>(avio_tell(format_->pb)) / size);
     }
     Decode(nullptr, converter);
     converter.Finish();
@@ -165,7 +188,7 @@ std::optional<PcmAudio> DecodeIfStream(const std::string& path) {
 }
 
 // Feeds a natively decoded stream to `converter`.
-void ConvertStream(const PcmAudio& stream, SampleConverter& converter) {
+void ConvertStream(const PcmAudio& stream, SampleConverter& converter, ProgressShare& progress) {
   AVChannelLayout layout{};
   av_channel_layout_default(&layout, stream.channels);
   const size_t frames = stream.Frames();
@@ -174,6 +197,7 @@ void ConvertStream(const PcmAudio& stream, SampleConverter& converter) {
         reinterpret_cast<const uint8_t*>(stream.samples.data() + done * stream.channels);
     converter.Convert(layout, AV_SAMPLE_FMT_S16, stream.sampleRate, &data,
                       static_cast<int>(std::min(kStreamBlockFrames, frames - done)));
+    progress.Report(static_cast<double>(done) / frames);
   }
   converter.Finish();
   av_channel_layout_uninit(&layout);
@@ -194,7 +218,7 @@ void CheckRequest(const AudioFileRequest& request) {
 std::unique_ptr<LoudnessMeter> DecodeInto(const std::string& path,
                                           const std::optional<PcmAudio>& stream,
                                           const AudioFileRequest& request, float factor,
-                                          PcmAudio& audio, bool measure) {
+                                          PcmAudio& audio, bool measure, ProgressShare& progress) {
   std::optional<FileDecoder> decoder;
   if (!stream) decoder.emplace(path);
   const int sourceRate = stream ? stream->sampleRate : decoder->SampleRate();
@@ -233,9 +257,10 @@ std::unique_ptr<LoudnessMeter> DecodeInto(const std::string& path,
               static_cast<int16_t>(std::lrint(std::clamp(samples[i] * scale, -32768.0f, 32767.0f)));
       });
   if (stream)
-    ConvertStream(*stream, converter);
+    ConvertStream(*stream, converter, progress);
   else
-    decoder->Run(converter);
+    decoder->Run(converter, progress);
+  progress.Report(1);
   return meter;
 }
 
@@ -246,8 +271,10 @@ AudioFileContents ReadAudioFile(const std::string& path, const AudioFileRequest&
   const std::optional<PcmAudio> stream = DecodeIfStream(path);
   AudioFileContents contents;
   PcmAudio& audio = contents.audio;
+  ProgressShare progress(request.progress);
+  if (request.loudnessTarget) progress.Part(0, 0.5);
   const auto meter =
-      DecodeInto(path, stream, request, 1.0f, audio, request.loudnessTarget.has_value());
+      DecodeInto(path, stream, request, 1.0f, audio, request.loudnessTarget.has_value(), progress);
   if (audio.samples.empty()) throw MediaError(path, "It holds no audio samples");
   if (meter) {
     contents.loudness =
@@ -255,9 +282,12 @@ AudioFileContents ReadAudioFile(const std::string& path, const AudioFileRequest&
     // The gain goes in before the 16-bit rounding, so a cut also brings back peaks that were
     // above full scale in a floating-point source. It takes a second decoding, which costs less
     // than holding the whole clip as floats.
+    progress.Part(0.5, 0.5);
     if (contents.loudness->gainDb != 0)
       DecodeInto(path, stream, request, static_cast<float>(GainFactor(contents.loudness->gainDb)),
-                 audio, false);
+                 audio, false, progress);
+    else
+      progress.Report(1);
   }
   return contents;
 }

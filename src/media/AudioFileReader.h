@@ -3,6 +3,7 @@
 // loudness. What the command line's import and the window's replace both call.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,9 @@ struct AudioFileRequest {
   std::optional<double> loudnessTarget = std::nullopt;
   // Longer audio is refused, so a hostile or mistaken file can't exhaust memory.
   double maxSeconds = 3600;
+  // Called as the reading advances with the share done, 0 to 1, at most once per percent and
+  // with 1 at the end. An exception thrown from it stops the reading and comes out of it.
+  std::function<void(double done)> progress = nullptr;
 };
 
 struct AudioFileContents {

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -179,6 +181,37 @@ TEST(ReadAudioFile, RefusesAudioLongerThanTheLimit) {
   EXPECT_THROW(ReadAudioFile(path, {.sampleRate = 48000, .channels = 2, .maxSeconds = 2}),
                MediaError);
   EXPECT_NEAR(ReadAudioFile(path, {.maxSeconds = 3.5}).audio.Seconds(), 3, 0.001);
+}
+
+// Progress rises once per percent to 1, over both decodings when matching loudness; an exception
+// from the callback stops the reading.
+TEST(ReadAudioFile, ReportsProgressAndStopsWhenTold) {
+  TempFolder folder;
+  const std::string path = folder / "long.flac";
+  Ffmpeg(SineSource(1000, {0.1, 0.1}, 48000, 20) + " -c:a flac", path);
+  for (std::optional<double> target : {std::optional<double>(), std::optional<double>(-14)}) {
+    std::vector<double> reports;
+    ReadAudioFile(path, {.sampleRate = 22050,
+                         .channels = 1,
+                         .loudnessTarget = target,
+                         .progress = [&](double done) { reports.push_back(done); }});
+    ASSERT_GE(reports.size(), 10u);
+    EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
+    EXPECT_EQ(std::adjacent_find(reports.begin(), reports.end()), reports.end());
+    EXPECT_EQ(reports.back(), 1.0);
+    if (target) {
+      EXPECT_GT(
+          std::count_if(reports.begin(), reports.end(), [](double done) { return done > 0.5; }),
+          10);
+    }
+  }
+
+  struct Stopped {};
+  EXPECT_THROW(ReadAudioFile(path, {.progress =
+                                        [](double done) {
+                                          if (done >= 0.3) throw Stopped();
+                                        }}),
+               Stopped);
 }
 
 TEST(ReadAudioFile, RefusesRequestsOutOfRange) {
