@@ -74,47 +74,74 @@ void DecodeXaStereoFrame(const uint8_t* frame, int count, XaHistory& left, XaHis
   }
 }
 
+namespace {
+
+// Decodes one candidate (filter k, shift) against the samples and keeps it when it beats `best`;
+// gives up as soon as its error reaches the best one's.
+void TryXaFrame(const int16_t* samples, const XaHistory& history, int rounding, int k, int shift,
+                XaFrameChoice& best) {
+  const int32_t c1 = kCoefficients[k], c2 = kCoefficients[k + 4];
+  const int scale = 20 - shift;
+  XaFrameChoice trial;
+  XaHistory h = history;
+  int64_t error = 0;
+  for (int i = 0; i < kXaFrameSamples; ++i) {
+    const int32_t target = samples[i];
+    const int32_t prediction = c1 * h.current + c2 * h.previous + rounding;
+    // The nibble whose decoding lands nearest the middle of the target's 1/256 range, and its
+    // neighbour above: the decoder floors, so one of the two is the closest.
+    int32_t low = std::clamp<int32_t>((target * 256 + 128 - prediction) >> scale, -8, 7);
+    int32_t high = std::min<int32_t>(low + 1, 7);
+    int32_t decodedLow = Clip16((low * (1 << scale) + prediction) >> 8);
+    int32_t decodedHigh = Clip16((high * (1 << scale) + prediction) >> 8);
+    int64_t errorLow = decodedLow - target, errorHigh = decodedHigh - target;
+    int32_t nibble = low, decoded = decodedLow;
+    int64_t e = errorLow;
+    if (errorHigh * errorHigh < errorLow * errorLow) {
+      nibble = high;
+      decoded = decodedHigh;
+      e = errorHigh;
+    }
+    error += e * e;
+    if (error >= best.error) return;
+    trial.nibbles[i] = static_cast<int8_t>(nibble);
+    Push(h, decoded);
+  }
+  trial.filter = k;
+  trial.shift = shift;
+  trial.error = error;
+  trial.after = h;
+  best = trial;
+}
+
+// The shift that lets the nibbles span filter k's residual on the samples themselves: a likely
+// winner, tried first so that the other candidates give up early.
+int LikelyShift(const int16_t* samples, const XaHistory& history, int k) {
+  int32_t h1 = history.current, h2 = history.previous, largest = 0;
+  for (int i = 0; i < kXaFrameSamples; ++i) {
+    int32_t residual = samples[i] * 256 - kCoefficients[k] * h1 - kCoefficients[k + 4] * h2;
+    largest = std::max(largest, residual < 0 ? -residual : residual);
+    h2 = h1;
+    h1 = samples[i];
+  }
+  int shift = kMaxEncodedShift;
+  while (shift > 0 && 7 * (1 << (20 - shift)) < largest) --shift;
+  return shift;
+}
+
+}  // namespace
+
 XaFrameChoice EncodeXaFrame(const int16_t* samples, const XaHistory& history, int rounding) {
   XaFrameChoice best;
   best.error = std::numeric_limits<int64_t>::max();
-  XaFrameChoice trial;
+  int likely[4];
   for (int k = 0; k < 4; ++k) {
-    const int32_t c1 = kCoefficients[k], c2 = kCoefficients[k + 4];
-    for (int shift = 0; shift <= kMaxEncodedShift; ++shift) {
-      const int scale = 20 - shift;
-      XaHistory h = history;
-      int64_t error = 0;
-      int i = 0;
-      for (; i < kXaFrameSamples; ++i) {
-        const int32_t target = samples[i];
-        const int32_t prediction = c1 * h.current + c2 * h.previous + rounding;
-        // The nibble whose decoding lands nearest the middle of the target's 1/256 range, and
-        // its neighbour above: the decoder floors, so one of the two is the closest.
-        int32_t low = std::clamp<int32_t>((target * 256 + 128 - prediction) >> scale, -8, 7);
-        int32_t high = std::min<int32_t>(low + 1, 7);
-        int32_t decodedLow = Clip16((low * (1 << scale) + prediction) >> 8);
-        int32_t decodedHigh = Clip16((high * (1 << scale) + prediction) >> 8);
-        int64_t errorLow = decodedLow - target, errorHigh = decodedHigh - target;
-        int32_t nibble = low, decoded = decodedLow;
-        int64_t e = errorLow;
-        if (errorHigh * errorHigh < errorLow * errorLow) {
-          nibble = high;
-          decoded = decodedHigh;
-          e = errorHigh;
-        }
-        error += e * e;
-        if (error >= best.error) break;
-        trial.nibbles[i] = static_cast<int8_t>(nibble);
-        Push(h, decoded);
-      }
-      if (i < kXaFrameSamples) continue;
-      trial.filter = k;
-      trial.shift = shift;
-      trial.error = error;
-      trial.after = h;
-      best = trial;
-    }
+    likely[k] = LikelyShift(samples, history, k);
+    TryXaFrame(samples, history, rounding, k, likely[k], best);
   }
+  for (int k = 0; k < 4; ++k)
+    for (int shift = 0; shift <= kMaxEncodedShift; ++shift)
+      if (shift != likely[k]) TryXaFrame(samples, history, rounding, k, shift, best);
   return best;
 }
 

@@ -1,0 +1,107 @@
+// bench_audio [benchmark flags]: decoding and encoding speed of the native stream code on one
+// core, as multiples of real time ("x_realtime": seconds of audio per second of processing), for
+// each XA variant and for PCM, on ten seconds of espeak-ng speech at 22050 Hz (a synthetic signal
+// when espeak-ng is missing).
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "audio/StreamDecoder.h"
+#include "audio/StreamEncoder.h"
+#include "audio/Wav.h"
+#include "support/AudioSignals.h"
+#include "support/StreamBytes.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+using namespace tessaly;
+using testing::Bytes;
+using testing::Field;
+
+PcmAudio Speech(int channels) {
+  static PcmAudio mono = [] {
+    testing::TempFolder folder;
+    std::string path = folder / "speech.wav";
+    std::string text =
+        "The keeper comes off his line and it is a goal. What a finish from the edge of the "
+        "area. Into the final minute now, and they need a miracle.";
+    PcmAudio audio;
+    if (std::system(("espeak-ng -w '" + path + "' '" + text + "' >/dev/null 2>&1").c_str()) == 0)
+      audio = ReadWavFile(path);
+    else
+      audio = testing::TestSignal(1, 22050, 220500);
+    audio.samples.resize(220500);  // ten seconds, padded with silence when shorter
+    return audio;
+  }();
+  if (channels == 1) return mono;
+  PcmAudio stereo;
+  stereo.channels = 2;
+  stereo.sampleRate = mono.sampleRate;
+  for (size_t i = 0; i < mono.samples.size(); ++i) {
+    stereo.samples.push_back(mono.samples[i]);
+    stereo.samples.push_back(mono.samples[(i + 4410) % mono.samples.size()]);
+  }
+  return stereo;
+}
+
+Bytes Template(uint16_t platform, std::vector<Bytes> fields, int channels) {
+  fields.push_back(Field(0x82, static_cast<uint32_t>(channels)));
+  Bytes out = testing::Chunk("SCHl", testing::HeaderBody(platform, fields));
+  Bytes block;
+  testing::Add32(block, 2016, platform == 3);
+  testing::Add(out, testing::Chunk("SCDl", block));
+  return out;
+}
+
+Bytes TemplateFor(int variant, int channels) {
+  switch (variant) {
+    case 0:
+      return Template(0, {Field(0x80, 1)}, channels);  // XA r1
+    case 1:
+      return Template(0, {Field(0x80, 3), Field(0xA0, 0x0A)}, channels);  // XA r2
+    case 2:
+      return Template(3, {Field(0x80, 3)}, channels);  // XA r3
+    case 3:
+      return Template(0, {Field(0x83, 7)}, channels);  // XA v1
+    default:
+      return Template(0, {Field(0xA0, 0x08)}, channels);  // PCM split
+  }
+}
+
+void Label(benchmark::State& state, const PcmAudio& audio) {
+  static const char* names[] = {"XA r1", "XA r2", "XA r3", "XA v1", "PCM S16LE split"};
+  state.SetLabel(std::string(names[state.range(0)]) + (audio.channels == 1 ? " mono" : " stereo"));
+  state.counters["x_realtime"] = benchmark::Counter(
+      audio.Seconds() * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void BM_Decode(benchmark::State& state) {
+  PcmAudio audio = Speech(static_cast<int>(state.range(1)));
+  Bytes stream = EncodeStream(audio, TemplateFor(static_cast<int>(state.range(0)), audio.channels));
+  for (auto _ : state) benchmark::DoNotOptimize(DecodeStream(stream));
+  Label(state, audio);
+}
+
+void BM_Encode(benchmark::State& state) {
+  PcmAudio audio = Speech(static_cast<int>(state.range(1)));
+  Bytes tmpl = TemplateFor(static_cast<int>(state.range(0)), audio.channels);
+  for (auto _ : state) benchmark::DoNotOptimize(EncodeStream(audio, tmpl));
+  Label(state, audio);
+}
+
+void Variants(benchmark::internal::Benchmark* b) {
+  for (int variant = 0; variant < 5; ++variant)
+    for (int channels : {1, 2})
+      if (variant != 3 || channels == 2) b->Args({variant, channels});
+}
+
+BENCHMARK(BM_Decode)->Apply(Variants)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Encode)->Apply(Variants)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
