@@ -35,8 +35,10 @@ struct AudioFileContents {
 // resampled with the SoX resampler at very high quality, mixed down (channels averaged) or up
 // (a mono source copied into every channel; other layouts by FFmpeg's standard matrix), and
 // quantised to 16 bits by rounding, after the loudness gain. Decoding and conversion stream; only
-// the output is held. Throws MediaError for a missing, unreadable or audio-less file, a folder, or
-// audio longer than `request.maxSeconds`; std::invalid_argument for a request out of range.
+// the output is held, except for a file that is one of the game's SCHl streams, which the core
+// decodes whole (FFmpeg misreads several of its variants) before it is converted. Throws MediaError
+// for a missing, unreadable or audio-less file, a folder, or audio longer than
+// `request.maxSeconds`; std::invalid_argument for a request out of range.
 AudioFileContents ReadAudioFile(const std::string& path, const AudioFileRequest& request);
 
 }  // namespace tessaly
