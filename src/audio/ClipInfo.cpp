@@ -7,6 +7,7 @@
 #include "audio/AudioError.h"
 #include "audio/ByteOrder.h"
 #include "audio/StreamChunks.h"
+#include "audio/StreamDecoder.h"
 #include "audio/StreamHeader.h"
 #include "base/Files.h"
 
@@ -44,7 +45,8 @@ ClipInfo ReadClipInfo(std::span<const uint8_t> bytes) {
     info.version = header.version;
     info.codecId = header.codecId;
     info.codecName = CodecName(header);
-    info.decodable = header.layout != SampleLayout::kUnsupported;
+    info.decodable =
+        header.layout != SampleLayout::kUnsupported && header.channels <= kMaxDecodedChannels;
     info.channels = header.channels;
     info.sampleRate = static_cast<int>(header.sampleRate);
     info.samples = header.hasSampleCount ? header.samples

@@ -19,7 +19,7 @@ struct ClipInfo {
   int version = 0;
   int codecId = -1;        // new numbering, after mapping the old field
   std::string codecName;   // "XA r2", "PCM S16LE", "MicroTalk", ...
-  bool decodable = false;  // the codec is one this program decodes and encodes
+  bool decodable = false;  // this program decodes and encodes the codec at this channel count
   int channels = 0;
   int sampleRate = 0;
   uint32_t samples = 0;  // per channel

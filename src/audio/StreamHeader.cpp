@@ -164,7 +164,9 @@ void ResolveLayout(StreamHeader& h) {
                   : (h.codecId == codec::kPcmS16LeSplit ? PcmFormat::kS16Le : PcmFormat::kS16Be);
       return;
     case codec::kXaInterleaved:
-      if (h.channels <= 2) h.layout = SampleLayout::kXaInterleaved;
+      // Saturn keeps the channels of this codec apart (a layout not decoded here).
+      if (h.channels == 1 || (h.channels == 2 && h.platform != platform::kSaturn))
+        h.layout = SampleLayout::kXaInterleaved;
       return;
     case codec::kXaSplit: {
       h.layout = SampleLayout::kXaSplit;

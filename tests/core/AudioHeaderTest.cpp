@@ -80,6 +80,8 @@ TEST(ClipInfo, CodecComesFromTheNewFieldThenTheOldOneThenTheVersion) {
       {0x00, {Field(0xA0, 0x17)}, "Layer 3 variant", false},
       {0x00, {Field(0xA0, 0x30)}, "codec 0x30", false},
       {0x00, {Field(0xA0, 0x03), Field(0x82, 3)}, "XA v1", false},
+      {0x04, {Field(0x83, 7), Field(0x82, 2)}, "XA v1", false},
+      {0x00, {Field(0x80, 3), Field(0x82, 9)}, "XA r2", false},
   };
   for (const Case& c : cases) {
     ClipInfo info = InfoOf(HeaderBody(c.platform, c.fields));
