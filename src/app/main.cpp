@@ -4,7 +4,7 @@
 
 #include "ui/BalloonHints.h"
 #include "ui/Design.h"
-#include "ui/Unit1.h"
+#include "ui/MainWindow.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -13,7 +13,7 @@ int main(int argc, char* argv[]) {
   QApplication::setWindowIcon(tessaly::ui::Picture(QStringLiteral("tessaly")));
   tessaly::ui::BalloonHints::Install();
 
-  tessaly::ui::TForm1 form1;
+  tessaly::ui::MainWindow form1;
   form1.show();
   return app.exec();
 }

@@ -11,13 +11,13 @@
 namespace tessaly {
 
 enum class PackEnd {
-  Cancelled,          // folder dialog cancelled: nothing changed
-  ResourcesMissing,   // "Resource files not found in ..." shown
-  EmptyIndex,         // the index copy is empty: stopped without a message
-  EntryMissing,       // "File not found ..." shown
-  IntError,           // "Alarm! Int error." shown
-  Refused,            // the table can't be packed safely; an error box says why
-  Success,            // "Successfully saved to ..." shown
+  Cancelled,         // folder dialog cancelled: nothing changed
+  ResourcesMissing,  // "Resource files not found in ..." shown
+  EmptyIndex,        // the index copy is empty: stopped without a message
+  EntryMissing,      // "File not found ..." shown
+  IntError,          // "Alarm! Int error." shown
+  Refused,           // the table can't be packed safely; an error box says why
+  Success,           // "Successfully saved to ..." shown
 };
 
 struct PackResult {
@@ -27,7 +27,7 @@ struct PackResult {
   std::string dataPath;   // the new DataFile
 };
 
-// ImportButtonClick's work. Framework errors propagate as FrameworkError, with the window
+// The Pack command's work. Framework errors propagate as FrameworkError, with the window
 // enabled again, temporaries removed and earlier outputs untouched.
 PackResult Pack(EntryTable& table, OperationHost& host);
 

@@ -25,7 +25,7 @@ struct UnpackResult {
   std::string folder;  // the UnpackFolder, once known
 };
 
-// ExportButtonClick's work. Framework errors propagate as FrameworkError, with the window
+// The Unpack command's work. Framework errors propagate as FrameworkError, with the window
 // enabled again and the archive released.
 UnpackResult Unpack(ArchiveState& state, EntryTable& table, OperationHost& host);
 

@@ -107,10 +107,6 @@ BalloonHints* BalloonHints::Install() {
   return instance;
 }
 
-BalloonHints* BalloonHints::Instance() {
-  return instance;
-}
-
 bool BalloonHints::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::ToolTip:

@@ -45,7 +45,6 @@ class BalloonHints : public QObject {
 
   // Installs the hints for the whole application; returns the one instance.
   static BalloonHints* Install();
-  static BalloonHints* Instance();
 
   Balloon* CurrentBalloon() const { return balloon_; }
 

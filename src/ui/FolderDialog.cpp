@@ -40,7 +40,7 @@ NextAnswers& Queued() {
 
 }  // namespace
 
-TRzSelectFolderDialog::TRzSelectFolderDialog(QWidget* parent)
+FolderDialog::FolderDialog(QWidget* parent)
     : QDialog(parent),
       model_(new QFileSystemModel(this)),
       tree_(new QTreeView(this)),
@@ -89,19 +89,19 @@ TRzSelectFolderDialog::TRzSelectFolderDialog(QWidget* parent)
   layout->addWidget(buttons, 2, 0, 1, 3);
   layout->setColumnStretch(0, 1);
 
-  connect(createButton_, &QToolButton::clicked, this, &TRzSelectFolderDialog::CreateFolder);
-  connect(deleteButton_, &QToolButton::clicked, this, &TRzSelectFolderDialog::DeleteFolder);
+  connect(createButton_, &QToolButton::clicked, this, &FolderDialog::CreateFolder);
+  connect(deleteButton_, &QToolButton::clicked, this, &FolderDialog::DeleteFolder);
   connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          &TRzSelectFolderDialog::UpdateButtons);
+          &FolderDialog::UpdateButtons);
   connect(tree_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     QMenu menu(this);
-    menu.addAction(createButton_->toolTip(), this, &TRzSelectFolderDialog::CreateFolder)
+    menu.addAction(createButton_->toolTip(), this, &FolderDialog::CreateFolder)
         ->setEnabled(createButton_->isEnabled());
-    menu.addAction(deleteButton_->toolTip(), this, &TRzSelectFolderDialog::DeleteFolder)
+    menu.addAction(deleteButton_->toolTip(), this, &FolderDialog::DeleteFolder)
         ->setEnabled(deleteButton_->isEnabled());
     menu.exec(tree_->viewport()->mapToGlobal(pos));
   });
-  connect(this, &QDialog::finished, this, &TRzSelectFolderDialog::Remember);
+  connect(this, &QDialog::finished, this, &FolderDialog::Remember);
 
   // The first showing's client area is the smallest the window may get.
   setMinimumSize(kFirstSize);
@@ -110,12 +110,12 @@ TRzSelectFolderDialog::TRzSelectFolderDialog(QWidget* parent)
   UpdateButtons();
 }
 
-TRzSelectFolderDialog::~TRzSelectFolderDialog() = default;
+FolderDialog::~FolderDialog() = default;
 
-std::optional<QString> TRzSelectFolderDialog::Execute(QWidget* parent) {
+std::optional<QString> FolderDialog::Execute(QWidget* parent) {
   std::optional<QString> chosen;
   if (!Queued().Take(chosen)) {
-    TRzSelectFolderDialog dialog(parent);
+    FolderDialog dialog(parent);
     QRect screen =
         (parent && parent->screen() ? parent->screen() : QGuiApplication::primaryScreen())
             ->availableGeometry();
@@ -127,25 +127,25 @@ std::optional<QString> TRzSelectFolderDialog::Execute(QWidget* parent) {
   return chosen;
 }
 
-void TRzSelectFolderDialog::SetNextAnswer(std::optional<QString> answer) {
+void FolderDialog::SetNextAnswer(std::optional<QString> answer) {
   Queued().Push(std::move(answer));
 }
 
-void TRzSelectFolderDialog::ClearNextAnswers() {
+void FolderDialog::ClearNextAnswers() {
   Queued().Clear();
 }
 
-void TRzSelectFolderDialog::ForgetRemembered() {
+void FolderDialog::ForgetRemembered() {
   Memory() = Remembered();
 }
 
-QString TRzSelectFolderDialog::SelectedPath() const {
+QString FolderDialog::SelectedPath() const {
   QModelIndex current = tree_->currentIndex();
   if (!current.isValid() || !model_->isDir(current)) return {};
   return QDir::cleanPath(model_->filePath(current));
 }
 
-void TRzSelectFolderDialog::SelectPath(const QString& path) {
+void FolderDialog::SelectPath(const QString& path) {
   QModelIndex index = model_->index(path);
   if (!index.isValid()) return;
   tree_->setCurrentIndex(index);
@@ -153,7 +153,7 @@ void TRzSelectFolderDialog::SelectPath(const QString& path) {
   tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
 }
 
-void TRzSelectFolderDialog::UpdateButtons() {
+void FolderDialog::UpdateButtons() {
   QModelIndex current = tree_->currentIndex();
   bool folder = current.isValid() && model_->isDir(current);
   createButton_->setEnabled(folder);
@@ -161,7 +161,7 @@ void TRzSelectFolderDialog::UpdateButtons() {
   deleteButton_->setEnabled(folder && current.parent().isValid());
 }
 
-void TRzSelectFolderDialog::CreateFolder() {
+void FolderDialog::CreateFolder() {
   QModelIndex parent = tree_->currentIndex();
   if (!parent.isValid() || !model_->isDir(parent)) return;
   QDir dir(model_->filePath(parent));
@@ -178,7 +178,7 @@ void TRzSelectFolderDialog::CreateFolder() {
   tree_->edit(created);
 }
 
-void TRzSelectFolderDialog::DeleteFolder() {
+void FolderDialog::DeleteFolder() {
   QModelIndex current = tree_->currentIndex();
   if (!current.isValid() || !current.parent().isValid() || !model_->isDir(current)) return;
   QString path = model_->filePath(current);
@@ -191,7 +191,7 @@ void TRzSelectFolderDialog::DeleteFolder() {
   tree_->setCurrentIndex(parent);
 }
 
-void TRzSelectFolderDialog::Remember() {
+void FolderDialog::Remember() {
   Memory().maximized = isMaximized();
   if (!isMaximized()) Memory().size = size();
 }

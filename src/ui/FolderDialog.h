@@ -1,6 +1,6 @@
-// RzSelectFolderDialog1: a small "Browse for Folder" window over the file system's folders, with
-// buttons to create a folder and to move one to the trash. It remembers its size and state and
-// the folder last chosen with "OK" while the program runs.
+// The folder dialog (object name RzSelectFolderDialog1): a small "Browse for Folder" window over
+// the file system's folders, with buttons to create a folder and to move one to the trash. It
+// remembers its size and state and the folder last chosen with "OK" while the program runs.
 #pragma once
 
 #include <QDialog>
@@ -15,12 +15,12 @@ class QTreeView;
 
 namespace tessaly::ui {
 
-class TRzSelectFolderDialog : public QDialog {
+class FolderDialog : public QDialog {
   Q_OBJECT
 
  public:
-  explicit TRzSelectFolderDialog(QWidget* parent = nullptr);
-  ~TRzSelectFolderDialog() override;
+  explicit FolderDialog(QWidget* parent = nullptr);
+  ~FolderDialog() override;
 
   // Makes a window, shows it modally and releases it: the chosen folder's path after "OK"
   // (empty when the selection is no folder), nullopt after "Cancel" or the close button.

@@ -34,7 +34,7 @@ class BalloonHintsTest : public QObject {
   void initTestCase() { hints_ = BalloonHints::Install(); }
 
   void comesUpAfterARestMovesOnQuicklyAndGoesAway() {
-    TForm1 form;
+    MainWindow form;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     Balloon* balloon = hints_->CurrentBalloon();

@@ -53,9 +53,9 @@ class DialogsTest : public QObject {
   }
 
   void folderDialogOffersItsButtonsWhereTheyApply() {
-    TRzSelectFolderDialog dialog;
+    FolderDialog dialog;
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Browse for Folder"));
-    QCOMPARE(dialog.minimumSize(), TRzSelectFolderDialog::kFirstSize);
+    QCOMPARE(dialog.minimumSize(), FolderDialog::kFirstSize);
     auto* buttons = dialog.findChild<QDialogButtonBox*>();
     QVERIFY(buttons->button(QDialogButtonBox::Ok)->isDefault());
     QCOMPARE(dialog.CreateFolderButton()->toolTip(), QStringLiteral("Create Folder"));
@@ -94,31 +94,31 @@ class DialogsTest : public QObject {
   }
 
   void folderDialogRemembersItsSizeAndTheFolderChosen() {
-    TRzSelectFolderDialog::ForgetRemembered();
+    FolderDialog::ForgetRemembered();
     QTemporaryDir dir;
     QString base = QDir(dir.path()).canonicalPath();
-    WhenShown<TRzSelectFolderDialog>([&](TRzSelectFolderDialog* shown) {
-      QCOMPARE(shown->size(), TRzSelectFolderDialog::kFirstSize);
+    WhenShown<FolderDialog>([&](FolderDialog* shown) {
+      QCOMPARE(shown->size(), FolderDialog::kFirstSize);
       shown->resize(500, 420);
       shown->SelectPath(base);
       shown->accept();
     });
-    QCOMPARE(TRzSelectFolderDialog::Execute(nullptr), std::optional<QString>(base));
+    QCOMPARE(FolderDialog::Execute(nullptr), std::optional<QString>(base));
 
-    WhenShown<TRzSelectFolderDialog>([&](TRzSelectFolderDialog* shown) {
+    WhenShown<FolderDialog>([&](FolderDialog* shown) {
       QCOMPARE(shown->size(), QSize(500, 420));
       QCOMPARE(shown->SelectedPath(), base);
       shown->SelectPath(QDir::rootPath());
       shown->reject();
     });
-    QCOMPARE(TRzSelectFolderDialog::Execute(nullptr), std::nullopt);
+    QCOMPARE(FolderDialog::Execute(nullptr), std::nullopt);
 
     // A cancel keeps the folder chosen before.
-    WhenShown<TRzSelectFolderDialog>([&](TRzSelectFolderDialog* shown) {
+    WhenShown<FolderDialog>([&](FolderDialog* shown) {
       QCOMPARE(shown->SelectedPath(), base);
       shown->reject();
     });
-    TRzSelectFolderDialog::Execute(nullptr);
+    FolderDialog::Execute(nullptr);
   }
 
   void messageBoxesHaveTheirKindsLook() {

@@ -9,7 +9,7 @@
 #include <QUrl>
 #include <QtTest>
 
-#include "ui/HelpSupport.h"
+#include "ui/HelpSupportDialog.h"
 #include "ui/SupportInfo.h"
 
 using namespace tessaly;
@@ -40,10 +40,10 @@ class HelpSupportTest : public QObject {
   }
 
   void helpButtonShowsTheBoxOverTheWindowUntilOk() {
-    TForm1 form;
+    MainWindow form;
     form.show();
     bool shown = false;
-    WhenShown<THelpSupport>([&](THelpSupport* box) {
+    WhenShown<HelpSupportDialog>([&](HelpSupportDialog* box) {
       shown = true;
       QVERIFY(box->isModal());
       QCOMPARE(box->windowTitle(), QStringLiteral("Help / Support"));
@@ -61,7 +61,7 @@ class HelpSupportTest : public QObject {
   }
 
   void showsTheAuthorLinksAndNumbers() {
-    THelpSupport box;
+    HelpSupportDialog box;
     auto* contact = box.findChild<QGroupBox*>(QStringLiteral("GroupBox1"));
     QCOMPARE(contact->title(), QStringLiteral("Contact Info: "));
     QCOMPARE(contact->geometry(), QRect(7, 33, 234, 59));
@@ -86,7 +86,7 @@ class HelpSupportTest : public QObject {
     desktop_.opened.clear();
     QColor unvisited;
     {
-      THelpSupport box;
+      HelpSupportDialog box;
       auto* mail = box.findChild<UrlLabel*>(QStringLiteral("RzURLLabel1"));
       unvisited = mail->palette().color(QPalette::WindowText);
       QTest::mouseClick(mail, Qt::LeftButton);
@@ -94,7 +94,7 @@ class HelpSupportTest : public QObject {
       QVERIFY(mail->Visited());
       QCOMPARE(mail->palette().color(QPalette::WindowText), QColor(128, 0, 128));
     }
-    THelpSupport again;
+    HelpSupportDialog again;
     auto* mail = again.findChild<UrlLabel*>(QStringLiteral("RzURLLabel1"));
     QVERIFY(!mail->Visited());
     QCOMPARE(mail->palette().color(QPalette::WindowText), unvisited);

@@ -26,38 +26,38 @@ using namespace tessaly::ui;
 
 namespace {
 
-QToolButton* Button(TForm1& form, const char* name) {
+QToolButton* Button(MainWindow& form, const char* name) {
   return form.findChild<QToolButton*>(QString::fromLatin1(name));
 }
-PanelStatusBar* Status(TForm1& form) {
+PanelStatusBar* Status(MainWindow& form) {
   return form.findChild<PanelStatusBar*>(QStringLiteral("StatusBar1"));
 }
-QProgressBar* Progress(TForm1& form) {
+QProgressBar* Progress(MainWindow& form) {
   return form.findChild<QProgressBar*>(QStringLiteral("ProgressBar1"));
 }
-QString Cell(TForm1& form, int row, int column) {
+QString Cell(MainWindow& form, int row, int column) {
   auto* model = form.Grid()->Model();
   return model->data(model->index(row, column)).toString();
 }
 // The "#" column top to bottom.
-QStringList Numbers(TForm1& form) {
+QStringList Numbers(MainWindow& form) {
   QStringList numbers;
   for (int row = 0; row < form.Grid()->Model()->rowCount(); ++row)
     numbers << Cell(form, row, kColNumber);
   return numbers;
 }
-QStringList StatusTexts(TForm1& form) {
+QStringList StatusTexts(MainWindow& form) {
   QStringList texts;
   for (int panel = 0; panel < 4; ++panel) texts << Status(form)->PanelText(panel);
   return texts;
 }
-bool Usable(TForm1& form) {
+bool Usable(MainWindow& form) {
   return form.isEnabled() && form.findChild<QWidget*>(QStringLiteral("ToolBar1"))->isEnabled() &&
          form.Grid()->isEnabled() && !form.Busy();
 }
 
 // A release on a header cell: `header` 0 is the fixed "#" column's, 1 the grid's own.
-void ClickHeader(TForm1& form, int column, int offsetFromLeft = -1, bool twice = false) {
+void ClickHeader(MainWindow& form, int column, int offsetFromLeft = -1, bool twice = false) {
   QHeaderView* header = column == 0 ? form.Grid()->FixedColumnView()->horizontalHeader()
                                     : form.Grid()->horizontalHeader();
   int left = header->sectionViewportPosition(column);
@@ -77,11 +77,11 @@ class MainWindowTest : public QObject {
  private Q_SLOTS:
   void cleanup() {
     OpenFileDialog::ClearNextAnswers();
-    TRzSelectFolderDialog::ClearNextAnswers();
+    FolderDialog::ClearNextAnswers();
   }
 
   void startsIdleWithAnEmptyGrid() {
-    TForm1 form;
+    MainWindow form;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 
@@ -135,7 +135,7 @@ class MainWindowTest : public QObject {
   void unpackShowsTheTableAndWritesTheFolder() {
     ArchiveBuilder builder = ThreeEntries();
     Session s(builder, builder.Data(12000));
-    TForm1& form = s.form;
+    MainWindow& form = s.form;
     s.Unpack(s.pair.dataPath);  // picking the data file lists the same pair
 
     QCOMPARE(form.Grid()->Model()->rowCount(), 3);
@@ -185,7 +185,7 @@ class MainWindowTest : public QObject {
 
     OpenFileDialog::SetNextAnswer(std::nullopt);
     s.Click("ExportButton");
-    TRzSelectFolderDialog::SetNextAnswer(std::nullopt);
+    FolderDialog::SetNextAnswer(std::nullopt);
     s.Click("ImportButton");
 
     QCOMPARE(Numbers(s.form), numbers);
@@ -269,7 +269,7 @@ class MainWindowTest : public QObject {
 
     // Entry 2 grows from 6144 to 7000 bytes: stored as 7168, entry 3 moves up by 1024.
     WriteBytes(s.folder / "speech_/speech_00002.asf", "SCHl" + std::string(6996, 'x'));
-    TRzSelectFolderDialog::SetNextAnswer(Q(s.folder / "speech_"));
+    FolderDialog::SetNextAnswer(Q(s.folder / "speech_"));
     s.Click("ImportButton");
 
     QCOMPARE(s.boxes.boxes.size(), size_t{2});
@@ -289,7 +289,7 @@ class MainWindowTest : public QObject {
   void windowIsDisabledAndKeepsOpenWhileAnOperationRuns() {
     ArchiveBuilder builder = ManyEntries(600, 16);
     Session s(builder, builder.Data(DataSizeOf(builder, 4096)));
-    TForm1& form = s.form;
+    MainWindow& form = s.form;
 
     // Whenever the operation lets messages through: note the window's state and ask it to close.
     std::vector<bool> enabledWhilePumped;
@@ -306,7 +306,7 @@ class MainWindowTest : public QObject {
     s.Unpack();
     QVERIFY(!enabledWhilePumped.empty());
     size_t duringUnpack = enabledWhilePumped.size();
-    TRzSelectFolderDialog::SetNextAnswer(Q(s.folder / "speech_"));
+    FolderDialog::SetNextAnswer(Q(s.folder / "speech_"));
     s.Click("ImportButton");
     probe.stop();
 
@@ -324,7 +324,7 @@ class MainWindowTest : public QObject {
   void headerClicksSortTheRows() {
     ArchiveBuilder builder = ManyEntries(12);
     Session s(builder, builder.Data(DataSizeOf(builder, 256)));
-    TForm1& form = s.form;
+    MainWindow& form = s.form;
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 
     // On the empty 2 x 2 grid a click changes nothing.

@@ -18,9 +18,9 @@
 #include "ui/BalloonHints.h"
 #include "ui/EntryGrid.h"
 #include "ui/FolderDialog.h"
-#include "ui/HelpSupport.h"
+#include "ui/HelpSupportDialog.h"
+#include "ui/MainWindow.h"
 #include "ui/MessageBoxes.h"
-#include "ui/Unit1.h"
 
 using namespace tessaly;
 using namespace tessaly::ui;
@@ -81,12 +81,12 @@ int main(int argc, char* argv[]) {
   }
   auto pair = testing::WritePair(folder, "speech", builder.Index(), builder.Data(offset));
 
-  TForm1 form;
+  MainWindow form;
   form.show();
   Wait(300);
 
   OpenFileDialog::SetNextAnswer(QString::fromStdString(pair.indexPath));
-  form.ExportButtonClick();
+  form.OnUnpack();
   Wait(200);
   int ok = 0;
   ok += Save(form.grab(), out, "main-window-after-unpack.png");
@@ -112,13 +112,13 @@ int main(int argc, char* argv[]) {
   ok += Save(GrabScreen(area).copy(0, 0, area.width(), 160), out, "balloon-hint.png");
 
   {
-    THelpSupport help(&form);
+    HelpSupportDialog help(&form);
     help.show();
     Wait(200);
     ok += Save(help.grab(), out, "help-support.png");
   }
   {
-    TRzSelectFolderDialog dialog(&form);
+    FolderDialog dialog(&form);
     dialog.show();
     dialog.SelectPath(QString::fromStdString(folder.Path()) + QStringLiteral("/speech_"));
     Wait(1200);

@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "ui/EntryGrid.h"
+#include "ui/MainWindow.h"
 #include "ui/MessageBoxes.h"
 #include "ui/OpenFileDialog.h"
-#include "ui/Unit1.h"
 
 namespace tessaly::testing {
 
@@ -63,7 +63,7 @@ struct ShownBox {
 // Answers every message box while it lives, recording what would have been shown.
 class BoxRecorder {
  public:
-  explicit BoxRecorder(ui::TForm1& form) {
+  explicit BoxRecorder(ui::MainWindow& form) {
     ui::MessageBoxes::SetHook([this, &form](const ui::MessageBoxLook& look) {
       auto* toolBar = form.findChild<QWidget*>(QStringLiteral("ToolBar1"));
       boxes.push_back({look, form.isEnabled(), toolBar->isEnabled(), form.Grid()->isEnabled()});
@@ -93,7 +93,7 @@ struct Session {
 
   TempFolder folder;
   ArchivePair pair;
-  ui::TForm1 form;
+  ui::MainWindow form;
   BoxRecorder boxes{form};
 };
 

@@ -58,7 +58,7 @@ int main(int argc, char* argv[]) {
     state.Release();
   }
   OpenFileDialog::SetNextAnswer(Q(s.pair.indexPath));
-  std::printf("list into the grid, answering  %8.1f ms\n", Time([&] { s.form.OpenButtonClick(); }));
+  std::printf("list into the grid, answering  %8.1f ms\n", Time([&] { s.form.OnListArchive(); }));
   std::printf("rows shown                     %d\n", grid->Model()->rowCount());
   if (argc > 2 && std::string(argv[2]) == "list") return 0;
   std::printf("sort by Name                   %8.1f ms\n", Time([&] { grid->SortBy(kColName); }));
@@ -72,7 +72,6 @@ int main(int argc, char* argv[]) {
   std::printf("fit Name to its widest cell    %8.1f ms\n",
               Time([&] { grid->FitColumn(kColName); }));
   OpenFileDialog::SetNextAnswer(Q(s.pair.indexPath));
-  std::printf("unpack (listing + %d files)  %8.1f ms\n", entries,
-              Time([&] { s.form.ExportButtonClick(); }));
+  std::printf("unpack (listing + %d files)  %8.1f ms\n", entries, Time([&] { s.form.OnUnpack(); }));
   return 0;
 }

@@ -1,5 +1,6 @@
-// Form1: the main window. A toolbar with the four commands, the entry grid, a progress bar and a
-// status bar; the operations see it through OperationHost and run inside the command handlers.
+// The main window (object name Form1). A toolbar with the four commands, the entry grid, a progress
+// bar and a status bar; the operations see it through OperationHost and run inside the command
+// handlers.
 #pragma once
 
 #include <QElapsedTimer>
@@ -19,14 +20,14 @@ namespace tessaly::ui {
 class EntryGrid;
 class PanelStatusBar;
 
-class TForm1 : public QWidget, public OperationHost {
+class MainWindow : public QWidget, public OperationHost {
   Q_OBJECT
 
  public:
   static constexpr QSize kClientSize{Scaled(674), Scaled(393)};
 
-  explicit TForm1(QWidget* parent = nullptr);
-  ~TForm1() override;
+  explicit MainWindow(QWidget* parent = nullptr);
+  ~MainWindow() override;
 
   const EntryTable& Table() const { return table_; }
   const ArchiveState& State() const { return state_; }
@@ -49,11 +50,11 @@ class TForm1 : public QWidget, public OperationHost {
   void ShowMessage(MessageKind kind, const std::string& text) override;
 
  public Q_SLOTS:
-  void ExportButtonClick();  // Unpack
-  void ImportButtonClick();  // Pack
-  void ToolButton9Click();   // Help / Support
-  void ToolButton8Click();   // Exit
-  void OpenButtonClick();    // the listing alone (its button is never shown)
+  void OnUnpack();
+  void OnPack();
+  void OnHelpSupport();
+  void OnExit();
+  void OnListArchive();  // the listing alone (its button is never shown)
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -62,7 +63,7 @@ class TForm1 : public QWidget, public OperationHost {
   template <typename Operation>
   void RunCommand(Operation&& operation);
   QToolButton* AddButton(const char* name, const char* hint, const char* image,
-                         void (TForm1::*handler)());
+                         void (MainWindow::*handler)());
   void AddGap();
   void ShowEmptyRangeEmpty();
 

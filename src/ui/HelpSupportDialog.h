@@ -31,17 +31,14 @@ class UrlLabel : public QLabel {
   bool visited_ = false;
 };
 
-class THelpSupport : public QDialog {
+class HelpSupportDialog : public QDialog {
   Q_OBJECT
 
  public:
-  explicit THelpSupport(QWidget* parent = nullptr);
+  explicit HelpSupportDialog(QWidget* parent = nullptr);
 
   // Makes a box, shows it modally over `parent` and releases it when it is closed.
   static void Execute(QWidget* parent);
-
- public Q_SLOTS:
-  void Button1Click();
 
  private:
   QLineEdit* AddNumberBox(const char* name, const char* text, QWidget* parent, QRect geometry);

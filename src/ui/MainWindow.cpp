@@ -1,4 +1,4 @@
-#include "ui/Unit1.h"
+#include "ui/MainWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -16,7 +16,7 @@
 #include "ui/BalloonHints.h"
 #include "ui/EntryGrid.h"
 #include "ui/FolderDialog.h"
-#include "ui/HelpSupport.h"
+#include "ui/HelpSupportDialog.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PanelStatusBar.h"
 
@@ -32,7 +32,7 @@ constexpr int kGap = Scaled(8);
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent)
+MainWindow::MainWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint) {
@@ -48,16 +48,16 @@ TForm1::TForm1(QWidget* parent)
   toolBar_->setObjectName(QStringLiteral("ToolBar1"));
   toolBar_->setGeometry(0, 0, kClientSize.width(), kToolBarHeight);
   AddGap();
-  AddButton("ExportButton", "Unpack", "unpack", &TForm1::ExportButtonClick);
+  AddButton("ExportButton", "Unpack", "unpack", &MainWindow::OnUnpack);
   AddGap();
-  AddButton("ImportButton", "Pack", "pack", &TForm1::ImportButtonClick);
+  AddButton("ImportButton", "Pack", "pack", &MainWindow::OnPack);
   AddGap();
-  AddButton("ToolButton9", "Help / Support", "help", &TForm1::ToolButton9Click);
+  AddButton("ToolButton9", "Help / Support", "help", &MainWindow::OnHelpSupport);
   AddGap();
-  AddButton("ToolButton8", "Exit", "exit", &TForm1::ToolButton8Click);
+  AddButton("ToolButton8", "Exit", "exit", &MainWindow::OnExit);
   // Made but never shown, so the user can't reach them.
   AddGap();
-  AddButton("OpenButton", "Open *.idx or *.big", nullptr, &TForm1::OpenButtonClick)->hide();
+  AddButton("OpenButton", "Open *.idx or *.big", nullptr, &MainWindow::OnListArchive)->hide();
   AddGap();
   AddButton("ToolButton2", "Stop", nullptr, nullptr)->hide();
   AddGap();
@@ -86,15 +86,15 @@ TForm1::TForm1(QWidget* parent)
   statusBar_->setGeometry(0, statusTop, kClientSize.width(), kClientSize.height() - statusTop);
 }
 
-TForm1::~TForm1() {
+MainWindow::~MainWindow() {
   // The grid reads the table, which dies with this object before QWidget deletes the children.
   delete grid_;
   grid_ = nullptr;
   state_.Release();
 }
 
-QToolButton* TForm1::AddButton(const char* name, const char* hint, const char* image,
-                               void (TForm1::*handler)()) {
+QToolButton* MainWindow::AddButton(const char* name, const char* hint, const char* image,
+                                   void (MainWindow::*handler)()) {
   auto* button = new QToolButton(toolBar_);
   button->setGeometry(nextButtonX_, (kToolBarHeight - kButtonSize.height()) / 2,
                       kButtonSize.width(), kButtonSize.height());
@@ -108,26 +108,26 @@ QToolButton* TForm1::AddButton(const char* name, const char* hint, const char* i
   return button;
 }
 
-void TForm1::AddGap() {
+void MainWindow::AddGap() {
   nextButtonX_ += kGap;
 }
 
 // --- OperationHost -----------------------------------------------------------------------------
 
-void TForm1::SetProgressMin(int value) {
+void MainWindow::SetProgressMin(int value) {
   progressBar_->setMinimum(value);
   ShowEmptyRangeEmpty();
 }
-void TForm1::SetProgressMax(int value) {
+void MainWindow::SetProgressMax(int value) {
   progressBar_->setMaximum(value);
   ShowEmptyRangeEmpty();
 }
-void TForm1::ShowEmptyRangeEmpty() {
+void MainWindow::ShowEmptyRangeEmpty() {
   // Qt shows a range of 0 to 0 (an empty index file) as a running busy indicator; a native bar
   // shows it empty.
   if (progressBar_->minimum() == 0 && progressBar_->maximum() == 0) progressBar_->setMaximum(1);
 }
-void TForm1::SetProgressPosition(int value) {
+void MainWindow::SetProgressPosition(int value) {
   // Like a native progress bar, a position outside the range is taken to the nearer end (the
   // operations reset the position to 0 while the range may start at 1).
   const int low = progressBar_->minimum(), high = progressBar_->maximum();
@@ -140,20 +140,20 @@ void TForm1::SetProgressPosition(int value) {
     progressBar_->setValue(value);
 }
 
-void TForm1::SetStatusText(int panel, const std::string& text) {
+void MainWindow::SetStatusText(int panel, const std::string& text) {
   statusBar_->SetPanelText(panel, FromBytes(text));
 }
 
-void TForm1::SetToolbarAndGridEnabled(bool enabled) {
+void MainWindow::SetToolbarAndGridEnabled(bool enabled) {
   toolBar_->setEnabled(enabled);
   grid_->setEnabled(enabled);
 }
 
-void TForm1::SetWindowEnabled(bool enabled) {
+void MainWindow::SetWindowEnabled(bool enabled) {
   setEnabled(enabled);
 }
 
-void TForm1::Repaint() {
+void MainWindow::Repaint() {
   grid_->Sync();
   // Operations may ask for a repaint per entry; painting more often than the screen shows
   // frames would only slow them down, so a repaint within a frame of the last is left to the
@@ -166,28 +166,28 @@ void TForm1::Repaint() {
   lastRepaint_.start();
 }
 
-void TForm1::UpdatePainting() {
+void MainWindow::UpdatePainting() {
   Repaint();
 }
 
-void TForm1::ProcessMessages() {
+void MainWindow::ProcessMessages() {
   grid_->Sync();
   QCoreApplication::processEvents();
 }
 
-std::optional<std::string> TForm1::PickArchiveFile() {
+std::optional<std::string> MainWindow::PickArchiveFile() {
   auto chosen = openDialog1_.Execute(this);
   if (!chosen) return std::nullopt;
   return PathToBytes(*chosen);
 }
 
-std::optional<std::string> TForm1::PickFolder() {
-  auto chosen = TRzSelectFolderDialog::Execute(this);
+std::optional<std::string> MainWindow::PickFolder() {
+  auto chosen = FolderDialog::Execute(this);
   if (!chosen) return std::nullopt;
   return PathToBytes(*chosen);
 }
 
-void TForm1::ShowMessage(MessageKind kind, const std::string& text) {
+void MainWindow::ShowMessage(MessageKind kind, const std::string& text) {
   grid_->Sync();
   MessageBoxes::Show(kind, FromBytes(text), this);
 }
@@ -195,7 +195,7 @@ void TForm1::ShowMessage(MessageKind kind, const std::string& text) {
 // --- Commands ----------------------------------------------------------------------------------
 
 template <typename Operation>
-void TForm1::RunCommand(Operation&& operation) {
+void MainWindow::RunCommand(Operation&& operation) {
   ++busy_;
   try {
     operation();
@@ -209,30 +209,30 @@ void TForm1::RunCommand(Operation&& operation) {
   grid_->Sync();
 }
 
-void TForm1::ExportButtonClick() {
+void MainWindow::OnUnpack() {
   RunCommand([this] { Unpack(state_, table_, *this); });
 }
 
-void TForm1::ImportButtonClick() {
+void MainWindow::OnPack() {
   RunCommand([this] { Pack(table_, *this); });
 }
 
-void TForm1::ToolButton9Click() {
-  RunCommand([this] { THelpSupport::Execute(this); });
+void MainWindow::OnHelpSupport() {
+  RunCommand([this] { HelpSupportDialog::Execute(this); });
 }
 
-void TForm1::ToolButton8Click() {
+void MainWindow::OnExit() {
   close();
 }
 
-void TForm1::OpenButtonClick() {
+void MainWindow::OnListArchive() {
   RunCommand([this] {
     ListArchive(state_, table_, *this);
     state_.Release();
   });
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
   // The title-bar close button does nothing while an operation runs.
   if (Busy())
     event->ignore();

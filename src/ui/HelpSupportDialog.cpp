@@ -1,4 +1,4 @@
-#include "ui/HelpSupport.h"
+#include "ui/HelpSupportDialog.h"
 
 #include <QDesktopServices>
 #include <QGroupBox>
@@ -51,7 +51,7 @@ void UrlLabel::UpdateColour() {
   setPalette(colours);
 }
 
-THelpSupport::THelpSupport(QWidget* parent) : QDialog(parent) {
+HelpSupportDialog::HelpSupportDialog(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("HelpSupport"));
   setWindowTitle(QStringLiteral("Help / Support"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -120,11 +120,11 @@ THelpSupport::THelpSupport(QWidget* parent) : QDialog(parent) {
   ok->setObjectName(QStringLiteral("Button1"));
   ok->setGeometry(88, 287, 65, 19);
   ok->setDefault(true);
-  connect(ok, &QPushButton::clicked, this, &THelpSupport::Button1Click);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-QLineEdit* THelpSupport::AddNumberBox(const char* name, const char* text, QWidget* parent,
-                                      QRect geometry) {
+QLineEdit* HelpSupportDialog::AddNumberBox(const char* name, const char* text, QWidget* parent,
+                                           QRect geometry) {
   auto* box = new QLineEdit(Text(text), parent);
   box->setObjectName(QString::fromLatin1(name));
   box->setReadOnly(true);
@@ -137,12 +137,8 @@ QLineEdit* THelpSupport::AddNumberBox(const char* name, const char* text, QWidge
   return box;
 }
 
-void THelpSupport::Button1Click() {
-  accept();
-}
-
-void THelpSupport::Execute(QWidget* parent) {
-  THelpSupport box(parent);
+void HelpSupportDialog::Execute(QWidget* parent) {
+  HelpSupportDialog box(parent);
   if (parent) box.move(parent->frameGeometry().center() - box.rect().center());
   box.exec();
 }
