@@ -2,7 +2,11 @@
 // terminal host and returns the process's exit status. Framework errors propagate to the caller.
 #pragma once
 
+#include <memory>
+#include <string>
+
 #include "cli/TerminalHost.h"
+#include "clips/AudioSource.h"
 
 namespace tessaly::cli {
 
@@ -19,12 +23,36 @@ inline int ExitStatusFor(bool reachedGoodEnd, const TerminalHost& host) {
 
 // The Unpack command on the archive that the host's dialog answer names.
 int UnpackCommand(TerminalHost& host);
-// The Pack command on the folder that the host's dialog answer names.
-int PackCommand(TerminalHost& host);
+// The Pack command on the folder that the host's dialog answer names. Unless `force`, it first
+// checks the replaced entries and packs nothing when one has a problem.
+int PackCommand(TerminalHost& host, bool force);
 // The listing alone: the table as TAB-separated lines, a blank line, then the status texts.
 int ListCommand(TerminalHost& host);
 // The listing and Unpack's size check, writing nothing: whether the pair is consistent, the
 // entry count and the data file's size.
 int VerifyCommand(TerminalHost& host);
+
+// The options of the clip verbs.
+struct ClipArguments {
+  std::string entries;  // export --entries
+  std::string to;       // export --to
+  std::string entry;    // import ENTRY
+  std::string audioFile;
+  std::string from;  // import --from
+  bool matchLoudness = false;
+};
+
+// Clip information of every entry of the archive or folder the host's dialog answer names: a
+// line per entry, then a summary per codec, channel count and rate.
+int InfoCommand(TerminalHost& host);
+// Entries of the archive or folder to WAV files.
+int ExportCommand(TerminalHost& host, const ClipArguments& arguments);
+// An audio file into an entry of the folder, or every file of a folder into the entries it names.
+int ImportCommand(TerminalHost& host, const ClipArguments& arguments);
+// The folder's changed entries and their problems.
+int StatusCommand(TerminalHost& host);
+
+// How this build reads audio files: through FFmpeg when it has it, else WAV files alone.
+std::unique_ptr<AudioSource> MakeAudioSource();
 
 }  // namespace tessaly::cli

@@ -1,9 +1,46 @@
+#include <exception>
+
+#include "base/Paths.h"
 #include "cli/Commands.h"
+#include "clips/FolderStatus.h"
 #include "packing/Packing.h"
 
 namespace tessaly::cli {
 
-int PackCommand(TerminalHost& host) {
+namespace {
+
+// The problems of replaced entries that packing would carry into the pair, each reported; true
+// when there is any. Missing files and unreadable tables are left to Pack's own messages.
+bool ReportReplacedEntryProblems(TerminalHost& host) {
+  const std::string folder = host.PickFolder().value_or("");
+  UnpackFolderFiles files = FilesOfUnpackFolder(folder);
+  if (folder.empty() || !files.HasTableAndIndexCopy()) return false;
+  FolderStatus status;
+  EntryTable table;
+  try {
+    table = LoadFolderTable(files);
+    status = CheckFolderStatus(files, table, StatusDepth::kProblemsOnly, host);
+  } catch (const std::exception&) {
+    return false;
+  }
+  int found = 0;
+  for (const EntryChange& change : status.changes) {
+    if (change.missing) continue;
+    for (const std::string& problem : change.problems) {
+      host.ReportFailure(JoinPath(folder, change.name) + ": " + problem);
+      ++found;
+    }
+  }
+  if (found > 0)
+    host.ReportFailure("tessaly-cli: nothing packed: replaced entries have problems (" +
+                       std::to_string(found) + "); pack --force packs them as they are");
+  return found > 0;
+}
+
+}  // namespace
+
+int PackCommand(TerminalHost& host, bool force) {
+  if (!force && ReportReplacedEntryProblems(host)) return kExitFailure;
   EntryTable table;
   PackResult result = Pack(table, host);
   // The window says nothing at these ends; a script needs to know why nothing came out.

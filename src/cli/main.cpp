@@ -1,9 +1,12 @@
-// tessaly-cli: the window's Unpack and Pack commands, and the listing on its own, for scripts.
+// tessaly-cli: the window's Unpack and Pack commands, the listing on its own, and the clip verbs
+// (info, export, import, status), for scripts.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <exception>
+#include <functional>
+#include <map>
 #include <string>
 
 #include "base/Errors.h"
@@ -12,6 +15,7 @@
 
 namespace {
 
+using tessaly::cli::ClipArguments;
 using tessaly::cli::TerminalHost;
 
 struct Verb {
@@ -19,18 +23,28 @@ struct Verb {
   const char* description;
   const char* argument;
   const char* argumentDescription;
-  int (*run)(TerminalHost&);
 };
+
+constexpr const char* kArchive = "The index (.idx) or the data file (.big) of the pair";
+constexpr const char* kArchiveOrFolder =
+    "The index (.idx) or the data file (.big) of a pair, or a folder written by unpack";
+constexpr const char* kFolder = "A folder written by unpack";
 
 constexpr Verb kVerbs[] = {
     {"unpack", "Write every stream of an archive pair into a folder beside it", "ARCHIVE",
-     "The index (.idx) or the data file (.big) of the pair", tessaly::cli::UnpackCommand},
+     kArchive},
     {"pack", "Rebuild an archive pair from an unpacked folder, beside that folder", "FOLDER",
-     "A folder written by unpack, with some .asf files replaced", tessaly::cli::PackCommand},
+     "A folder written by unpack, with some .asf files replaced"},
     {"list", "Print the entry table of an archive pair as TAB-separated lines; writes nothing",
-     "ARCHIVE", "The index (.idx) or the data file (.big) of the pair", tessaly::cli::ListCommand},
-    {"verify", "Check that an archive pair can be unpacked; writes nothing", "ARCHIVE",
-     "The index (.idx) or the data file (.big) of the pair", tessaly::cli::VerifyCommand},
+     "ARCHIVE", kArchive},
+    {"verify", "Check that an archive pair can be unpacked; writes nothing", "ARCHIVE", kArchive},
+    {"info", "Print every clip's codec, channels, rate and duration; writes nothing",
+     "ARCHIVE|FOLDER", kArchiveOrFolder},
+    {"export", "Write clips as 16-bit WAV files", "ARCHIVE|FOLDER", kArchiveOrFolder},
+    {"import", "Replace clips of an unpacked folder with audio files, converted to their format",
+     "FOLDER", kFolder},
+    {"status", "List the entries of an unpacked folder that differ from its pair, and problems",
+     "FOLDER", kFolder},
 };
 
 }  // namespace
@@ -44,33 +58,71 @@ int main(int argc, char** argv) {
   app.add_flag("-q,--quiet", quiet, quietHelp);
 
   std::string path;
+  ClipArguments clip;
+  bool force = false;
+  std::string loudness;
+  std::map<std::string, CLI::App*> commands;
   for (const Verb& verb : kVerbs) {
     CLI::App* command = app.add_subcommand(verb.name, verb.description);
     command->add_option(verb.argument, path, verb.argumentDescription)->required();
     command->add_flag("-q,--quiet", quiet, quietHelp);
+    commands[verb.name] = command;
   }
+  commands["pack"]->add_flag("--force", force,
+                             "Pack even when replaced entries have problems (see status)");
+  commands["export"]->add_option(
+      "--entries", clip.entries,
+      "Numbers, ranges and names: 3,10-20,speech_00042.asf (default: all)");
+  commands["export"]->add_option("--to", clip.to, "The folder for the WAV files")->required();
+  CLI::App* import = commands["import"];
+  import->add_option("ENTRY", clip.entry, "The entry to replace: its row number or its name");
+  import->add_option("AUDIOFILE", clip.audioFile, "The audio file to put in its place");
+  import->add_option("--from", clip.from,
+                     "Replace every entry whose name matches a file in this folder "
+                     "(speech_00042.wav for speech_00042.asf)");
+  import
+      ->add_option("--loudness", loudness,
+                   "match: bring each file to the loudness of the clip it replaces")
+      ->check(CLI::IsMember({"match"}));
 
   try {
     app.parse(argc, argv);
+    if (import->parsed()) {
+      bool single = !clip.entry.empty() || !clip.audioFile.empty();
+      if (single == !clip.from.empty() || (single && clip.audioFile.empty()))
+        throw CLI::ValidationError("import", "give either ENTRY and AUDIOFILE, or --from DIR");
+    }
   } catch (const CLI::ParseError& e) {
     int status = app.exit(e);
     return status == 0 ? tessaly::cli::kExitSuccess : tessaly::cli::kExitUsage;
   }
+  clip.matchLoudness = loudness == "match";
 
   const std::string chosen = app.get_subcommands().front()->get_name();
   TerminalHost host(tessaly::cli::DialogPath(path), !quiet && isatty(STDERR_FILENO));
-  int status = tessaly::cli::kExitFailure;
+  using namespace tessaly::cli;
+  const std::map<std::string, std::function<int()>> run = {
+      {"unpack", [&] { return UnpackCommand(host); }},
+      {"pack", [&] { return PackCommand(host, force); }},
+      {"list", [&] { return ListCommand(host); }},
+      {"verify", [&] { return VerifyCommand(host); }},
+      {"info", [&] { return InfoCommand(host); }},
+      {"export", [&] { return ExportCommand(host, clip); }},
+      {"import", [&] { return ImportCommand(host, clip); }},
+      {"status", [&] { return StatusCommand(host); }},
+  };
+  int status = kExitFailure;
   try {
-    for (const Verb& verb : kVerbs)
-      if (chosen == verb.name) status = verb.run(host);
+    status = run.at(chosen)();
   } catch (const std::exception& e) {
     // Framework errors and anything else that ends an operation: the error box's text.
     host.ReportFailure(tessaly::DisplayText(e.what()));
+    status = kExitFailure;
   }
   // Output that never arrived (a full disk, a closed pipe) is a failure, not a success.
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     host.ReportFailure("tessaly-cli: can't write the standard output");
-    status = tessaly::cli::kExitFailure;
+    status = kExitFailure;
   }
   return status;
 }

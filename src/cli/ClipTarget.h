@@ -1,0 +1,24 @@
+// An archive pair or an unpack folder named on the command line, opened for reading its clips.
+#pragma once
+
+#include <optional>
+
+#include "archive/Listing.h"
+#include "cli/TerminalHost.h"
+#include "clips/EntryStreams.h"
+
+namespace tessaly::cli {
+
+struct ClipTarget {
+  ArchiveState state;  // open for an archive
+  EntryTable table;
+  std::optional<EntryStreams> streams;
+  bool complete = false;  // every entry was listed
+};
+
+// Opens the folder or the archive (through the listing, with its messages) the host's dialog
+// answer names. False when nothing could be listed; the reason has been reported. Framework
+// errors propagate.
+bool OpenClipTarget(TerminalHost& host, ClipTarget& target);
+
+}  // namespace tessaly::cli

@@ -1,0 +1,47 @@
+#include <string>
+
+#include "base/Numbers.h"
+#include "cli/Commands.h"
+#include "clips/FolderStatus.h"
+
+namespace tessaly::cli {
+
+namespace {
+
+// A changed entry's line: "#, Name, what is wrong or "ok", and whether later entries move".
+std::string ChangeLine(const EntryChange& change) {
+  std::string verdict;
+  for (const std::string& problem : change.problems)
+    verdict += (verdict.empty() ? "" : "; ") + problem;
+  if (verdict.empty()) verdict = "ok";
+  std::string line = std::to_string(change.row) + '\t' + change.name + '\t' + verdict;
+  if (!change.missing && change.longerThanSlot)
+    line += "\tlonger than its slot (" + FormatUnsigned(change.length) + " bytes, slot " +
+            FormatUnsigned(change.slot) + "): packing moves later entries";
+  return line;
+}
+
+}  // namespace
+
+int StatusCommand(TerminalHost& host) {
+  const std::string folder = host.PickFolder().value_or("");
+  UnpackFolderFiles files = FilesOfUnpackFolder(folder);
+  EntryTable table = LoadFolderTable(files);
+  FolderStatus status = CheckFolderStatus(files, table, StatusDepth::kAllChanges, host);
+
+  if (!status.comparedWith.empty())
+    host.PrintResult("Compared with " + status.comparedWith);
+  else
+    host.PrintResult("Judged by the recorded sizes: " + status.withoutPairReason);
+  int withProblems = 0;
+  for (const EntryChange& change : status.changes) {
+    host.PrintResult(ChangeLine(change));
+    if (change.missing || !change.problems.empty()) ++withProblems;
+  }
+  host.PrintResult(std::to_string(status.changes.size()) + " of " +
+                   std::to_string(table.RowCount() - 1) + " entries changed, " +
+                   std::to_string(withProblems) + " with a problem");
+  return ExitStatusFor(!status.HasProblems(), host);
+}
+
+}  // namespace tessaly::cli

@@ -1,0 +1,51 @@
+// Import of an audio file into an entry of an unpack folder: the file is converted to the clip it
+// replaces (rate, channels, optionally loudness), encoded with that clip as the template and
+// written over the entry file atomically (aside, to the device, renamed): a failure leaves the
+// entry file as it was.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "base/OperationHost.h"
+#include "clips/AudioSource.h"
+#include "clips/EntryStreams.h"
+
+namespace tessaly {
+
+struct ImportOptions {
+  bool matchLoudness = false;
+};
+
+// Replaces the stream in `entryPath`. Returns what loudness matching did ("" when not asked).
+// Throws, with the reason as text, when the entry file isn't a clip this program encodes, the
+// audio file can't be read or converted, or the new file can't be written.
+std::string ImportClip(const std::string& entryPath, const std::string& audioPath,
+                       AudioSource& source, const ImportOptions& options);
+
+struct ImportedFile {
+  int row = 0;
+  std::string file;  // the audio file's name in the source folder
+  std::string note;
+};
+struct SkippedFile {
+  std::string file;  // the audio file's name, or the entry's name when it has no file
+  std::string reason;
+  // The file was meant for an entry but could not go in (it failed, or several files match
+  // the entry); false for files that match no entry.
+  bool failed = false;
+};
+struct ImportByNameResult {
+  std::vector<ImportedFile> imported;
+  std::vector<SkippedFile> skipped;
+};
+
+// Imports every file of `fromFolder` whose name without its extension is an entry's name without
+// its extension (`speech_00042.wav` or `.flac` for `speech_00042.asf`), in name order. Files that
+// match no entry, several files for one entry, streams (.asf) and files that fail are skipped with
+// the reason. Throws FrameworkError when `fromFolder` can't be read.
+ImportByNameResult ImportByName(const EntryStreams& folderStreams, const std::string& fromFolder,
+                                AudioSource& source, const ImportOptions& options,
+                                OperationHost& host);
+
+}  // namespace tessaly

@@ -1,0 +1,66 @@
+// Where each entry's stream lies: in a listed archive's data file (from its "Real Address" to the
+// next row's, the last one to the data file's end) or in its own file in an unpack folder (named
+// by its "Name"). Rows are the table's, counted from 1.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "archive/EntryTable.h"
+#include "audio/ClipInfo.h"
+#include "base/Files.h"
+#include "base/OperationHost.h"
+
+namespace tessaly {
+
+// The longest stream read whole (to decode, compare or use as a template): commentary clips are
+// far smaller, and a hostile table can't make us allocate gigabytes.
+inline constexpr uint64_t kMaxStreamBytes = uint64_t{256} << 20;
+
+class EntryStreams {
+ public:
+  // `data` must stay open while the streams are used.
+  static EntryStreams InArchive(const File& data, const EntryTable& table);
+  static EntryStreams InFolder(const std::string& folder, const EntryTable& table);
+
+  // Rows 1 to Count().
+  int Count() const { return static_cast<int>(names_.size()); }
+  const std::string& Name(int row) const { return names_[static_cast<size_t>(row - 1)]; }
+  bool InFolder() const { return data_ == nullptr; }
+  const std::string& Folder() const { return folder_; }
+  // The entry file's path (folders only).
+  std::string EntryPath(int row) const;
+
+  // Where the row's stream lies in the archive's data file; false for folders and for a stream
+  // that can't be located.
+  bool Locate(int row, uint64_t& start, uint64_t& length) const;
+
+  // The clip's header, read from the first bytes of its stream; never throws.
+  ClipInfo Info(int row) const;
+  // The whole stream. Throws FrameworkError for a file that can't be read, AudioError for a
+  // stream that can't be located or is larger than kMaxStreamBytes.
+  std::vector<uint8_t> Bytes(int row) const;
+
+ private:
+  struct Span {
+    uint64_t start = 0;
+    uint64_t length = 0;
+    std::string fault;  // why the stream can't be located, when it can't
+  };
+
+  const File* data_ = nullptr;
+  std::string folder_;
+  std::vector<std::string> names_;
+  std::vector<Span> spans_;  // archives only
+};
+
+// The header of every entry, row after row, with the progress bar following.
+std::vector<ClipInfo> ReadAllClipInfo(const EntryStreams& streams, OperationHost& host);
+
+// The table row an entry is called by: its row number ("42") or its "Name" ("speech_00042.asf").
+std::optional<int> FindEntryRow(const EntryTable& table, std::string_view entry);
+
+}  // namespace tessaly

@@ -1,0 +1,54 @@
+// Which entries of an unpack folder differ from the pair it was unpacked from, and what is wrong
+// with each for packing: not a stream, a header that can't be read, another codec, sample rate
+// or channel count than the clip it replaces. A file longer than its entry's recorded "Size" is
+// noted too; that is allowed (packing moves later entries), not a problem.
+//
+// The pair compared with is the one beside the folder whose name the folder carries (folder
+// `speech_` <- `speech.idx` and `speech.big`), when it is there and lists as many entries as the
+// folder's table. Then an entry counts as changed when its file's bytes differ from its stream
+// in that pair. Otherwise an entry counts as changed when its file's length differs from its
+// recorded "Size", and codecs can't be compared. Where the replaced clip's own header can't be read
+// (a kind of stream this program doesn't know), its replacement isn't judged beyond "SCHl".
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive/EntryTable.h"
+#include "base/OperationHost.h"
+#include "clips/UnpackFolderFiles.h"
+
+namespace tessaly {
+
+struct EntryChange {
+  int row = 0;
+  std::string name;
+  bool missing = false;  // no entry file of that name
+  uint64_t length = 0;   // of the entry file
+  uint64_t slot = 0;     // the recorded "Size"
+  bool longerThanSlot = false;
+  std::vector<std::string> problems;  // empty when the file can be packed as it is
+};
+
+struct FolderStatus {
+  // The data file of the pair compared with; empty when judged by the recorded sizes.
+  std::string comparedWith;
+  // Why no pair was compared with, when none was.
+  std::string withoutPairReason;
+  std::vector<EntryChange> changes;  // in table order
+
+  bool HasProblems() const;
+};
+
+enum class StatusDepth {
+  kAllChanges,    // every changed entry, comparing bytes where the lengths agree
+  kProblemsOnly,  // only changed entries that have a problem: cheap enough to run before a pack
+};
+
+// Reads the table's entry files and the source pair; never writes. Throws FrameworkError only
+// for a folder that can't be read at all.
+FolderStatus CheckFolderStatus(const UnpackFolderFiles& files, const EntryTable& table,
+                               StatusDepth depth, OperationHost& host);
+
+}  // namespace tessaly

@@ -1,0 +1,40 @@
+#include "clips/UnpackFolderFiles.h"
+
+#include "base/Errors.h"
+#include "base/Files.h"
+#include "base/Paths.h"
+#include "packing/TableFile.h"
+
+namespace tessaly {
+
+bool UnpackFolderFiles::HasTableAndIndexCopy() const {
+  return FileExists(tableFile) && FileExists(indexCopy);
+}
+
+bool UnpackFolderFiles::HasSourcePair() const {
+  return !sourceIndex.empty() && FileExists(sourceIndex) && FileExists(sourceData);
+}
+
+UnpackFolderFiles FilesOfUnpackFolder(const std::string& folder) {
+  UnpackFolderFiles files;
+  files.folder = folder;
+  std::string name = ExtractFileName(folder);
+  files.tableFile = JoinPath(folder, ChangeFileExt(name, ".tbl"));
+  files.indexCopy = JoinPath(folder, ChangeFileExt(name, ".id"));
+  if (name.size() > 1 && name.back() == '_') {
+    std::string base = ExtractFilePath(folder) + name.substr(0, name.size() - 1);
+    files.sourceIndex = base + ".idx";
+    files.sourceData = base + ".big";
+  }
+  return files;
+}
+
+EntryTable LoadFolderTable(const UnpackFolderFiles& files) {
+  if (files.folder.empty() || !files.HasTableAndIndexCopy())
+    throw FrameworkError("Resource files not found in " + files.folder);
+  EntryTable table;
+  LoadTableFile(table, files.tableFile);
+  return table;
+}
+
+}  // namespace tessaly

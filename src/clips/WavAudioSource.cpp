@@ -1,0 +1,52 @@
+#include "clips/WavAudioSource.h"
+
+#include "audio/AudioError.h"
+#include "audio/Wav.h"
+
+namespace tessaly {
+
+PcmAudio ConvertChannels(PcmAudio audio, int channels) {
+  if (audio.channels == channels) return audio;
+  const size_t frames = audio.Frames();
+  const auto from = static_cast<size_t>(audio.channels);
+  const auto to = static_cast<size_t>(channels);
+  PcmAudio converted;
+  converted.sampleRate = audio.sampleRate;
+  converted.channels = channels;
+  if (channels == 1) {
+    converted.samples.resize(frames);
+    for (size_t frame = 0; frame < frames; ++frame) {
+      int64_t sum = 0;
+      for (size_t c = 0; c < from; ++c) sum += audio.samples[frame * from + c];
+      converted.samples[frame] = static_cast<int16_t>(sum / static_cast<int64_t>(from));
+    }
+  } else if (audio.channels == 1) {
+    converted.samples.resize(frames * to);
+    for (size_t frame = 0; frame < frames; ++frame)
+      for (size_t c = 0; c < to; ++c) converted.samples[frame * to + c] = audio.samples[frame];
+  } else {
+    throw AudioError("audio with " + std::to_string(audio.channels) +
+                     " channels can't be converted to " + std::to_string(channels) +
+                     " channels without FFmpeg");
+  }
+  return converted;
+}
+
+ConvertedAudio WavAudioSource::Read(const std::string& path, int sampleRate, int channels,
+                                    const PcmAudio* loudnessReference) {
+  if (loudnessReference)
+    throw AudioError("loudness matching needs FFmpeg, which this build of the program lacks");
+  PcmAudio audio;
+  try {
+    audio = ReadWavFile(path);
+  } catch (const AudioError& error) {
+    throw AudioError("Cannot read audio file \"" + path + "\". " + error.what());
+  }
+  if (audio.sampleRate != sampleRate)
+    throw AudioError("\"" + path + "\" has a sample rate of " + std::to_string(audio.sampleRate) +
+                     " Hz, the clip " + std::to_string(sampleRate) +
+                     " Hz: without FFmpeg only WAV files at the clip's rate can be imported");
+  return {ConvertChannels(std::move(audio), channels), ""};
+}
+
+}  // namespace tessaly
