@@ -152,6 +152,28 @@ TEST_F(ClipVerbTest, ImportReplacesAnEntryWithTheRecordingInTheClipsFormat) {
                 "\n1\tspeech_00001.asf\tok\n1 of 3 entries changed, 0 with a problem\n");
 }
 
+// A recording at another rate and channel count, louder than the clip it replaces.
+TEST_F(ClipVerbTest, ImportConvertsAnotherRateAndChannelCountAndMatchesLoudness) {
+  Unpack();
+  std::vector<uint8_t> wav = WavBytes(Tone(44100, 2, 44100, 220));
+  WriteBytes(folder / "take.wav", std::string(wav.begin(), wav.end()));
+  CliRun run = Run({"import", "speech_", "1", "take.wav", "--loudness", "match"});
+#ifdef TESSALY_HAS_MEDIA
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("\nLoudness matched: "), std::string::npos) << run.out;
+  ClipInfo info = InfoOfFile(Entry(1));
+  EXPECT_EQ(info.sampleRate, 22050);
+  EXPECT_EQ(info.channels, 1);
+  EXPECT_EQ(info.samples, 22050u);
+#else
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "loudness matching needs FFmpeg, which this build of the program lacks\n");
+  run = Run({"import", "speech_", "1", "take.wav"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("without FFmpeg only WAV files at the clip's rate"), std::string::npos);
+#endif
+}
+
 TEST_F(ClipVerbTest, AFailedImportLeavesTheFolderAsItWas) {
   Unpack();
   WriteBytes(folder / "notes.txt", "not audio");
