@@ -2,20 +2,25 @@
 // Everything is drawn from a seeded generator, so the same arguments give the same bytes.
 //
 //   bench_generate archive --out DIR --name NAME --entries N --data-bytes B [--per-block K]
-//                          [--digit-index D] [--aliases PERMILLE] [--seed S]
+//                          [--digit-index D] [--aliases PERMILLE] [--seed S] [--clips]
 //   bench_generate replace --folder DIR --mode grown|tenth|shorter [--seed S]
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "audio/Pcm.h"
+#include "audio/StreamEncoder.h"
 
 namespace {
 
@@ -36,6 +41,41 @@ class Random {
   uint64_t state_;
 };
 
+// Real clips of increasing length (XA r2, mono, 22050 Hz: a tone with noise through the encoder),
+// so that a stream of any size can begin with the longest one that fits; the rest of the stream
+// is filler, as the padding after a replaced clip is.
+class ClipLadder {
+ public:
+  ClipLadder() {
+    // PC, version 3 (XA r2), one channel, 22050 Hz, then the end chunk.
+    static const char kTemplate[] =
+        "SCHl\x18\0\0\0PT\0\0\x80\x01\x03\x82\x01\x01\x84\x02\x56\x22\xFF\0\0"
+        "SCEl\x08\0\0\0";
+    std::vector<uint8_t> templateStream(kTemplate, kTemplate + sizeof kTemplate - 1);
+    uint64_t noise = 1;
+    for (size_t frames = 28; frames <= 28 * 8192; frames = frames * 5 / 4 / 28 * 28 + 28) {
+      tessaly::PcmAudio audio{22050, 1, {}};
+      for (size_t i = 0; i < frames; ++i) {
+        noise = noise * 6364136223846793005ULL + 1442695040888963407ULL;
+        double tone = 4000 * std::sin(static_cast<double>(i) / 9);
+        audio.samples.push_back(static_cast<int16_t>(tone + static_cast<int>(noise >> 54) - 512));
+      }
+      std::vector<uint8_t> stream = tessaly::EncodeStream(audio, templateStream);
+      clips_.emplace_back(stream.begin(), stream.end());
+    }
+  }
+  // The longest clip of at most `size` bytes, or nullptr.
+  const std::string* Fitting(uint64_t size) const {
+    const std::string* best = nullptr;
+    for (const std::string& clip : clips_)
+      if (clip.size() <= size) best = &clip;
+    return best;
+  }
+
+ private:
+  std::vector<std::string> clips_;
+};
+
 // Stream bytes: "SCHl" and then slices of a fixed random pool, so 1 GiB costs no more to make
 // than to write.
 class StreamBytes {
@@ -48,9 +88,17 @@ class StreamBytes {
     }
   }
   // Appends a stream of `size` bytes (at least 4) to `out`, its body taken from `where` on.
-  void Append(std::string& out, uint64_t size, uint64_t where) const {
-    out.append("SCHl", std::min<uint64_t>(size, 4));
-    for (uint64_t done = 4; done < size;) {
+  void Append(std::string& out, uint64_t size, uint64_t where,
+              const ClipLadder* clips = nullptr) const {
+    uint64_t done = std::min<uint64_t>(size, 4);
+    const std::string* clip = clips ? clips->Fitting(size) : nullptr;
+    if (clip) {
+      out.append(*clip);
+      done = clip->size();
+    } else {
+      out.append("SCHl", done);
+    }
+    while (done < size) {
       size_t at = static_cast<size_t>((where + done) % kPoolSize);
       size_t n = static_cast<size_t>(std::min<uint64_t>(size - done, kPoolSize - at));
       out.append(pool_.data() + at, n);
@@ -98,6 +146,7 @@ struct ArchiveParameters {
   unsigned digitIndex = 2;
   unsigned aliasesPerMille = 0;  // entries that start where the next one does (size 0)
   uint64_t seed = 1;
+  bool clips = false;  // every stream starts with a real clip
 };
 
 // Stream sizes in listing order. Inside a block every stream but the last is a whole number of
@@ -171,12 +220,14 @@ void GenerateArchive(const ArchiveParameters& p) {
   Output(p.out + "/" + p.name + ".idx").Write(index);
 
   StreamBytes bytes(p.seed);
+  std::optional<ClipLadder> clips;
+  if (p.clips) clips.emplace();
   Output data(p.out + "/" + p.name + ".big");
   std::string buffer;
   constexpr size_t kFlushAt = 8 << 20;
   position = 0;
   for (uint64_t size : sizes) {
-    bytes.Append(buffer, size, position * 7);
+    bytes.Append(buffer, size, position * 7, clips ? &*clips : nullptr);
     position += size;
     if (buffer.size() >= kFlushAt) {
       data.Write(buffer);
@@ -244,6 +295,7 @@ int main(int argc, char** argv) {
   archive->add_option("--aliases", p.aliasesPerMille,
                       "Per mille of entries that share the next entry's start");
   archive->add_option("--seed", p.seed, "Seed");
+  archive->add_flag("--clips", p.clips, "Begin every stream with a real clip (XA r2, 22050 Hz)");
 
   std::string folder, mode;
   uint64_t seed = 1;
