@@ -47,15 +47,25 @@ EntryStreams EntryStreams::InArchive(const File& data, const EntryTable& table) 
       span.fault = "its \"Real Address\" is not a number";
     } else {
       span.start = static_cast<uint32_t>(*start);
-      uint64_t end = fileSize;
-      if (row < count && starts[static_cast<size_t>(row)]) {
-        uint64_t next = static_cast<uint32_t>(*starts[static_cast<size_t>(row)]);
-        if (next > span.start) end = std::min(end, next);
+      // Unpack's cut: up to the next row's start. An entry that shares the next one's start
+      // (an alias) is empty there, but its stream is the one that starts there.
+      uint64_t end = fileSize, unpackEnd = fileSize;
+      for (int next = row + 1; next <= count; ++next) {
+        const auto& nextStart = starts[static_cast<size_t>(next - 1)];
+        if (!nextStart) break;
+        uint64_t at = static_cast<uint32_t>(*nextStart);
+        if (next == row + 1 && at >= span.start) unpackEnd = std::min(at, fileSize);
+        if (at != span.start) {
+          if (at > span.start) end = std::min(at, fileSize);
+          break;
+        }
       }
-      if (span.start >= fileSize)
+      if (span.start >= fileSize) {
         span.fault = "it starts at " + FormatUnsigned(span.start) + ", past the data file's end";
-      else
+      } else {
         span.length = end - span.start;
+        span.unpackedLength = unpackEnd - span.start;
+      }
     }
     streams.spans_.push_back(std::move(span));
   }
@@ -77,7 +87,7 @@ bool EntryStreams::Locate(int row, uint64_t& start, uint64_t& length) const {
   if (InFolder()) return false;
   const Span& span = spans_[static_cast<size_t>(row - 1)];
   start = span.start;
-  length = span.length;
+  length = span.unpackedLength;
   return span.fault.empty();
 }
 

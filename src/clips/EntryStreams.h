@@ -1,6 +1,6 @@
 // Where each entry's stream lies: in a listed archive's data file (from its "Real Address" to the
-// next row's, the last one to the data file's end) or in its own file in an unpack folder (named
-// by its "Name"). Rows are the table's, counted from 1.
+// next row's that differs, the last one to the data file's end) or in its own file in an unpack
+// folder (named by its "Name"). Rows are the table's, counted from 1.
 #pragma once
 
 #include <cstdint>
@@ -34,8 +34,9 @@ class EntryStreams {
   // The entry file's path (folders only).
   std::string EntryPath(int row) const;
 
-  // Where the row's stream lies in the archive's data file; false for folders and for a stream
-  // that can't be located.
+  // Where the bytes Unpack writes for the row lie in the archive's data file (nothing for an
+  // entry that shares the next one's start); false for folders and for a stream that can't be
+  // located.
   bool Locate(int row, uint64_t& start, uint64_t& length) const;
 
   // The clip's header, read from the first bytes of its stream; never throws.
@@ -47,8 +48,9 @@ class EntryStreams {
  private:
   struct Span {
     uint64_t start = 0;
-    uint64_t length = 0;
-    std::string fault;  // why the stream can't be located, when it can't
+    uint64_t length = 0;          // of the stream
+    uint64_t unpackedLength = 0;  // what Unpack writes: up to the next row's start
+    std::string fault;            // why the stream can't be located, when it can't
   };
 
   const File* data_ = nullptr;

@@ -82,6 +82,21 @@ TEST_F(ClipVerbTest, InfoOfReadableClipsSucceeds) {
   EXPECT_NE(run.out.find("\n1\tPCM S16LE\t2\t32000\t0.250\n"), std::string::npos) << run.out;
 }
 
+// The first entry shares the second one's start: Unpack writes it empty, and an untouched folder
+// has no changes for status or pack to refuse.
+TEST_F(ClipVerbTest, AnEntrySharingTheNextOnesStartIsThatClipAndNoChange) {
+  WriteClipPair(folder, "alias", {"", Encode(tone, PcmStereoTemplate(32000))});
+  CliRun info = Run({"info", "alias.idx"});
+  EXPECT_EQ(info.status, 0) << info.err;
+  EXPECT_NE(info.out.find("\n2\tPCM S16LE\t2\t32000\t0.500\n"), std::string::npos) << info.out;
+  ASSERT_EQ(Run({"unpack", "alias.idx"}).status, 0);
+  CliRun status = Run({"status", "alias_"});
+  EXPECT_EQ(status.status, 0);
+  EXPECT_EQ(status.out, "Compared with " + folder / "alias.big" +
+                            "\n0 of 2 entries changed, 0 with a problem\n");
+  EXPECT_EQ(Run({"pack", "alias_"}).status, 0);
+}
+
 TEST_F(ClipVerbTest, ExportWritesTheChosenEntriesAsWav) {
   CliRun run = Run({"export", "speech.idx", "--entries", "2,speech_00001.asf", "--to", "wavs"});
   EXPECT_EQ(run.status, 0) << run.err;
