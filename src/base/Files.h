@@ -101,6 +101,8 @@ void WriteWholeFile(const std::string& path, const void* bytes, size_t count);
 
 // A file that is not a folder exists at `path`.
 bool FileExists(const std::string& path);
+// A folder exists at `path`.
+bool FolderExists(const std::string& path);
 // Creates one folder level; false when it can't be made (it exists, the parent is missing, ...).
 bool CreateFolder(const std::string& path);
 // Renames `from` over `to`, replacing it atomically; throws on failure.
