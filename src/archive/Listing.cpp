@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/Errors.h"
+#include "base/FileCommit.h"
 #include "base/Numbers.h"
 #include "base/Paths.h"
 
@@ -235,6 +236,12 @@ ListingEnd ListArchive(ArchiveState& state, EntryTable& table, OperationHost& ho
   state.Release();
   std::optional<std::string> chosen = host.PickArchiveFile();
   if (!chosen) return ListingEnd::Cancelled;
+  // A pack of this pair stopped while it replaced the files is finished first.
+  const std::string commitRecord = CommitRecordPath(*chosen);
+  {
+    FolderLock commits = LockCommits(commitRecord);
+    FinishInterruptedCommit(commitRecord);
+  }
   if (!FindPair(state, *chosen, host)) return ListingEnd::FileMissing;
 
   table.Reset();
@@ -243,7 +250,11 @@ ListingEnd ListArchive(ArchiveState& state, EntryTable& table, OperationHost& ho
   try {
     ToolbarAndGridDisabled disabled(host);
     host.Repaint();
-    OpenPair(state, host);
+    {
+      // Both files opened while no pack replaces them: they belong to one pair.
+      FolderLock commits = LockCommits(commitRecord);
+      OpenPair(state, host);
+    }
     ListingEnd end;
     try {
       end = ListEntries(run);

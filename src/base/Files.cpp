@@ -14,6 +14,7 @@
 
 #include "base/Errors.h"
 #include "base/Paths.h"
+#include "base/SystemCalls.h"
 
 namespace tessaly {
 
@@ -21,7 +22,9 @@ namespace {
 
 constexpr size_t kChunk = 1 << 20;
 
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+std::string Quoted(const std::string& path) {
+  return "\"" + path + "\"";
+}
 
 // Takes the advisory lock that stands in for the share mode; a file another program holds
 // open for writing can't be read, and one being written can't be opened at all.
@@ -62,16 +65,28 @@ int OpenChecked(const std::string& path, int flags, bool exclusive, bool creatin
 }  // namespace
 
 std::string CannotOpenText(const std::string& path, int error) {
-  const char* reason = error == EBUSY ? "The file is in use by another program" : std::strerror(error);
+  const char* reason =
+      error == EBUSY ? "The file is in use by another program" : std::strerror(error);
   return "Cannot open file " + Quoted(path) + ". " + reason;
 }
 
+std::string NotRegularFileText(const std::string& path, unsigned mode) {
+  const char* kind = S_ISFIFO(mode)                   ? "a pipe"
+                     : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+                     : S_ISSOCK(mode)                 ? "a socket"
+                                                      : "something else";
+  return "Cannot open file " + Quoted(path) + ". It is " + kind + ", not a regular file";
+}
+
 std::string CannotCreateText(const std::string& path, int error) {
-  const char* reason = error == EBUSY ? "The file is in use by another program" : std::strerror(error);
+  const char* reason =
+      error == EBUSY ? "The file is in use by another program" : std::strerror(error);
   return "Cannot create file " + Quoted(path) + ". " + reason;
 }
 
-File::File(File&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) { other.fd_ = -1; }
+File::File(File&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) {
+  other.fd_ = -1;
+}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
@@ -83,7 +98,9 @@ File& File::operator=(File&& other) noexcept {
   return *this;
 }
 
-File::~File() { Release(); }
+File::~File() {
+  Release();
+}
 
 File File::OpenRead(const std::string& path) {
   return File(OpenChecked(path, O_RDONLY, false, false), path);
@@ -92,11 +109,27 @@ File File::OpenRead(const std::string& path) {
 std::optional<File> File::TryOpenRead(const Folder& folder, std::string_view name) {
   if (name.empty()) return std::nullopt;
   std::string path = JoinPath(folder.path_, name);
+  std::string plain(name);
+  // Looked at before it is opened, so that opening a pipe or a device can't block or act on it;
+  // and again once open, in case it was swapped in between.
+  struct stat info {};
+  if (::fstatat(folder.fd_, plain.c_str(), &info, 0) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+    throw FrameworkError(CannotOpenText(path, errno));
+  }
+  if (S_ISDIR(info.st_mode)) return std::nullopt;
+  if (!S_ISREG(info.st_mode)) throw FrameworkError(NotRegularFileText(path, info.st_mode));
   int error = 0;
-  int fd = OpenLocked(folder.fd_, std::string(name).c_str(), O_RDONLY, false, error);
-  if (fd >= 0) return File(fd, std::move(path));
-  if (error == ENOENT || error == ENOTDIR || error == EISDIR) return std::nullopt;
-  throw FrameworkError(CannotOpenText(path, error));
+  int fd = OpenLocked(folder.fd_, plain.c_str(), O_RDONLY | O_NONBLOCK, false, error);
+  if (fd < 0) {
+    if (error == ENOENT || error == ENOTDIR || error == EISDIR) return std::nullopt;
+    throw FrameworkError(CannotOpenText(path, error));
+  }
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    throw FrameworkError(NotRegularFileText(path, info.st_mode));
+  }
+  return File(fd, std::move(path));
 }
 
 Folder::Folder(Folder&& other) noexcept
@@ -125,7 +158,6 @@ Folder Folder::Open(const std::string& path) {
   if (fd < 0) throw FrameworkError(CannotOpenText(path, errno));
   return Folder(fd, path);
 }
-
 
 File File::CreateReplace(const std::string& path) {
   // Lock before truncating, so a file in use elsewhere is refused without being emptied.
@@ -196,7 +228,7 @@ void File::WriteAt(uint64_t position, const void* buffer, size_t count) {
   size_t done = 0;
   const auto* bytes = static_cast<const char*>(buffer);
   while (done < count) {
-    ssize_t n = ::pwrite(fd_, bytes + done, count - done, static_cast<off_t>(position + done));
+    ssize_t n = sys::Pwrite(fd_, bytes + done, count - done, static_cast<off_t>(position + done));
     if (n < 0) {
       if (errno == EINTR) continue;
       ThrowWriteError(errno);
@@ -220,7 +252,7 @@ void File::WriteZerosAt(uint64_t position, uint64_t count) {
 }
 
 void File::ExtendTo(uint64_t size) {
-  if (Size() < size && ::ftruncate(fd_, static_cast<off_t>(size)) != 0) ThrowWriteError(errno);
+  if (Size() < size && sys::Ftruncate(fd_, static_cast<off_t>(size)) != 0) ThrowWriteError(errno);
 }
 
 void File::CopyFrom(const File& source, uint64_t sourcePosition, uint64_t count,
@@ -232,7 +264,7 @@ void File::CopyFrom(const File& source, uint64_t sourcePosition, uint64_t count,
     if (kernelCopy) {
       auto in = static_cast<off_t>(sourcePosition);
       auto out = static_cast<off_t>(position);
-      ssize_t n = ::copy_file_range(source.fd_, &in, fd_, &out, want, 0);
+      ssize_t n = sys::CopyFileRange(source.fd_, &in, fd_, &out, want);
       if (n > 0) {
         sourcePosition += static_cast<uint64_t>(n);
         position += static_cast<uint64_t>(n);
@@ -268,14 +300,14 @@ void File::StartWriteBack(uint64_t position, uint64_t count) noexcept {
 }
 
 void File::Sync() {
-  if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) ThrowWriteError(errno);
+  if (sys::Fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) ThrowWriteError(errno);
 }
 
 void File::Close() {
   if (fd_ < 0) return;
   int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0 && errno != EINTR) ThrowWriteError(errno);
+  if (sys::Close(fd) != 0 && errno != EINTR) ThrowWriteError(errno);
 }
 
 void File::Release() noexcept {
@@ -308,13 +340,16 @@ bool FolderExists(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool CreateFolder(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
-
-void ReplaceFile(const std::string& from, const std::string& to) {
-  if (std::rename(from.c_str(), to.c_str()) != 0)
-    throw FrameworkError(CannotCreateText(to, errno));
+bool CreateFolder(const std::string& path) {
+  return ::mkdir(path.c_str(), 0777) == 0;
 }
 
-void RemoveFileQuietly(const std::string& path) noexcept { ::unlink(path.c_str()); }
+void ReplaceFile(const std::string& from, const std::string& to) {
+  if (sys::Rename(from.c_str(), to.c_str()) != 0) throw FrameworkError(CannotCreateText(to, errno));
+}
+
+void RemoveFileQuietly(const std::string& path) noexcept {
+  sys::Unlink(path.c_str());
+}
 
 }  // namespace tessaly

@@ -46,8 +46,9 @@ class File {
 
   // An existing file, for reading; others may read it but not write it.
   static File OpenRead(const std::string& path);
-  // The file `name` (a plain file name) in `folder`, for reading as OpenRead does; nullopt when
-  // there is no such file (nothing, or a folder, of that name).
+  // The regular file `name` (a plain file name) in `folder`, for reading as OpenRead does; a link
+  // to one is followed. Nullopt when there is no such file (nothing, or a folder, of that name);
+  // throws for a pipe, a device or a socket, without blocking on it or reading it.
   static std::optional<File> TryOpenRead(const Folder& folder, std::string_view name);
   // Creates the file or truncates one of that name, for reading and writing, shared with nobody.
   static File CreateReplace(const std::string& path);
@@ -100,6 +101,7 @@ void WriteWholeFile(const std::string& path, const void* bytes, size_t count);
 
 // A file that is not a folder exists at `path`.
 bool FileExists(const std::string& path);
+// A folder exists at `path`.
 bool FolderExists(const std::string& path);
 // Creates one folder level; false when it can't be made (it exists, the parent is missing, ...).
 bool CreateFolder(const std::string& path);
@@ -111,5 +113,7 @@ void RemoveFileQuietly(const std::string& path) noexcept;
 // The framework's texts for files that can't be opened or created.
 std::string CannotOpenText(const std::string& path, int error);
 std::string CannotCreateText(const std::string& path, int error);
+// "Cannot open file" for something that is not a regular file, saying what it is.
+std::string NotRegularFileText(const std::string& path, unsigned mode);
 
 }  // namespace tessaly

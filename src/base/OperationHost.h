@@ -13,6 +13,7 @@ enum class MessageKind {
   Error,        // caption "Error", warning icon, modal for the application
   Information,  // caption "Information", information icon, modal for the application
   PlainError,   // caption "Error", no icon, owned by no window
+  Success,      // an operation's good end: shown as Information, a success to the command line
 };
 
 class OperationHost {

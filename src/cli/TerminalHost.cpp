@@ -1,26 +1,17 @@
 #include "cli/TerminalHost.h"
 
-#include <string_view>
-
 namespace tessaly::cli {
 
 TerminalHost::TerminalHost(std::string dialogAnswer, bool showProgress, std::FILE* out,
                            std::FILE* err)
     : dialogAnswer_(std::move(dialogAnswer)), out_(out), err_(err), progress_(err, showProgress) {}
 
-bool IsSuccessMessage(MessageKind kind, const std::string& text) {
-  if (kind != MessageKind::Information) return false;
-  for (std::string_view prefix : {"Successfully extracted to ", "Successfully saved to "})
-    if (text.starts_with(prefix)) return true;
-  return false;
-}
-
 void TerminalHost::SetStatusText(int panel, const std::string& text) {
   if (panel >= 0 && panel < 4) status_[panel] = text;
 }
 
 void TerminalHost::ShowMessage(MessageKind kind, const std::string& text) {
-  if (IsSuccessMessage(kind, text)) {
+  if (kind == MessageKind::Success) {
     WriteLine(out_, text);
     return;
   }

@@ -53,7 +53,4 @@ class TerminalHost : public OperationHost {
   bool failureReported_ = false;
 };
 
-// True for the texts with which Unpack and Pack report success.
-bool IsSuccessMessage(MessageKind kind, const std::string& text);
-
 }  // namespace tessaly::cli

@@ -5,71 +5,61 @@
 #include <vector>
 
 #include "archive/IndexImage.h"
+#include "base/FileCommit.h"
 #include "base/Files.h"
 #include "base/Numbers.h"
 #include "base/Paths.h"
 #include "base/WriteBehind.h"
+#include "packing/FolderAccess.h"
 #include "packing/Growth.h"
+#include "packing/IndexCopyCheck.h"
 #include "packing/TableFile.h"
 
 namespace tessaly {
 
 namespace {
 
-// Replacements written beside their targets and renamed over them only on Commit; whatever
-// hasn't been committed is removed on every way out.
-class AsideFiles {
- public:
-  AsideFiles() = default;
-  AsideFiles(const AsideFiles&) = delete;
-  AsideFiles& operator=(const AsideFiles&) = delete;
-  ~AsideFiles() {
-    for (const auto& file : files_) RemoveFileQuietly(file.temporary);
-  }
-
-  File Create(const std::string& target) {
-    File file = File::CreateBeside(target);
-    files_.push_back({file.Path(), target});
-    return file;
-  }
-  // Writes `bytes` to a new replacement of `target`, stored on the device.
-  void Write(const std::string& target, const std::vector<uint8_t>& bytes) {
-    File file = Create(target);
-    file.WriteAt(0, bytes.data(), bytes.size());
-    file.Sync();
-    file.Close();
-  }
-  void Commit() {
-    while (!files_.empty()) {
-      ReplaceFile(files_.front().temporary, files_.front().target);
-      files_.erase(files_.begin());
-    }
-  }
-  // Removes the replacements now, before a message is shown.
-  void Discard() {
-    for (const auto& file : files_) RemoveFileQuietly(file.temporary);
-    files_.clear();
-  }
-
- private:
-  struct Aside {
-    std::string temporary, target;
-  };
-  std::vector<Aside> files_;
-};
-
 struct PackPaths {
-  std::string tableFile, indexCopy, dataFile, indexFile;
+  std::string folder, tableFile, indexCopy, dataFile, indexFile;
+  // The four outputs, replaced together.
+  std::vector<std::string> Outputs() const { return {dataFile, indexFile, indexCopy, tableFile}; }
 };
 
-// X is the folder's last component; the pack name is X with its extension replaced; the new pair
-// goes into the folder that holds F.
+// The pack name is the folder's own name with its extension replaced; the table file and index
+// copy are inside the folder, the new pair goes into the folder that holds it.
 PackPaths PathsFor(const std::string& folder) {
-  std::string x = ExtractFileName(folder);
+  std::string name = ExtractFileName(folder);
   std::string parent = ExtractFilePath(folder);
-  return {JoinPath(folder, ChangeFileExt(x, ".tbl")), JoinPath(folder, ChangeFileExt(x, ".id")),
-          parent + ChangeFileExt(x, ".big"), parent + ChangeFileExt(x, ".idx")};
+  return {folder, JoinPath(folder, ChangeFileExt(name, ".tbl")),
+          JoinPath(folder, ChangeFileExt(name, ".id")), parent + ChangeFileExt(name, ".big"),
+          parent + ChangeFileExt(name, ".idx")};
 }
+
+// What one pack carries from step to step besides the table.
+struct PackRun {
+  EntryTable& table;
+  OperationHost& host;
+  const PackPaths& paths;
+  FolderLock& folderLock;
+  IndexImage image;
+  FileCommit outputs;
+  int rows = 0;
+};
+
+// A pack that ends before its commit, and what it shows.
+struct PackStop {
+  PackEnd end;
+  MessageKind kind;
+  std::string text;
+};
+
+// The new data file as the entries are copied into it. It starts empty, so bytes past
+// everything written to it read as zeros: padding there needs no writing, only the file's length
+// is set at the end.
+struct DataFileWriter {
+  File& file;
+  uint64_t writtenEnd = 0, dataEnd = 0;
+};
 
 // What is written for an entry: never less than its recorded size; a longer file is padded to
 // whole 256-byte units.
@@ -78,18 +68,125 @@ uint64_t StoredLength(uint64_t fileLength, uint32_t size) {
   return (fileLength + 255) / 256 * 256;
 }
 
+// The refusals that need no entry file: a table that can't be packed safely, or one that doesn't
+// describe the index copy beside it.
+std::optional<PackStop> CheckFolder(const PackRun& run) {
+  std::optional<std::string> refused = CheckTableBeforePacking(run.table);
+  if (!refused) refused = CheckTableAgainstIndexCopy(run.table, run.image);
+  if (!refused) return std::nullopt;
+  return PackStop{PackEnd::Refused, MessageKind::Error, *refused};
+}
+
+// Row `row`: its entry file, padded, at its Real Address; later entries move when it grew.
+std::optional<PackStop> CopyEntry(PackRun& run, int row, const Folder& entries, EntryMover& mover,
+                                  DataFileWriter& data) {
+  EntryTable& table = run.table;
+  std::optional<File> opened = File::TryOpenRead(entries, table.Cell(kColName, row));
+  if (!opened)
+    return PackStop{PackEnd::EntryMissing, MessageKind::Information,
+                    "File not found " + JoinPath(run.paths.folder, table.Cell(kColName, row))};
+  mover.CatchUp(row);
+  uint32_t realAddress = ParseUInt32Cell(table.Cell(kColRealAddress, row));
+  uint32_t size = ParseUInt32Cell(table.Cell(kColSize, row));
+  const File& entry = *opened;
+  uint64_t length = entry.Size();
+  uint64_t stored = StoredLength(length, size);
+  if (stored >= kDataLimit)
+    return PackStop{PackEnd::Refused, MessageKind::Error,
+                    refusal::EntryTooLarge(entry.Path(), stored)};
+  if (stored > size) {
+    GrowthOutcome moved = mover.Grow(row, realAddress, static_cast<uint32_t>(stored - size));
+    if (moved.end == GrowthEnd::IntError)
+      return PackStop{PackEnd::IntError, MessageKind::Error, "Alarm! Int error."};
+    if (moved.end == GrowthEnd::Refused)
+      return PackStop{PackEnd::Refused, MessageKind::Error, moved.refusal};
+    table.SetCell(kColSize, row, FormatUnsigned(stored));
+  }
+  data.file.CopyFrom(entry, 0, length, realAddress);
+  uint64_t paddingStart = realAddress + length, end = realAddress + stored;
+  bool overwrites = paddingStart < data.writtenEnd;
+  if (overwrites) data.file.WriteZerosAt(paddingStart, stored - length);
+  data.writtenEnd = std::max(data.writtenEnd, overwrites ? end : paddingStart);
+  data.dataEnd = std::max(data.dataEnd, end);
+  return std::nullopt;
+}
+
+// The copy loop: every row in table order into a new data file written aside. The entry folder,
+// the data file and its write-behind descriptor are all closed when it returns.
+std::optional<PackStop> CopyEntries(PackRun& run, MessagePump& pump) {
+  DataFileWriter data{run.outputs.Create(run.paths.dataFile)};
+  EntryMover mover(run.table, run.image);
+  Folder entries = Folder::Open(run.paths.folder);
+  {
+    // The data file goes to the device while later entries are copied, not all at the end.
+    WriteBehind writeBehind(data.file);
+    try {
+      for (int i = 1; i < run.rows; ++i) {
+        run.host.SetProgressPosition(i);
+        RepaintAtFixedPoints(run.host, static_cast<uint64_t>(i), static_cast<uint64_t>(run.rows));
+        if (auto stop = CopyEntry(run, i, entries, mover, data)) return stop;
+        pump.Poll();
+        writeBehind.WrittenUpTo(data.dataEnd);
+      }
+    } catch (...) {
+      // A framework error ends the pack keeping the table as it stands, every move made so far
+      // shown.
+      mover.CatchUpAll();
+      throw;
+    }
+  }
+  mover.Finish();
+  data.file.ExtendTo(data.dataEnd);
+  data.file.Sync();
+  data.file.Close();
+  return std::nullopt;
+}
+
+// The new index file, the folder's index copy and table file, and the data file, put in place as
+// one.
+void Commit(PackRun& run) {
+  const std::vector<uint8_t>& index = run.image.Bytes();
+  run.outputs.Write(run.paths.indexFile, index.data(), index.size());
+  run.outputs.Write(run.paths.indexCopy, index.data(), index.size());
+  SaveTableFile(run.table, run.outputs.Create(run.paths.tableFile));
+  run.outputs.Commit();
+}
+
+// A pack that stops before its commit writes nothing. The Int error is shown while the window is
+// still disabled and keeps the table's moves; every other stop empties the table and shows its
+// message once the window is usable again.
+PackEnd Stop(PackRun& run, WindowDisabled& disabled, const PackStop& stop) {
+  run.outputs.Discard();
+  run.folderLock.Release();
+  if (stop.end == PackEnd::IntError) {
+    run.host.ShowMessage(stop.kind, stop.text);
+    disabled.Enable();
+    return stop.end;
+  }
+  run.table.Reset();
+  disabled.Enable();
+  run.host.ShowMessage(stop.kind, stop.text);
+  return stop.end;
+}
+
 }  // namespace
 
 PackResult Pack(EntryTable& table, OperationHost& host) {
   PackResult result;
   std::optional<std::string> chosen = host.PickFolder();
   if (!chosen) return result;
-  const std::string& folder = result.folder = *chosen;
-  PackPaths paths = PathsFor(folder);
+  result.folder = *chosen;
+  const PackPaths paths = PathsFor(result.folder);
   result.indexPath = paths.indexFile;
   result.dataPath = paths.dataFile;
-  if (folder.empty() || !FileExists(paths.tableFile) || !FileExists(paths.indexCopy)) {
-    host.ShowMessage(MessageKind::Information, "Resource files not found in " + folder);
+  FolderLock folderLock;
+  if (!result.folder.empty()) {
+    folderLock = TakeFolder(result.folder);
+    CleanUpInterrupted(CommitRecordPath(result.folder), paths.Outputs());
+  }
+  if (result.folder.empty() || !FileExists(paths.tableFile) || !FileExists(paths.indexCopy)) {
+    folderLock.Release();
+    host.ShowMessage(MessageKind::Information, "Resource files not found in " + result.folder);
     result.end = PackEnd::ResourcesMissing;
     return result;
   }
@@ -97,108 +194,35 @@ PackResult Pack(EntryTable& table, OperationHost& host) {
   WindowDisabled disabled(host);
   table.Reset();
   host.Repaint();
-  IndexImage image = IndexImage::ReadFrom(paths.indexCopy);
-  AsideFiles aside;
-  File data = aside.Create(paths.dataFile);
-  if (image.Empty()) {
+  PackRun run{table,
+              host,
+              paths,
+              folderLock,
+              IndexImage::ReadFrom(paths.indexCopy),
+              FileCommit(CommitRecordPath(result.folder))};
+  if (run.image.Empty()) {
     disabled.Enable();
-    data.Release();
-    aside.Discard();
     result.end = PackEnd::EmptyIndex;
     return result;
   }
 
   MessagePump pump(host);
   LoadTableFile(table, paths.tableFile, &pump);
-  const int rows = table.RowCount();
+  run.rows = table.RowCount();
   host.SetProgressMin(1);
-  host.SetProgressMax(rows - 1);
-
-  // Ends the pack with nothing written: the table reset, the window usable, then the message.
-  auto stop = [&](PackEnd end, MessageKind kind, const std::string& text) {
-    table.Reset();
-    disabled.Enable();
-    data.Release();
-    aside.Discard();
-    host.ShowMessage(kind, text);
-    result.end = end;
+  host.SetProgressMax(run.rows - 1);
+  std::optional<PackStop> stop = CheckFolder(run);
+  if (!stop) stop = CopyEntries(run, pump);
+  if (stop) {
+    result.end = Stop(run, disabled, *stop);
     return result;
-  };
-
-  if (auto refused = CheckTableBeforePacking(table))
-    return stop(PackEnd::Refused, MessageKind::Error, *refused);
-
-  EntryMover mover(table, image);
-  Folder entries = Folder::Open(folder);
-  // The data file goes to the device while later entries are copied, not all at the end.
-  WriteBehind writeBehind(data);
-  // The new data file starts empty, so bytes past everything written to it read as zeros: padding
-  // there needs no writing, only the file's length is set at the end.
-  uint64_t writtenEnd = 0, dataEnd = 0;
-  try {
-    for (int i = 1; i < rows; ++i) {
-      host.SetProgressPosition(i);
-      RepaintAtFixedPoints(host, static_cast<uint64_t>(i), static_cast<uint64_t>(rows));
-      std::optional<File> opened = File::TryOpenRead(entries, table.Cell(kColName, i));
-      if (!opened)
-        return stop(PackEnd::EntryMissing, MessageKind::Information,
-                    "File not found " + JoinPath(folder, table.Cell(kColName, i)));
-      mover.CatchUp(i);
-      uint32_t realAddress = ParseUInt32Cell(table.Cell(kColRealAddress, i));
-      uint32_t size = ParseUInt32Cell(table.Cell(kColSize, i));
-      File& entry = *opened;
-      const std::string& entryPath = entry.Path();
-      uint64_t length = entry.Size();
-      uint64_t stored = StoredLength(length, size);
-      if (stored >= kDataLimit)
-        return stop(PackEnd::Refused, MessageKind::Error,
-                    refusal::EntryTooLarge(entryPath, stored));
-      if (stored > size) {
-        auto growth = static_cast<uint32_t>(stored - size);
-        GrowthOutcome moved = mover.Grow(i, realAddress, growth);
-        if (moved.end == GrowthEnd::IntError) {
-          // The table keeps the moves made so far; the message comes before the window is usable.
-          host.ShowMessage(MessageKind::Error, "Alarm! Int error.");
-          disabled.Enable();
-          data.Release();
-          aside.Discard();
-          result.end = PackEnd::IntError;
-          return result;
-        }
-        if (moved.end == GrowthEnd::Refused)
-          return stop(PackEnd::Refused, MessageKind::Error, moved.refusal);
-        table.SetCell(kColSize, i, FormatUnsigned(stored));
-      }
-      pump.Poll();
-      data.CopyFrom(entry, 0, length, realAddress);
-      uint64_t paddingStart = realAddress + length, end = realAddress + stored;
-      bool overwrites = paddingStart < writtenEnd;
-      if (overwrites) data.WriteZerosAt(paddingStart, stored - length);
-      writtenEnd = std::max(writtenEnd, overwrites ? end : paddingStart);
-      dataEnd = std::max(dataEnd, end);
-      writeBehind.WrittenUpTo(end);
-    }
-  } catch (...) {
-    // A framework error ends the pack keeping the table as it stands, every move made so far shown.
-    mover.CatchUpAll();
-    throw;
   }
-  mover.Finish();
-
-  data.ExtendTo(dataEnd);
-  data.Sync();
-  data.Close();
-  aside.Write(paths.indexFile, image.Bytes());
-  aside.Write(paths.indexCopy, image.Bytes());
-  File tableFile = aside.Create(paths.tableFile);
-  SaveTableFile(table, tableFile);
-  tableFile.Sync();
-  tableFile.Close();
-  aside.Commit();
+  Commit(run);
+  folderLock.Release();
 
   disabled.Enable();
   host.Repaint();
-  host.ShowMessage(MessageKind::Information,
+  host.ShowMessage(MessageKind::Success,
                    "Successfully saved to " + paths.indexFile + "\r\nand " + paths.dataFile);
   host.SetProgressPosition(0);
   result.end = PackEnd::Success;

@@ -1,6 +1,8 @@
 // Pack: rebuilds an archive pair from an UnpackFolder chosen through the host, padding entries,
-// moving later entries when one grows and patching the index. Outputs are written aside and
-// renamed into place only when the whole pack succeeded.
+// moving later entries when one grows and patching the index. The four outputs (the new pair,
+// the folder's index copy and table file) are written aside and put in place together only when
+// the whole pack succeeded; a pack interrupted on the way leaves the earlier files or the new
+// ones, never a mix.
 #pragma once
 
 #include <string>
@@ -22,13 +24,14 @@ enum class PackEnd {
 
 struct PackResult {
   PackEnd end = PackEnd::Cancelled;
-  std::string folder;     // F, the chosen folder
+  std::string folder;     // the chosen folder
   std::string indexPath;  // the new IndexFile
   std::string dataPath;   // the new DataFile
 };
 
 // The Pack command's work. Framework errors propagate as FrameworkError, with the window
-// enabled again, temporaries removed and earlier outputs untouched.
+// enabled again, temporaries removed and earlier outputs untouched. A folder that another pack or
+// unpack is using is waited for briefly, then reported busy as a FrameworkError.
 PackResult Pack(EntryTable& table, OperationHost& host);
 
 }  // namespace tessaly

@@ -1,8 +1,14 @@
 #include "packing/Unpacking.h"
 
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "base/FileCommit.h"
 #include "base/Files.h"
 #include "base/Numbers.h"
 #include "base/Paths.h"
+#include "packing/FolderAccess.h"
 #include "packing/TableFile.h"
 
 namespace tessaly {
@@ -20,6 +26,21 @@ class ArchiveReleased {
  private:
   ArchiveState& state_;
 };
+
+bool IsControlCharacter(char c) {
+  return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+}
+
+// The table file keeps one row per line, so a name with a line break (or any control character)
+// would unpack into a folder that can't be packed. The text says so, the character shown as "?".
+std::optional<std::string> RefuseName(const std::string& chosenPath) {
+  std::string name = ExtractFileName(chosenPath);
+  if (std::none_of(name.begin(), name.end(), IsControlCharacter)) return std::nullopt;
+  std::replace_if(name.begin(), name.end(), IsControlCharacter, '?');
+  return "Cannot unpack " + name +
+         ": its name holds a control character, which the table file can't store. Rename the "
+         "pair and unpack it again.";
+}
 
 // The sizes don't add up: nothing is written, the table is emptied.
 void ReportSizeMismatch(ArchiveState& state, EntryTable& table, OperationHost& host,
@@ -102,6 +123,13 @@ UnpackResult Unpack(ArchiveState& state, EntryTable& table, OperationHost& host)
     return result;
   }
 
+  if (std::optional<std::string> refused = RefuseName(state.chosenPath)) {
+    state.Release();
+    host.ShowMessage(MessageKind::Error, *refused);
+    result.end = UnpackEnd::Refused;
+    return result;
+  }
+
   WindowDisabled disabled(host);
   result.folder = UnpackFolderFor(state.chosenPath);
   // An existing folder is used as it is; one that can't be made shows when its first file is.
@@ -112,14 +140,25 @@ UnpackResult Unpack(ArchiveState& state, EntryTable& table, OperationHost& host)
     result.end = UnpackEnd::SizeMismatch;
     return result;
   }
+  const std::string indexCopy = IndexCopyPathFor(state.chosenPath);
+  const std::string tableFile = TableFilePathFor(state.chosenPath);
+  const std::string record = CommitRecordPath(result.folder);
+  FolderLock folderLock = TakeFolder(result.folder);
+  CleanUpInterrupted(record, {indexCopy, tableFile});
   host.SetProgressPosition(0);
   host.UpdatePainting();
   ExtractEntries(state, table, result.folder, host);
   disabled.Enable();
 
-  state.index.SaveTo(IndexCopyPathFor(state.chosenPath));
-  SaveTableFile(table, TableFilePathFor(state.chosenPath));
-  host.ShowMessage(MessageKind::Information, "Successfully extracted to " + result.folder);
+  // The index copy and the table file are replaced together: a folder never holds the two from
+  // different runs.
+  FileCommit outputs(record);
+  const std::vector<uint8_t>& index = state.index.Bytes();
+  outputs.Write(indexCopy, index.data(), index.size());
+  SaveTableFile(table, outputs.Create(tableFile));
+  outputs.Commit();
+  folderLock.Release();
+  host.ShowMessage(MessageKind::Success, "Successfully extracted to " + result.folder);
   state.Release();
   host.SetProgressPosition(0);
   result.end = UnpackEnd::Success;

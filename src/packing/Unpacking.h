@@ -15,6 +15,7 @@ enum class UnpackEnd {
   NoArchive,     // listing cancelled or a file missing: nothing happened
   NothingToDo,   // empty data file or empty index: archive released, no message
   Stopped,       // the listing's index was cut short: archive released, nothing written
+  Refused,       // the archive's name can't be stored in a table file: error shown, nothing written
   SizeMismatch,  // "Error with filesize extracting." shown, table reset, nothing written
   Success,       // "Successfully extracted to ..." shown
 };
@@ -26,7 +27,9 @@ struct UnpackResult {
 };
 
 // The Unpack command's work. Framework errors propagate as FrameworkError, with the window
-// enabled again and the archive released.
+// enabled again and the archive released. The index copy and the table file are replaced
+// together; a folder that another pack or unpack is using is waited for briefly, then reported
+// busy as a FrameworkError.
 UnpackResult Unpack(ArchiveState& state, EntryTable& table, OperationHost& host);
 
 // The size pass over a listed table: writes every row's "Size" (next row's "Real Address" minus

@@ -22,6 +22,7 @@ MessageBoxLook MessageBoxes::Look(MessageKind kind, const QString& text, QWidget
     case MessageKind::Error:
       return {QStringLiteral("Error"), text, QMessageBox::Warning, owner, Qt::ApplicationModal};
     case MessageKind::Information:
+    case MessageKind::Success:
       return {QStringLiteral("Information"), text, QMessageBox::Information, owner,
               Qt::ApplicationModal};
     case MessageKind::PlainError:

@@ -118,7 +118,7 @@ TEST_F(UnpackTest, ThreeEntriesEachIntoItsFileWithIndexCopyAndTable) {
       EXPECT_EQ(std::string(loaded.Cell(c, r)), std::string(table.Cell(c, r))) << c << "," << r;
 
   ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0].kind, MessageKind::Information);
+  EXPECT_EQ(host.messages[0].kind, MessageKind::Success);
   EXPECT_EQ(host.messages[0].text, "Successfully extracted to " + Folder());
   EXPECT_TRUE(host.messages[0].windowEnabled);
   EXPECT_EQ(host.status[1], "Asf count: 3");

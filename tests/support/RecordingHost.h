@@ -12,7 +12,7 @@ namespace tessaly::testing {
 
 class RecordingHost : public OperationHost {
  public:
-  // Every call as one line of text, e.g. "progress.max 120", "message Information Successf...".
+  // Every call as one line of text, e.g. "progress.max 120", "message Success Successfully...".
   std::vector<std::string> calls;
   std::deque<std::optional<std::string>> archiveAnswers;  // nullopt = cancel
   std::deque<std::optional<std::string>> folderAnswers;   // nullopt = cancel
@@ -82,6 +82,8 @@ class RecordingHost : public OperationHost {
         return "Information";
       case MessageKind::PlainError:
         return "PlainError";
+      case MessageKind::Success:
+        return "Success";
     }
     return "?";
   }

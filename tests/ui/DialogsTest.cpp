@@ -133,6 +133,7 @@ class DialogsTest : public QObject {
         {MessageKind::Error, "Error", QMessageBox::Warning, true, Qt::ApplicationModal},
         {MessageKind::Information, "Information", QMessageBox::Information, true,
          Qt::ApplicationModal},
+        {MessageKind::Success, "Information", QMessageBox::Information, true, Qt::ApplicationModal},
         {MessageKind::PlainError, "Error", QMessageBox::NoIcon, false, Qt::NonModal},
     };
     for (const auto& kind : kinds) {
