@@ -19,6 +19,7 @@ namespace tessaly::ui {
 namespace {
 
 constexpr int kRowHeight = Scaled(21);
+constexpr int kColumnStep = 20;  // pixels the columns move per step of the scroll bar
 constexpr int kFitMargin = 8;
 constexpr size_t kFitMeasured = 256;  // cells measured exactly when fitting a column
 constexpr qreal kFitSlack = 4;        // how far an estimate may fall short of the measure
@@ -53,8 +54,9 @@ void SetUpView(QTableView* view, SortHeader* header) {
   view->setWordWrap(false);
   view->setTextElideMode(Qt::ElideNone);
   view->setShowGrid(true);
-  // Scrolled by whole rows and columns: the first scrolling column starts at the fixed column.
-  view->setHorizontalScrollMode(QAbstractItemView::ScrollPerItem);
+  // Rows scroll whole; columns by pixels, since scrolling by columns counts the hidden ones and
+  // loses its place.
+  view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
   view->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
   view->setItemDelegate(new RowDelegate(view));
   header->setDefaultSectionSize(EntryTable::kDefaultColumnWidth);
@@ -96,9 +98,12 @@ EntryGrid::EntryGrid(EntryTable& table, QWidget* parent)
   fixed_->setFrameShape(QFrame::NoFrame);
   fixed_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   fixed_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // Drawn like buttons, in each state's colours (greyed while the window is disabled).
   QPalette fixedColours = fixed_->palette();
-  fixedColours.setColor(QPalette::Base, fixedColours.color(QPalette::Button));
-  fixedColours.setColor(QPalette::Text, fixedColours.color(QPalette::ButtonText));
+  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    fixedColours.setColor(group, QPalette::Base, fixedColours.color(group, QPalette::Button));
+    fixedColours.setColor(group, QPalette::Text, fixedColours.color(group, QPalette::ButtonText));
+  }
   fixed_->setPalette(fixedColours);
   fixed_->setModel(model_);
   fixed_->raise();  // above the header, which setHorizontalHeader() raised
@@ -247,6 +252,7 @@ void EntryGrid::resizeEvent(QResizeEvent* event) {
 
 void EntryGrid::updateGeometries() {
   QTableView::updateGeometries();
+  horizontalScrollBar()->setSingleStep(kColumnStep);
   if (fixed_) UpdateFixedColumn();
 }
 

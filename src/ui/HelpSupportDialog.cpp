@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include <algorithm>
+
 #include "ui/Design.h"
 #include "ui/SupportInfo.h"
 
@@ -83,12 +85,21 @@ HelpSupportDialog::HelpSupportDialog(QWidget* parent) : QDialog(parent) {
   contact->setGeometry(7, 33, 234, 59);
   auto* mail = new UrlLabel(Text(support::kMailAddress), Text(support::kMailLink), contact);
   mail->setObjectName(QStringLiteral("RzURLLabel1"));
-  mail->move(11, 14);
   mail->adjustSize();
   auto* web = new UrlLabel(Text(support::kHomePage), Text(support::kHomePage), contact);
   web->setObjectName(QStringLiteral("RzURLLabel2"));
-  web->move(11, 33);
   web->adjustSize();
+  // At the designed places (11, 14 and 11, 33) where the frame leaves room: styles that draw the
+  // title above the frame start the inside lower, and the two links move down with it, closer
+  // together where the frame's height asks for it.
+  contact->ensurePolished();
+  const QRect inside = contact->contentsRect();
+  const int mailTop = std::max(14, inside.top());
+  const int webTop =
+      std::clamp(33 + mailTop - 14, mailTop + mail->height(),
+                 std::max(inside.bottom() + 1 - web->height(), mailTop + mail->height()));
+  mail->move(std::max(11, inside.left()), mailTop);
+  web->move(std::max(11, inside.left()), webTop);
 
   auto* money = new QGroupBox(QStringLiteral("Financially support of Author: "), this);
   money->setObjectName(QStringLiteral("GroupBox2"));

@@ -82,6 +82,17 @@ class HelpSupportTest : public QObject {
     }
   }
 
+  void contactLinksLieInsideTheirFrame() {
+    HelpSupportDialog box;
+    box.show();
+    auto* contact = box.findChild<QGroupBox*>(QStringLiteral("GroupBox1"));
+    // Below the title, which the style may draw above the frame, and within the frame's sides.
+    for (const char* name : {"RzURLLabel1", "RzURLLabel2"}) {
+      auto* link = box.findChild<UrlLabel*>(QString::fromLatin1(name));
+      QVERIFY2(contact->contentsRect().contains(link->geometry()), name);
+    }
+  }
+
   void aLinkOpensOnceAndStaysVisitedForThatBoxOnly() {
     desktop_.opened.clear();
     QColor unvisited;

@@ -12,6 +12,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <QHeaderView>
+#include <QTableView>
 #include "base/Errors.h"
 #include "ui/Design.h"
 #include "ui/EntryTableModel.h"
@@ -369,6 +371,88 @@ class MainWindowTest : public QObject {
     QVERIFY(fitted < 200);
     QFontMetrics cells(form.Grid()->font());
     QVERIFY(fitted > cells.horizontalAdvance(QStringLiteral("speech_00012.asf")));
+  }
+
+  void gridScrollsSidewaysWithTheNumberColumnInPlace() {
+    ArchiveBuilder builder = ThreeEntries();
+    Session s(builder, builder.Data(12000));
+    QVERIFY(QTest::qWaitForWindowExposed(&s.form));
+    s.Unpack();
+    EntryGrid* grid = s.form.Grid();
+    QScrollBar* bar = grid->horizontalScrollBar();
+    QHeaderView* header = grid->horizontalHeader();
+    const QRect fixedAt = grid->FixedColumnView()->geometry();
+    QCOMPARE(bar->value(), 0);
+    QCOMPARE(header->logicalIndexAt(0), int{kColName});
+    QVERIFY(bar->maximum() > 0);
+
+    // One step right moves the columns a little way, header and cells together, with room left.
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    QVERIFY(bar->value() > 0 && bar->value() < bar->maximum() / 2);
+    QCOMPARE(header->offset(), bar->value());
+    QCOMPARE(header->logicalIndexAt(0), int{kColName});
+    // Halfway the view is where the thumb is; at the far right "Size" ends at the right edge.
+    bar->setValue(bar->maximum() / 2);
+    QCOMPARE(header->offset(), bar->maximum() / 2);
+    bar->setValue(bar->maximum());
+    QCOMPARE(header->sectionViewportPosition(kColSize) + header->sectionSize(kColSize),
+             grid->viewport()->width());
+    // The Right key moves by at most one column.
+    bar->setValue(0);
+    grid->setFocus();
+    grid->setCurrentIndex(grid->Model()->index(0, kColName));
+    QTest::keyClick(grid, Qt::Key_Right);
+    QVERIFY(bar->value() < bar->maximum());
+    QVERIFY(header->logicalIndexAt(0) <= kColId);
+    // The "#" column stays where it is, shown with its header.
+    QCOMPARE(grid->FixedColumnView()->geometry(), fixedAt);
+    QVERIFY(grid->FixedColumnView()->isVisible());
+  }
+
+  void statusPanelsShowTheirTextsWholeOrElidedInTheMiddle() {
+    MainWindow form;
+    form.show();
+    const std::string name(60, 'n');
+    const QStringList texts = {Q(name + ".idx - " + name + ".big"), "Asf count: 400000",
+                               "Read 4802412 bytes of 4802412", ""};
+    for (int panel = 0; panel < 4; ++panel) form.SetStatusText(panel, texts[panel].toStdString());
+    PanelStatusBar* status = Status(form);
+    QCOMPARE(StatusTexts(form), texts);
+    for (int panel = 1; panel < 4; ++panel) {
+      QCOMPARE(status->ShownText(panel), texts[panel]);
+      QCOMPARE(status->PanelHint(panel), QString());
+      QVERIFY(status->PanelRect(panel).left() > status->PanelRect(panel - 1).right());
+    }
+    QVERIFY(status->PanelRect(3).right() < status->width());
+    // The long names: the start and end kept, the middle elided, the whole text as hint.
+    const QString shown = status->ShownText(0);
+    QVERIFY(shown.contains(QChar(0x2026)));
+    QVERIFY(shown.startsWith(QStringLiteral("nnn")) && shown.endsWith(QStringLiteral(".big")));
+    QCOMPARE(status->PanelHint(0), texts[0]);
+    // Short names fit whole where they were designed to.
+    form.SetStatusText(0, "speech.idx - speech.big");
+    QCOMPARE(status->ShownText(0), QStringLiteral("speech.idx - speech.big"));
+    QCOMPARE(status->PanelHint(0), QString());
+  }
+
+  void numberColumnAndToolbarFocusFollowTheWindowsLook() {
+    ArchiveBuilder builder = ThreeEntries();
+    Session s(builder, builder.Data(12000));
+    MainWindow& form = s.form;
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    s.Unpack();
+    QTableView* fixed = form.Grid()->FixedColumnView();
+    const QImage enabled = fixed->viewport()->grab().toImage();
+    form.setEnabled(false);
+    QVERIFY(fixed->viewport()->grab().toImage() != enabled);  // "#" cells look disabled too
+    form.setEnabled(true);
+
+    QToolButton* unpack = Button(form, "ExportButton");
+    const QImage unfocused = unpack->grab().toImage();
+    QTest::keyClick(&form, Qt::Key_Tab);
+    for (int i = 0; i < 8 && !unpack->hasFocus(); ++i) QTest::keyClick(&form, Qt::Key_Tab);
+    QVERIFY(unpack->hasFocus());
+    QVERIFY(unpack->grab().toImage() != unfocused);
   }
 
   void modelFollowsTheTableThroughOperations() {
