@@ -32,6 +32,9 @@ namespace {
 constexpr int kMinSampleRate = 1000;
 constexpr int kMaxSampleRate = 768000;
 constexpr int kMaxChannels = 8;
+// The most samples (all channels together) read, 512 MiB of output: binds before the duration
+// limit only at high rates with many channels.
+constexpr double kMaxSamples = 1 << 28;
 // The largest SCHl stream file read into memory to be decoded.
 constexpr uintmax_t kMaxStreamBytes = uintmax_t{1} << 30;
 // Frames of a natively decoded stream handed to the converter at a time.
@@ -236,13 +239,14 @@ std::unique_ptr<LoudnessMeter> DecodeInto(const std::string& path,
   std::unique_ptr<LoudnessMeter> meter;
   if (measure) meter = std::make_unique<LoudnessMeter>(audio.sampleRate, audio.channels);
   const size_t channels = static_cast<size_t>(audio.channels);
-  const double limit = std::floor(request.maxSeconds * audio.sampleRate);
+  const double limit =
+      std::floor(std::min(request.maxSeconds * audio.sampleRate, kMaxSamples / audio.channels));
   const float scale = 32768.0f * factor;
   SampleConverter converter(
       path, audio.sampleRate, audio.channels, [&](float* samples, size_t frames) {
         if (static_cast<double>(audio.Frames() + frames) > limit)
           throw MediaError(path, "It is longer than " +
-                                     std::to_string(std::lround(request.maxSeconds)) +
+                                     std::to_string(std::lround(limit / audio.sampleRate)) +
                                      " seconds, the longest audio that can be read");
         const size_t count = frames * channels;
         // Damaged float files can hold NaN or infinity: silence, not a poisoned measurement.

@@ -19,7 +19,8 @@ struct AudioFileRequest {
   // Integrated loudness in LUFS to bring the audio to (see Loudness.h for the rule); usually
   // IntegratedLoudness() of the clip being replaced.
   std::optional<double> loudnessTarget = std::nullopt;
-  // Longer audio is refused, so a hostile or mistaken file can't exhaust memory.
+  // Longer audio is refused, so a hostile or mistaken file can't exhaust memory; so is more than
+  // 2^28 samples of output (512 MiB), which binds first only at high rates with many channels.
   double maxSeconds = 3600;
   // Called as the reading advances with the share done, 0 to 1, at most once per percent and
   // with 1 at the end. An exception thrown from it stops the reading and comes out of it.
