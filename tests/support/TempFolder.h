@@ -2,13 +2,16 @@
 // test ends; plus small byte-level file helpers for fixtures.
 #pragma once
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -18,9 +21,14 @@ namespace tessaly::testing {
 class TempFolder {
  public:
   TempFolder() {
-    std::string pattern = (Base() / "tessaly-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) std::abort();
-    path_ = pattern;
+    // A new name that nobody else can have taken: created, not just chosen.
+    std::random_device random;
+    for (int attempt = 0; path_.empty(); ++attempt) {
+      std::filesystem::path candidate = Base() / ("tessaly-" + std::to_string(random()));
+      std::error_code error;
+      if (std::filesystem::create_directory(candidate, error)) path_ = candidate.string();
+      if (attempt > 1000) std::abort();
+    }
   }
   ~TempFolder() {
     std::error_code ignored;
@@ -36,7 +44,9 @@ class TempFolder {
   // The system's temporary directory; memory-backed /dev/shm when TMPDIR doesn't say otherwise,
   // so that tests of code that syncs files to the device don't wait for a disk.
   static std::filesystem::path Base() {
+#ifndef _WIN32
     if (!std::getenv("TMPDIR") && ::access("/dev/shm", W_OK) == 0) return "/dev/shm";
+#endif
     return std::filesystem::temp_directory_path();
   }
   std::string path_;
