@@ -6,6 +6,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -38,7 +39,15 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
 
   const std::string& Path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  // A path inside the folder; "/" in `name` separates folders, written as the system's separator
+  // so that paths compare equal to those the program builds.
+  std::string operator/(const std::string& name) const {
+    std::string path = path_ + "/" + name;
+#ifdef _WIN32
+    std::replace(path.begin(), path.end(), '/', '\\');
+#endif
+    return path;
+  }
 
  private:
   // The system's temporary directory; memory-backed /dev/shm when TMPDIR doesn't say otherwise,
