@@ -68,6 +68,8 @@ entries. Pack rebuilds a new pair from such a folder after some files were
 replaced with shorter or longer ones: entries are padded, later entries move
 and the index is patched.
 
-The package holds the desktop program (tessaly) and a command-line front end
-(tessaly-cli) for scripts; both run the same core and write the same files.")
+The command-line front end, tessaly-cli, runs the same commands for scripts,
+and also shows each clip's codec and length, exports clips to WAV files and
+imports recordings in any format FFmpeg reads, converted to the clip they
+replace. The desktop program is tessaly.")
 include(CPack)

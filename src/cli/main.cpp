@@ -1,7 +1,5 @@
 // tessaly-cli: the window's Unpack and Pack commands, the listing on its own, and the clip verbs
 // (info, export, import, status), for scripts.
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <exception>
@@ -9,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "base/Console.h"
 #include "base/Errors.h"
 #include "cli/ArgumentPaths.h"
 #include "cli/Commands.h"
@@ -50,6 +49,7 @@ constexpr Verb kVerbs[] = {
 }  // namespace
 
 int main(int argc, char** argv) {
+  tessaly::PrepareConsole(argc, argv);
   CLI::App app{"Unpacks and packs the commentary audio archives of a sports game.", "tessaly-cli"};
   app.set_version_flag("--version", std::string("tessaly-cli ") + TESSALY_VERSION);
   app.require_subcommand(1);
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
   clip.matchLoudness = loudness == "match";
 
   const std::string chosen = app.get_subcommands().front()->get_name();
-  TerminalHost host(tessaly::cli::DialogPath(path), !quiet && isatty(STDERR_FILENO));
+  TerminalHost host(tessaly::cli::DialogPath(path), !quiet && tessaly::IsTerminal(stderr));
   using namespace tessaly::cli;
   const std::map<std::string, std::function<int()>> run = {
       {"unpack", [&] { return UnpackCommand(host); }},

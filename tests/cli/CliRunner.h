@@ -1,8 +1,10 @@
 // Runs the built tessaly-cli in a chosen folder and captures its output and exit status.
 #pragma once
 
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <map>
@@ -10,6 +12,9 @@
 #include <vector>
 
 #include "support/TempFolder.h"
+#ifdef _WIN32
+#include "cli/WindowsProcess.h"
+#endif
 
 namespace tessaly::testing {
 
@@ -28,10 +33,13 @@ inline CliRun RunCli(const std::vector<std::string>& args, const std::string& wo
   const std::string errPath = scratch / "err";
   std::vector<std::string> argv{TESSALY_CLI_PATH};
   argv.insert(argv.end(), args.begin(), args.end());
+#ifdef _WIN32
+  CliRun run;
+  run.status = RunProcess(argv, workingFolder, outPath, errPath);
+#else
   std::vector<char*> pointers;
   for (std::string& arg : argv) pointers.push_back(arg.data());
   pointers.push_back(nullptr);
-
   pid_t child = ::fork();
   if (child == 0) {
     if (::chdir(workingFolder.c_str()) != 0 || !std::freopen("/dev/null", "r", stdin) ||
@@ -44,6 +52,7 @@ inline CliRun RunCli(const std::vector<std::string>& args, const std::string& wo
   CliRun run;
   if (child > 0 && ::waitpid(child, &wait, 0) == child && WIFEXITED(wait))
     run.status = WEXITSTATUS(wait);
+#endif
   if (stdoutPath.empty()) run.out = ReadBytes(outPath);
   run.err = ReadBytes(errPath);
   return run;

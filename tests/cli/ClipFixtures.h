@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,8 @@ inline PcmAudio Tone(int sampleRate, int channels, int frames, double hertz) {
   PcmAudio audio{sampleRate, channels, {}};
   for (int i = 0; i < frames; ++i)
     for (int c = 0; c < channels; ++c)
-      audio.samples.push_back(
-          static_cast<int16_t>(8000 * std::sin(2 * M_PI * hertz * (c + 1) * i / sampleRate)));
+      audio.samples.push_back(static_cast<int16_t>(
+          8000 * std::sin(2 * std::numbers::pi * hertz * (c + 1) * i / sampleRate)));
   return audio;
 }
 

@@ -65,7 +65,7 @@ TEST(Paths, ExtensionRules) {
   EXPECT_EQ(RemoveFileExt("/a/speech.idx"), "/a/speech");
   EXPECT_EQ(ExtractFileName("/a/b/speech_"), "speech_");
   EXPECT_EQ(ExtractFilePath("/a/b/speech_"), "/a/b/");
-  EXPECT_EQ(JoinPath("/a", "x.asf"), "/a/x.asf");
+  EXPECT_EQ(JoinPath("/a", "x.asf"), std::string("/a") + kPathSeparator + "x.asf");
   EXPECT_TRUE(IsPlainFileName("speech_00001.asf"));
   for (const char* bad : {"", ".", "..", "../x", "/etc/passwd", "a/b", "a\\b"})
     EXPECT_FALSE(IsPlainFileName(bad)) << bad;

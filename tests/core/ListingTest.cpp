@@ -1,13 +1,12 @@
 #include <gtest/gtest.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <optional>
 
 #include "archive/Listing.h"
 #include "base/Errors.h"
 #include "support/ArchiveBuilder.h"
+#include "support/HeldFile.h"
 #include "support/RecordingHost.h"
 
 namespace tessaly {
@@ -15,6 +14,7 @@ namespace {
 
 using testing::ArchiveBuilder;
 using testing::ArchivePair;
+using testing::HeldFile;
 using testing::RecordingHost;
 using testing::TempFolder;
 using testing::WriteBytes;
@@ -285,6 +285,7 @@ TEST_F(ListingTest, StartAtOrPastTheDataFileEndFailsTheCheck) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.realAddress);
+    state.Release();  // the last case's listing holds the data file open: nobody may write it
     ArchiveBuilder archive;
     archive.Block({.units = {c.unit}, .offset = c.offset});
     ArchivePair pair = WritePair(folder, "speech", archive.Index(),
@@ -369,9 +370,8 @@ TEST_F(ListingTest, DataFileInUseEndsWithFrameworkErrorEnabledAndNothingOpen) {
   ArchiveBuilder archive;
   archive.Block({.units = {0}});
   ArchivePair pair = WritePair(folder, "speech", archive.Index(), archive.Data(100));
-  int writer = ::open(pair.dataPath.c_str(), O_RDWR | O_CLOEXEC);
-  ASSERT_GE(writer, 0);
-  ASSERT_EQ(::flock(writer, LOCK_EX | LOCK_NB), 0);
+  std::optional<HeldFile> writer(std::in_place, pair.dataPath);
+  ASSERT_TRUE(writer->Holds());
 
   try {
     List(pair.indexPath);
@@ -380,7 +380,7 @@ TEST_F(ListingTest, DataFileInUseEndsWithFrameworkErrorEnabledAndNothingOpen) {
     EXPECT_EQ(std::string(e.what()),
               "Cannot open file \"" + pair.dataPath + "\". The file is in use by another program");
   }
-  ::close(writer);
+  writer.reset();
   EXPECT_LT(host.IndexOf("toolbar.disable"), host.IndexOf("repaint"));
   EXPECT_EQ(host.calls.back(), "toolbar.enable");
   EXPECT_FALSE(state.IsOpen());

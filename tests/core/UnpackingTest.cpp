@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "base/Errors.h"
+#include "base/Paths.h"
 #include "packing/TableFile.h"
 #include "packing/Unpacking.h"
 #include "support/ArchiveBuilder.h"
@@ -63,14 +64,14 @@ TEST(UnpackPaths, FolderAndFileNamesComeFromTheChosenFile) {
     const char* indexCopy;
     const char* tableFile;
   } cases[] = {
-      {"/a/speech.big", "/a/speech_", "/a/speech_/speech_.id", "/a/speech_/speech_.tbl"},
-      {"/a/a.b.idx", "/a/a.b_", "/a/a.b_/a.b_.id", "/a/a.b_/a.b_.tbl"},
-      {"/a.d/noext", "/a.d/noext_", "/a.d/noext_/noext_.id", "/a.d/noext_/noext_.tbl"},
+      {"/a/speech.big", "/a/speech_", "speech_.id", "speech_.tbl"},
+      {"/a/a.b.idx", "/a/a.b_", "a.b_.id", "a.b_.tbl"},
+      {"/a.d/noext", "/a.d/noext_", "noext_.id", "noext_.tbl"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(UnpackFolderFor(c.chosen), c.folder);
-    EXPECT_EQ(IndexCopyPathFor(c.chosen), c.indexCopy);
-    EXPECT_EQ(TableFilePathFor(c.chosen), c.tableFile);
+    EXPECT_EQ(IndexCopyPathFor(c.chosen), JoinPath(c.folder, c.indexCopy));
+    EXPECT_EQ(TableFilePathFor(c.chosen), JoinPath(c.folder, c.tableFile));
   }
 }
 

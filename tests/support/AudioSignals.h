@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <numbers>
 #include <vector>
 
 #include "audio/Pcm.h"
@@ -21,9 +22,9 @@ inline PcmAudio TestSignal(int channels, int rate, size_t frames) {
   for (size_t i = 0; i < frames; ++i) {
     double t = static_cast<double>(i) / rate;
     for (int c = 0; c < channels; ++c) {
-      double envelope = 0.5 + 0.45 * std::sin(2 * M_PI * (1.3 + c) * t);
-      double tone = std::sin(2 * M_PI * (220 + 180 * t + 40 * c) * t) +
-                    0.4 * std::sin(2 * M_PI * (1250 - 90 * c) * t);
+      double envelope = 0.5 + 0.45 * std::sin(2 * std::numbers::pi * (1.3 + c) * t);
+      double tone = std::sin(2 * std::numbers::pi * (220 + 180 * t + 40 * c) * t) +
+                    0.4 * std::sin(2 * std::numbers::pi * (1250 - 90 * c) * t);
       noise = noise * 1664525u + 1013904223u;
       double hiss = (static_cast<int32_t>(noise >> 16) - 32768) / 32768.0 * 0.02;
       audio.samples[i * channels + c] =

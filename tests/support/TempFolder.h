@@ -2,13 +2,17 @@
 // test ends; plus small byte-level file helpers for fixtures.
 #pragma once
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -18,9 +22,14 @@ namespace tessaly::testing {
 class TempFolder {
  public:
   TempFolder() {
-    std::string pattern = (Base() / "tessaly-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) std::abort();
-    path_ = pattern;
+    // A new name that nobody else can have taken: created, not just chosen.
+    std::random_device random;
+    for (int attempt = 0; path_.empty(); ++attempt) {
+      std::filesystem::path candidate = Base() / ("tessaly-" + std::to_string(random()));
+      std::error_code error;
+      if (std::filesystem::create_directory(candidate, error)) path_ = candidate.string();
+      if (attempt > 1000) std::abort();
+    }
   }
   ~TempFolder() {
     std::error_code ignored;
@@ -30,13 +39,23 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
 
   const std::string& Path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  // A path inside the folder; "/" in `name` separates folders, written as the system's separator
+  // so that paths compare equal to those the program builds.
+  std::string operator/(const std::string& name) const {
+    std::string path = path_ + "/" + name;
+#ifdef _WIN32
+    std::replace(path.begin(), path.end(), '/', '\\');
+#endif
+    return path;
+  }
 
  private:
   // The system's temporary directory; memory-backed /dev/shm when TMPDIR doesn't say otherwise,
   // so that tests of code that syncs files to the device don't wait for a disk.
   static std::filesystem::path Base() {
+#ifndef _WIN32
     if (!std::getenv("TMPDIR") && ::access("/dev/shm", W_OK) == 0) return "/dev/shm";
+#endif
     return std::filesystem::temp_directory_path();
   }
   std::string path_;

@@ -1,0 +1,15 @@
+// Windows has no request to start writing a file's range to the device: no thread is started,
+// and the final Sync does all the work.
+#include "base/WriteBehind.h"
+
+namespace tessaly {
+
+WriteBehind::WriteBehind(const File&) {}
+
+WriteBehind::~WriteBehind() = default;
+
+void WriteBehind::WrittenUpTo(uint64_t) {}
+
+void WriteBehind::Run() {}
+
+}  // namespace tessaly
