@@ -5,10 +5,20 @@
 
 namespace tessaly::cli {
 
+bool LoadUnpackFolderTable(TerminalHost& host, const std::string& folder, EntryTable& table) {
+  UnpackFolderFiles files = FilesOfUnpackFolder(folder);
+  if (folder.empty() || !files.HasTableAndIndexCopy()) {
+    host.ShowMessage(MessageKind::Information, "Resource files not found in " + folder);
+    return false;
+  }
+  table = LoadFolderTable(files);
+  return true;
+}
+
 bool OpenClipTarget(TerminalHost& host, ClipTarget& target) {
   std::string path = host.PickFolder().value_or("");
   if (FolderExists(path)) {
-    target.table = LoadFolderTable(FilesOfUnpackFolder(path));
+    if (!LoadUnpackFolderTable(host, path, target.table)) return false;
     target.streams = EntryStreams::InFolder(path, target.table);
     target.complete = true;
     return true;

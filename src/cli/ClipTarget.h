@@ -21,4 +21,8 @@ struct ClipTarget {
 // errors propagate.
 bool OpenClipTarget(TerminalHost& host, ClipTarget& target);
 
+// Loads the table of the unpack folder `folder`. Without its table or index copy, reports
+// "Resource files not found in <folder>" as Pack does and returns false.
+bool LoadUnpackFolderTable(TerminalHost& host, const std::string& folder, EntryTable& table);
+
 }  // namespace tessaly::cli

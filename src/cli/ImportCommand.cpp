@@ -1,13 +1,14 @@
 #include "cli/ArgumentPaths.h"
+#include "cli/ClipTarget.h"
 #include "cli/Commands.h"
 #include "clips/ClipImport.h"
-#include "clips/UnpackFolderFiles.h"
 
 namespace tessaly::cli {
 
 int ImportCommand(TerminalHost& host, const ClipArguments& arguments) {
   const std::string folder = host.PickFolder().value_or("");
-  EntryTable table = LoadFolderTable(FilesOfUnpackFolder(folder));
+  EntryTable table;
+  if (!LoadUnpackFolderTable(host, folder, table)) return kExitFailure;
   EntryStreams streams = EntryStreams::InFolder(folder, table);
   std::unique_ptr<AudioSource> source = MakeAudioSource();
   ImportOptions options{.matchLoudness = arguments.matchLoudness};

@@ -1,6 +1,7 @@
 #include <string>
 
 #include "base/Numbers.h"
+#include "cli/ClipTarget.h"
 #include "cli/Commands.h"
 #include "clips/FolderStatus.h"
 
@@ -26,7 +27,8 @@ std::string ChangeLine(const EntryChange& change) {
 int StatusCommand(TerminalHost& host) {
   const std::string folder = host.PickFolder().value_or("");
   UnpackFolderFiles files = FilesOfUnpackFolder(folder);
-  EntryTable table = LoadFolderTable(files);
+  EntryTable table;
+  if (!LoadUnpackFolderTable(host, folder, table)) return kExitFailure;
   FolderStatus status = CheckFolderStatus(files, table, StatusDepth::kAllChanges, host);
 
   if (!status.comparedWith.empty())

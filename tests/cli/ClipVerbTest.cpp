@@ -74,6 +74,19 @@ TEST_F(ClipVerbTest, InfoListsEveryClipOfAnArchiveOrFolderAndNamesTheUnreadableO
   }
 }
 
+TEST_F(ClipVerbTest, FolderVerbsOnAFolderWithoutItsTableSayWhatPackSays) {
+  fs::create_directory(folder / "x_");
+  for (std::vector<std::string> args : {std::vector<std::string>{"info", "x_"},
+                                        {"export", "x_", "--to", "wavs"},
+                                        {"import", "x_", "1", "line.wav"},
+                                        {"status", "x_"}}) {
+    SCOPED_TRACE(args[0]);
+    CliRun run = Run(args);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Resource files not found in " + folder / "x_" + "\n");
+  }
+}
+
 TEST_F(ClipVerbTest, InfoOfReadableClipsSucceeds) {
   WriteClipPair(folder, "clean", {Encode(tone, PcmStereoTemplate(32000))});
   CliRun run = Run({"info", "clean.idx"});
