@@ -1,8 +1,14 @@
 #include "clips/ClipExport.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <exception>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
+#include <thread>
 
 #include "audio/AudioError.h"
 #include "audio/StreamDecoder.h"
@@ -48,30 +54,56 @@ ExportResult ExportClips(const EntryStreams& streams, const std::vector<int>& ro
   }
   host.SetProgressMin(0);
   host.SetProgressMax(static_cast<int>(rows.size()));
+
+  // Decoding takes most of the time: workers take the rows in turn, while this thread, the
+  // host's, moves the progress bar.
+  std::mutex mutex;
+  std::condition_variable finished;
+  std::atomic<size_t> next{0}, done{0};
+  std::atomic<bool> stop{false};
+  unsigned running = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+  auto work = [&] {
+    for (size_t i; !stop && (i = next++) < rows.size(); ++done) {
+      const int row = rows[i];
+      const std::string& name = streams.Name(row);
+      std::vector<uint8_t> wav;
+      try {
+        if (!IsPlainFileName(name)) throw AudioError("\"" + name + "\" is not a plain file name");
+        wav = WavBytes(DecodeStream(streams.Bytes(row)));
+      } catch (const std::exception& failure) {
+        // Decoding is per entry: one damaged or foreign stream doesn't stop the others.
+        std::lock_guard lock(mutex);
+        result.skipped.push_back({row, name, failure.what()});
+        continue;
+      }
+      try {
+        WriteAside(JoinPath(folder, WavNameFor(name)), wav);
+      } catch (const std::exception& failure) {
+        // Writing fails for every later file alike (a full disk, no permission): stop.
+        std::lock_guard lock(mutex);
+        if (result.stopped.empty()) result.stopped = failure.what();
+        stop = true;
+        continue;
+      }
+      std::lock_guard lock(mutex);
+      ++result.written;
+    }
+    std::lock_guard lock(mutex);
+    if (--running == 0) finished.notify_one();
+  };
+  std::vector<std::jthread> workers;
+  for (unsigned i = running; i > 0; --i) workers.emplace_back(work);
   MessagePump pump(host);
-  int done = 0;
-  for (int row : rows) {
-    host.SetProgressPosition(++done);
+  for (std::unique_lock lock(mutex); running > 0;) {
+    finished.wait_for(lock, std::chrono::milliseconds(20));
+    lock.unlock();
+    host.SetProgressPosition(static_cast<int>(done));
     pump.Poll();
-    const std::string& name = streams.Name(row);
-    std::vector<uint8_t> wav;
-    try {
-      if (!IsPlainFileName(name)) throw AudioError("\"" + name + "\" is not a plain file name");
-      wav = WavBytes(DecodeStream(streams.Bytes(row)));
-    } catch (const std::exception& failure) {
-      // Decoding is per entry: one damaged or foreign stream doesn't stop the others.
-      result.skipped.push_back({row, name, failure.what()});
-      continue;
-    }
-    try {
-      WriteAside(JoinPath(folder, WavNameFor(name)), wav);
-    } catch (const FrameworkError& failure) {
-      // Writing fails for every later file alike (a full disk, no permission): stop here.
-      result.stopped = failure.what();
-      break;
-    }
-    ++result.written;
+    lock.lock();
   }
+  workers.clear();
+  std::sort(result.skipped.begin(), result.skipped.end(),
+            [](const EntryFailure& a, const EntryFailure& b) { return a.row < b.row; });
   host.SetProgressPosition(0);
   return result;
 }

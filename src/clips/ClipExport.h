@@ -31,7 +31,8 @@ struct ExportResult {
 std::string WavNameFor(std::string_view entryName);
 
 // Creates `folder` (and its parents) when missing, then writes the rows' WAV files into it,
-// replacing files of the same names.
+// replacing files of the same names, on as many threads as the processor has cores; the host is
+// called from the calling thread only.
 ExportResult ExportClips(const EntryStreams& streams, const std::vector<int>& rows,
                          const std::string& folder, OperationHost& host);
 
