@@ -4,6 +4,7 @@
 // are C runtime descriptors over system handles, so the rest of the layer keeps its int handles.
 #include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 // <windows.h> names its own ReplaceFile; the layer's function of that name is meant below.
 #undef ReplaceFile
@@ -140,6 +141,13 @@ std::string CannotOpenText(const std::string& path, int error) {
   return "Cannot open file " + Quoted(path) + ". " + reason;
 }
 
+std::string NotRegularFileText(const std::string& path, unsigned mode) {
+  const char* kind = (mode & _S_IFMT) == _S_IFIFO   ? "a pipe"
+                     : (mode & _S_IFMT) == _S_IFCHR ? "a device"
+                                                    : "something else";
+  return "Cannot open file " + Quoted(path) + ". It is " + kind + ", not a regular file";
+}
+
 std::string CannotCreateText(const std::string& path, int error) {
   const char* reason =
       error == EBUSY ? "The file is in use by another program" : std::strerror(error);
@@ -173,9 +181,17 @@ std::optional<File> File::TryOpenRead(const Folder& folder, std::string_view nam
   std::string path = JoinPath(folder.path_, name);
   int error = 0;
   int fd = OpenShared(path, kReadAccess, kShareReaders, OPEN_EXISTING, error);
-  if (fd >= 0) return File(fd, std::move(path));
-  if (error == ENOENT || error == ENOTDIR || error == EISDIR) return std::nullopt;
-  throw FrameworkError(CannotOpenText(path, error));
+  if (fd < 0) {
+    if (error == ENOENT || error == ENOTDIR || error == EISDIR) return std::nullopt;
+    throw FrameworkError(CannotOpenText(path, error));
+  }
+  // Only files on a disk are entries: a pipe or a device ("CON", "NUL", ...) is refused unread.
+  DWORD type = ::GetFileType(HandleOf(fd));
+  if (type != FILE_TYPE_DISK) {
+    ::_close(fd);
+    throw FrameworkError(NotRegularFileText(path, type == FILE_TYPE_PIPE ? _S_IFIFO : _S_IFCHR));
+  }
+  return File(fd, std::move(path));
 }
 
 // A folder on Windows is held by its path: files in it are opened by joined names.
