@@ -9,11 +9,13 @@
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tessaly"));
+  QApplication::setOrganizationName(QStringLiteral("tessaly"));
   QApplication::setDesktopFileName(QStringLiteral("tessaly"));
   QApplication::setWindowIcon(tessaly::ui::Picture(QStringLiteral("tessaly")));
   tessaly::ui::BalloonHints::Install();
 
   tessaly::ui::MainWindow form1;
+  form1.RememberBetweenRuns();
   form1.show();
   return app.exec();
 }

@@ -14,12 +14,14 @@
 #include "ui/Design.h"
 #include "ui/EntryTableModel.h"
 #include "ui/SortHeader.h"
+#include "ui/WorkbenchModel.h"
 
 namespace tessaly::ui {
 namespace {
 
 constexpr int kRowHeight = Scaled(21);
 constexpr int kColumnStep = 20;  // pixels the columns move per step of the scroll bar
+constexpr int kClipColumnWidth = 70;
 constexpr int kFitMargin = 8;
 constexpr size_t kFitMeasured = 256;  // cells measured exactly when fitting a column
 constexpr qreal kFitSlack = 4;        // how far an estimate may fall short of the measure
@@ -68,6 +70,7 @@ EntryGrid::EntryGrid(EntryTable& table, QWidget* parent)
     : QTableView(parent),
       table_(table),
       model_(new EntryTableModel(table, this)),
+      view_(new WorkbenchModel(table, model_, this)),
       header_(new SortHeader(this)),
       fixed_(new QTableView(this)),
       fixedHeader_(new SortHeader(fixed_)) {
@@ -81,7 +84,7 @@ EntryGrid::EntryGrid(EntryTable& table, QWidget* parent)
   for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
     selection.setColor(QPalette::Inactive, role, selection.color(QPalette::Active, role));
   setPalette(selection);
-  setModel(model_);
+  setModel(view_);
 
   // The fixed column: the grid hides column 0 and keeps its row header, as wide as column 0,
   // to the left of the scrolling columns; a second view over the same model that shows only
@@ -105,7 +108,7 @@ EntryGrid::EntryGrid(EntryTable& table, QWidget* parent)
     fixedColours.setColor(group, QPalette::Text, fixedColours.color(group, QPalette::ButtonText));
   }
   fixed_->setPalette(fixedColours);
-  fixed_->setModel(model_);
+  fixed_->setModel(view_);
   fixed_->raise();  // above the header, which setHorizontalHeader() raised
   fixed_->show();
 
@@ -141,6 +144,7 @@ void EntryGrid::Sync() {
       sortColumn_ = 0;
       sortDescending_ = false;
       ApplyTableWidths(true);
+      ApplyClipWidths();
       UpdateFixedColumn();
       break;
     case EntryTableModel::Change::Content:
@@ -178,9 +182,33 @@ void EntryGrid::ApplyTableWidths(bool force) {
   appliedWidths_ = std::move(widths);
 }
 
+void EntryGrid::ApplyClipWidths() {
+  const int first = view_->FirstClipColumn();
+  if (first < 0) return;
+  for (int c = first; c < view_->columnCount(); ++c) {
+    setColumnHidden(c, false);
+    setColumnWidth(c, kClipColumnWidth);
+  }
+}
+
+int EntryGrid::CurrentTableRow() const {
+  const QModelIndex current = currentIndex();
+  if (!current.isValid() || !selectionModel()->isRowSelected(current.row(), {})) return -1;
+  return view_->TableRow(current.row());
+}
+
+std::vector<int> EntryGrid::SelectedTableRows() const {
+  std::vector<int> rows;
+  for (const QModelIndex& index : selectionModel()->selectedRows())
+    rows.push_back(view_->TableRow(index.row()));
+  std::sort(rows.begin(), rows.end(),
+            [this](int a, int b) { return view_->ViewRow(a) < view_->ViewRow(b); });
+  return rows;
+}
+
 void EntryGrid::UpdateFixedColumn() {
   setColumnHidden(0, true);
-  for (int c = 1; c < model_->columnCount(); ++c) fixed_->setColumnHidden(c, true);
+  for (int c = 1; c < view_->columnCount(); ++c) fixed_->setColumnHidden(c, true);
   int width = fixed_->columnWidth(0);
   fixed_->setVisible(width > 0);
   verticalHeader()->setVisible(width > 0);
@@ -256,7 +284,9 @@ void EntryGrid::updateGeometries() {
   if (fixed_) UpdateFixedColumn();
 }
 
-void EntryGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
+void EntryGrid::scrollTo(const QModelIndex& given, ScrollHint hint) {
+  // An index of the table's own model is taken to the row the grid shows it in.
+  const QModelIndex index = given.model() == model_ ? view_->mapFromSource(given) : given;
   // Column 0 is shown by the fixed view; scrolling to one of its cells brings its row in.
   if (index.isValid() && index.column() == 0) {
     int column = horizontalHeader()->logicalIndexAt(0);

@@ -12,6 +12,7 @@ namespace tessaly::ui {
 
 class EntryTableModel;
 class SortHeader;
+class WorkbenchModel;
 
 class EntryGrid : public QTableView {
   Q_OBJECT
@@ -20,6 +21,12 @@ class EntryGrid : public QTableView {
   explicit EntryGrid(EntryTable& table, QWidget* parent = nullptr);
 
   EntryTableModel* Model() const { return model_; }
+  // What the views show: the table's columns, the clip columns and marks, filtered.
+  WorkbenchModel* ViewModel() const { return view_; }
+  // The table row (1 to N) of the selected view row, or -1.
+  int CurrentTableRow() const;
+  // The table rows of the selected view rows, in view order.
+  std::vector<int> SelectedTableRows() const;
   // The overlaid view that keeps column 0 in place while the grid scrolls sideways.
   QTableView* FixedColumnView() const { return fixed_; }
   SortHeader* Header() const { return header_; }
@@ -47,6 +54,7 @@ class EntryGrid : public QTableView {
 
  private:
   void ApplyTableWidths(bool force);
+  void ApplyClipWidths();
   void ApplyColumnWidth(int column, int width);
   void UpdateFixedColumn();
   void UpdateSortMarks();
@@ -54,6 +62,7 @@ class EntryGrid : public QTableView {
 
   EntryTable& table_;
   EntryTableModel* model_;
+  WorkbenchModel* view_;
   SortHeader* header_;
   QTableView* fixed_;
   SortHeader* fixedHeader_;

@@ -2,7 +2,11 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QIcon>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QToolButton>
 
@@ -19,6 +23,8 @@
 #include "ui/HelpSupportDialog.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PanelStatusBar.h"
+#include "ui/WindowMemory.h"
+#include "ui/Workbench.h"
 
 namespace tessaly::ui {
 namespace {
@@ -29,18 +35,37 @@ constexpr QSize kButtonSize{Scaled(23), Scaled(22)};
 // the layout they would lose their detail.
 constexpr int kImageSize = 16;
 constexpr int kGap = Scaled(8);
+constexpr QRect kGridRect{Scaled(9), Scaled(41), Scaled(656), Scaled(296)};
+constexpr int kProgressTop = Scaled(345);
+constexpr int kProgressHeight = Scaled(16);
+constexpr int kStatusTop = Scaled(368);
+
+// The archive file among dropped URLs: one local ".idx" or ".big".
+std::optional<QString> DroppedArchive(const QMimeData* mime) {
+  if (!mime || !mime->hasUrls() || mime->urls().size() != 1) return std::nullopt;
+  const QUrl& url = mime->urls().front();
+  if (!url.isLocalFile()) return std::nullopt;
+  const QString path = url.toLocalFile();
+  const QString suffix = QFileInfo(path).suffix().toLower();
+  if ((suffix != QLatin1String("idx") && suffix != QLatin1String("big")) ||
+      !QFileInfo(path).isFile())
+    return std::nullopt;
+  return path;
+}
 
 }  // namespace
 
 MainWindow::MainWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint) {
+                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Tessaly Packer/Unpacker v1.2"));
   setWindowIcon(Picture(QStringLiteral("tessaly")));
   setFont(WindowFont());
-  setFixedSize(kClientSize);
+  // Opens at the designed size; the grid takes whatever the user adds.
+  resize(kClientSize);
+  setMinimumSize(kClientSize.width() * 3 / 4, kClientSize.height() * 3 / 4);
+  setAcceptDrops(true);
   move(Scaled(84), Scaled(260));
 
   // The toolbar lays its buttons out itself: each after a gap, at the designed sizes.
@@ -55,6 +80,7 @@ MainWindow::MainWindow(QWidget* parent)
   AddButton("ToolButton9", "Help / Support", "help", &MainWindow::OnHelpSupport);
   AddGap();
   AddButton("ToolButton8", "Exit", "exit", &MainWindow::OnExit);
+  const int afterExit = nextButtonX_;
   // Made but never shown, so the user can't reach them.
   AddGap();
   AddButton("OpenButton", "Open *.idx or *.big", nullptr, &MainWindow::OnListArchive)->hide();
@@ -64,14 +90,14 @@ MainWindow::MainWindow(QWidget* parent)
   AddButton("PlayButton", "Play", nullptr, nullptr)->hide();
 
   grid_ = new EntryGrid(table_, this);
-  grid_->setGeometry(Scaled(9), Scaled(41), Scaled(656), Scaled(296));
+  grid_->setGeometry(kGridRect);
   // The grid carries a hint that is never shown.
   grid_->setToolTip(QStringLiteral("Double click to Play"));
   grid_->setProperty(BalloonHints::kHintsOff, true);
 
   progressBar_ = new QProgressBar(this);
   progressBar_->setObjectName(QStringLiteral("ProgressBar1"));
-  progressBar_->setGeometry(Scaled(9), Scaled(345), Scaled(656), Scaled(16));
+  progressBar_->setGeometry(Scaled(9), kProgressTop, Scaled(656), kProgressHeight);
   progressBar_->setRange(0, 100);
   progressBar_->setValue(0);
   progressBar_->setTextVisible(false);
@@ -82,8 +108,41 @@ MainWindow::MainWindow(QWidget* parent)
 
   statusBar_ = new PanelStatusBar({Scaled(150), Scaled(270), Scaled(440)}, this);
   statusBar_->setObjectName(QStringLiteral("StatusBar1"));
-  int statusTop = Scaled(368);
-  statusBar_->setGeometry(0, statusTop, kClientSize.width(), kClientSize.height() - statusTop);
+  statusBar_->setGeometry(0, kStatusTop, kClientSize.width(), kClientSize.height() - kStatusTop);
+
+  // The clip work's controls follow the Exit button after a wider gap.
+  workbench_ = new Workbench(*this, toolBar_, afterExit + 2 * kGap);
+  workbench_->LayOut(kClientSize.width());
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  // Every control keeps its distance to the edges it was drawn against; the grid takes the rest.
+  const int w = width(), h = height();
+  toolBar_->resize(w, kToolBarHeight);
+  workbench_->LayOut(w);
+  const int below = kClientSize.height() - kGridRect.bottom() - 1;
+  grid_->setGeometry(kGridRect.left(), kGridRect.top(),
+                     w - (kClientSize.width() - kGridRect.width()), h - kGridRect.top() - below);
+  progressBar_->setGeometry(kGridRect.left(), h - (kClientSize.height() - kProgressTop),
+                            grid_->width(), kProgressHeight);
+  const int statusTop = h - (kClientSize.height() - kStatusTop);
+  statusBar_->setGeometry(0, statusTop, w, h - statusTop);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (!Busy() && isEnabled() && DroppedArchive(event->mimeData())) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  std::optional<QString> archive = DroppedArchive(event->mimeData());
+  if (Busy() || !archive) return;
+  event->acceptProposedAction();
+  // Unpacked as if it had been chosen in the open-file dialog.
+  droppedArchive_ = PathToBytes(*archive);
+  openDialog1_.SetLastFile(*archive);
+  OnUnpack();
+  droppedArchive_.reset();
 }
 
 MainWindow::~MainWindow() {
@@ -176,6 +235,7 @@ void MainWindow::ProcessMessages() {
 }
 
 std::optional<std::string> MainWindow::PickArchiveFile() {
+  if (droppedArchive_) return std::exchange(droppedArchive_, std::nullopt);
   auto chosen = openDialog1_.Execute(this);
   if (!chosen) return std::nullopt;
   return PathToBytes(*chosen);
@@ -209,12 +269,24 @@ void MainWindow::RunCommand(Operation&& operation) {
   grid_->Sync();
 }
 
+void MainWindow::RunGuarded(const std::function<void()>& operation) {
+  RunCommand(operation);
+}
+
 void MainWindow::OnUnpack() {
-  RunCommand([this] { Unpack(state_, table_, *this); });
+  RunCommand([this] {
+    UnpackResult result = Unpack(state_, table_, *this);
+    if (result.end != UnpackEnd::NoArchive)
+      workbench_->ShowFolder(result.end == UnpackEnd::Success ? result.folder : std::string());
+  });
 }
 
 void MainWindow::OnPack() {
-  RunCommand([this] { Pack(table_, *this); });
+  RunCommand([this] {
+    PackResult result = Pack(table_, *this);
+    if (result.end != PackEnd::Cancelled && result.end != PackEnd::ResourcesMissing)
+      workbench_->ShowFolder(result.end == PackEnd::Success ? result.folder : std::string());
+  });
 }
 
 void MainWindow::OnHelpSupport() {
@@ -229,15 +301,25 @@ void MainWindow::OnListArchive() {
   RunCommand([this] {
     ListArchive(state_, table_, *this);
     state_.Release();
+    workbench_->ShowFolder({});
   });
+}
+
+void MainWindow::RememberBetweenRuns() {
+  remembers_ = true;
+  const WindowMemory memory = WindowMemory::Load();
+  if (!memory.geometry.isEmpty()) restoreGeometry(memory.geometry);
+  if (!memory.lastArchive.isEmpty()) openDialog1_.SetLastFile(memory.lastArchive);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   // The title-bar close button does nothing while an operation runs.
-  if (Busy())
+  if (Busy()) {
     event->ignore();
-  else
-    event->accept();
+    return;
+  }
+  if (remembers_) WindowMemory{saveGeometry(), openDialog1_.LastFile()}.Save();
+  event->accept();
 }
 
 }  // namespace tessaly::ui

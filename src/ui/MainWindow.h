@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QWidget>
 
+#include <functional>
+
 #include "archive/EntryTable.h"
 #include "archive/Listing.h"
 #include "base/OperationHost.h"
@@ -19,6 +21,7 @@ namespace tessaly::ui {
 
 class EntryGrid;
 class PanelStatusBar;
+class Workbench;
 
 class MainWindow : public QWidget, public OperationHost {
   Q_OBJECT
@@ -32,6 +35,11 @@ class MainWindow : public QWidget, public OperationHost {
   const EntryTable& Table() const { return table_; }
   const ArchiveState& State() const { return state_; }
   EntryGrid* Grid() const { return grid_; }
+  Workbench* Bench() const { return workbench_; }
+  // Takes the size, place and last archive remembered from the last run, and remembers them
+  // again when the window closes. Windows that don't call it leave the settings alone.
+  void RememberBetweenRuns();
+
   // True while a command's operation runs.
   bool Busy() const { return busy_ > 0; }
 
@@ -58,10 +66,16 @@ class MainWindow : public QWidget, public OperationHost {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
+  friend class Workbench;
   template <typename Operation>
   void RunCommand(Operation&& operation);
+  // RunCommand for the clip work's commands.
+  void RunGuarded(const std::function<void()>& operation);
   QToolButton* AddButton(const char* name, const char* hint, const char* image,
                          void (MainWindow::*handler)());
   void AddGap();
@@ -74,7 +88,11 @@ class MainWindow : public QWidget, public OperationHost {
   EntryGrid* grid_;
   QProgressBar* progressBar_;
   PanelStatusBar* statusBar_;
+  Workbench* workbench_;
+  // An archive dropped onto the window: the next Unpack takes it instead of asking.
+  std::optional<std::string> droppedArchive_;
   int busy_ = 0;
+  bool remembers_ = false;
   QElapsedTimer lastRepaint_;
   static constexpr int kFrameMs = 16;
   static constexpr int kProgressStep = 2;  // pixels the bar must move to be redrawn

@@ -19,6 +19,8 @@ class OpenFileDialog {
   // The chosen file's full path, or nullopt when the user cancelled.
   std::optional<QString> Execute(QWidget* parent);
   QString LastFile() const { return lastFile_; }
+  // The file the next showing starts with (remembered from an earlier run).
+  void SetLastFile(const QString& file) { lastFile_ = file; }
 
   // Tests queue the answers of the next showings (nullopt cancels); a queued answer is taken
   // instead of showing the dialog.

@@ -1,15 +1,21 @@
 // Times the window with a large archive: listing 100,000 entries into the grid until the window
-// answers, sorting the grid by a column, and repainting it scrolled. Prints one line per figure.
+// answers, sorting the grid by a column, and repainting it scrolled; opening the unpacked folder
+// with and without the clip columns filling, and one keystroke in the filter. Prints one line per
+// figure.
 // Usage: ui_window_timing [entries]   (offscreen: QT_QPA_PLATFORM=offscreen)
 #include "UiFixtures.h"
 
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QScrollBar>
 
 #include <cstdio>
 
 #include "support/RecordingHost.h"
 #include "ui/EntryTableModel.h"
+#include "ui/FolderDialog.h"
+#include "ui/Workbench.h"
+#include "ui/WorkbenchModel.h"
 
 using namespace tessaly;
 using namespace tessaly::testing;
@@ -73,5 +79,26 @@ int main(int argc, char* argv[]) {
               Time([&] { grid->FitColumn(kColName); }));
   OpenFileDialog::SetNextAnswer(Q(s.pair.indexPath));
   std::printf("unpack (listing + %d files)  %8.1f ms\n", entries, Time([&] { s.form.OnUnpack(); }));
+
+  // The folder's table into the grid, answering, while the clip columns fill on their thread,
+  // against the same without them; the best of three each, taking turns.
+  const QString folder = Q(s.folder / "speech_");
+  double with = 1e30, without = 1e30;
+  for (int round = 0; round < 3; ++round) {
+    for (bool clips : {false, true}) {
+      s.form.Bench()->SetReadsClips(clips);
+      FolderDialog::SetNextAnswer(folder);
+      double ms = Time([&] { s.form.Bench()->OnOpenFolder(); });
+      (clips ? with : without) = std::min(clips ? with : without, ms);
+      s.form.Bench()->Clips().WaitUntilFilled();
+    }
+  }
+  std::printf("open folder, answering         %8.1f ms\n", without);
+  std::printf("open folder, clips filling     %8.1f ms\n", with);
+  QCoreApplication::processEvents();
+  std::printf("filter, one keystroke          %8.1f ms\n",
+              Time([&] { s.form.Bench()->Filter()->setText(QStringLiteral("speech_0001")); }));
+  std::printf("filter, cleared                %8.1f ms\n",
+              Time([&] { s.form.Bench()->Filter()->clear(); }));
   return 0;
 }

@@ -1,0 +1,152 @@
+#include "ui/ClipColumns.h"
+
+#include <QMetaObject>
+
+#include <chrono>
+
+#include "base/Files.h"
+
+namespace tessaly::ui {
+namespace {
+
+constexpr auto kNoticeInterval = std::chrono::milliseconds(150);
+constexpr size_t kBatch = 256;  // records read before they are handed over
+
+ClipInfo ReadEntryInfo(const Folder& folder, const std::string& name) {
+  try {
+    std::optional<File> file = File::TryOpenRead(folder, name);
+    if (!file) {
+      ClipInfo missing;
+      missing.reason = "no entry file";
+      return missing;
+    }
+    return ReadClipInfo(*file, 0, file->Size());
+  } catch (const std::exception& error) {
+    ClipInfo failed;
+    failed.reason = error.what();
+    return failed;
+  }
+}
+
+}  // namespace
+
+ClipColumns::ClipColumns(QObject* parent) : QObject(parent) {}
+
+ClipColumns::~ClipColumns() {
+  Stop();
+}
+
+QString ClipColumns::Title(int column) {
+  static const char* const titles[kCount] = {"Codec", "Channels", "Rate", "Duration"};
+  return column >= 0 && column < kCount ? QString::fromLatin1(titles[column]) : QString();
+}
+
+std::optional<ClipInfo> ClipColumns::Find(std::string_view name) const {
+  std::lock_guard lock(mutex_);
+  auto found = rowOfName_.find(std::string(name));
+  if (found == rowOfName_.end() || !read_[found->second]) return std::nullopt;
+  return records_[found->second];
+}
+
+QString ClipColumns::Text(std::string_view name, int column) const {
+  std::optional<ClipInfo> info = Find(name);
+  if (!info) return {};
+  if (!info->readable) return column == 0 ? QStringLiteral("?") : QString();
+  switch (column) {
+    case 0:
+      return QString::fromStdString(info->codecName);
+    case 1:
+      return QString::number(info->channels);
+    case 2:
+      return QString::number(info->sampleRate);
+    case 3:
+      return info->sampleRate > 0 ? QString::number(info->Seconds(), 'f', 2) : QString();
+    default:
+      return {};
+  }
+}
+
+void ClipColumns::Stop() {
+  cancel_ = true;
+  if (worker_.joinable()) worker_.join();
+  cancel_ = false;
+}
+
+void ClipColumns::Clear() {
+  Stop();
+  ++run_;
+  filling_ = false;
+  std::lock_guard lock(mutex_);
+  rowOfName_.clear();
+  records_.clear();
+  read_.clear();
+}
+
+void ClipColumns::Start(std::string folder, std::vector<std::string> names) {
+  Clear();
+  filling_ = true;
+  worker_ = std::thread(&ClipColumns::Read, this, std::move(folder), std::move(names), run_);
+}
+
+void ClipColumns::WaitUntilFilled() {
+  if (worker_.joinable()) worker_.join();
+}
+
+void ClipColumns::Read(std::string folderPath, std::vector<std::string> names, uint64_t run) {
+  // The name index is built here too: at 100,000 entries it is worth keeping off the window's
+  // thread.
+  std::unordered_map<std::string, size_t> rowOfName;
+  rowOfName.reserve(names.size());
+  for (size_t i = 0; i < names.size(); ++i) rowOfName.emplace(names[i], i);
+  {
+    std::lock_guard lock(mutex_);
+    rowOfName_ = std::move(rowOfName);
+    records_.assign(names.size(), ClipInfo{});
+    read_.assign(names.size(), 0);
+  }
+  Folder folder;
+  try {
+    folder = Folder::Open(folderPath);
+  } catch (const std::exception&) {
+    Publish(run, true);  // no folder: the columns stay empty
+    return;
+  }
+  auto lastNotice = std::chrono::steady_clock::now();
+  std::vector<ClipInfo> batch;
+  batch.reserve(kBatch);
+  for (size_t first = 0; first < names.size() && !cancel_; first += kBatch) {
+    batch.clear();
+    const size_t end = std::min(names.size(), first + kBatch);
+    for (size_t i = first; i < end && !cancel_; ++i)
+      batch.push_back(ReadEntryInfo(folder, names[i]));
+    {
+      std::lock_guard lock(mutex_);
+      for (size_t i = 0; i < batch.size(); ++i) {
+        records_[first + i] = std::move(batch[i]);
+        read_[first + i] = 1;
+      }
+    }
+    auto now = std::chrono::steady_clock::now();
+    if (now - lastNotice >= kNoticeInterval) {
+      lastNotice = now;
+      Publish(run, false);
+    }
+  }
+  if (!cancel_) Publish(run, true);
+}
+
+void ClipColumns::Publish(uint64_t run, bool done) {
+  // Handed to the window's thread; a notice that arrives after a newer reading started, or after
+  // this object is gone, is dropped.
+  QMetaObject::invokeMethod(
+      this,
+      [this, run, done] {
+        if (run != run_) return;
+        if (done) filling_ = false;
+        Q_EMIT RecordsArrived();
+        if (done) Q_EMIT Filled();
+      },
+      Qt::QueuedConnection);
+}
+
+}  // namespace tessaly::ui

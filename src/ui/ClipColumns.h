@@ -1,0 +1,64 @@
+// What each clip is (codec, channels, rate, duration), read from the entry files' headers on a
+// thread of its own after a table is shown, so the window answers while they fill. The records
+// belong to the view: they are found by the entry's name, whatever order the rows are in.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "audio/ClipInfo.h"
+
+namespace tessaly::ui {
+
+class ClipColumns : public QObject {
+  Q_OBJECT
+
+ public:
+  static constexpr int kCount = 4;  // Codec, Channels, Rate, Duration
+
+  explicit ClipColumns(QObject* parent = nullptr);
+  ~ClipColumns() override;
+
+  static QString Title(int column);
+  // The column's text for the entry, empty while its header is not read yet.
+  QString Text(std::string_view name, int column) const;
+  // The record of the entry, once read.
+  std::optional<ClipInfo> Find(std::string_view name) const;
+
+  // Forgets every record and reads the headers of the named entry files in `folder`.
+  void Start(std::string folder, std::vector<std::string> names);
+  void Clear();
+  bool Filling() const { return filling_; }
+  // Waits until the current reading is done (for tests and benchmarks).
+  void WaitUntilFilled();
+
+ Q_SIGNALS:
+  // More records are there (at most a few times a second), or all of them.
+  void RecordsArrived();
+  void Filled();
+
+ private:
+  void Stop();
+  void Read(std::string folder, std::vector<std::string> names, uint64_t run);
+  void Publish(uint64_t run, bool done);
+
+  mutable std::mutex mutex_;
+  std::unordered_map<std::string, size_t> rowOfName_;  // guarded by mutex_
+  std::vector<ClipInfo> records_;                      // guarded by mutex_
+  std::vector<char> read_;                             // guarded by mutex_
+  std::thread worker_;
+  std::atomic<bool> cancel_{false};
+  uint64_t run_ = 0;  // counts the readings started; a late notice of an earlier one is dropped
+  bool filling_ = false;
+};
+
+}  // namespace tessaly::ui

@@ -1,0 +1,196 @@
+#include "ui/Workbench.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QShortcut>
+#include <QToolButton>
+
+#include "audio/StreamDecoder.h"
+#include "base/Files.h"
+#include "base/Paths.h"
+#include "packing/TableFile.h"
+#include "ui/Design.h"
+#include "ui/EntryGrid.h"
+#include "ui/MainWindow.h"
+#include "ui/WorkbenchModel.h"
+
+namespace tessaly::ui {
+namespace {
+
+constexpr QSize kButtonSize{Scaled(23), Scaled(22)};
+constexpr int kImageSize = 16;
+constexpr int kFilterWidth = 200;
+constexpr int kMargin = 6;
+// Commentary clips are far smaller; a damaged table can't make a play read gigabytes.
+constexpr uint64_t kMaxPlayedStream = uint64_t{256} << 20;
+
+}  // namespace
+
+Workbench::Workbench(MainWindow& window, QWidget* toolBar, int x)
+    : QObject(&window), window_(window), toolBar_(toolBar), nextX_(x) {
+  AddButton("OpenFolderButton", "Open Folder…", "openfolder", &Workbench::OnOpenFolder);
+  nextX_ += Scaled(8);
+  AddButton("PlayClipButton", "Play (Space)", "play", &Workbench::OnPlay);
+  stopButton_ = AddButton("StopClipButton", "Stop", "stop", &Workbench::OnStop);
+  stopButton_->setEnabled(false);
+
+  changedOnly_ = new QCheckBox(QStringLiteral("Show changed only"), toolBar_);
+  changedOnly_->setObjectName(QStringLiteral("ChangedOnlyBox"));
+  changedOnly_->setFocusPolicy(Qt::TabFocus);
+  filter_ = new QLineEdit(toolBar_);
+  filter_->setObjectName(QStringLiteral("FilterEdit"));
+  filter_->setPlaceholderText(QStringLiteral("Filter (Ctrl+F)"));
+  filter_->setClearButtonEnabled(true);
+  filter_->setToolTip(
+      QStringLiteral("Shows the rows whose name, ID, block or codec holds the text"));
+
+  EntryGrid* grid = window_.Grid();
+  WorkbenchModel* view = grid->ViewModel();
+  view->SetClipColumns(&clips_);
+  view->SetChangeMarks(&marks_);
+  connect(filter_, &QLineEdit::textChanged, view, &WorkbenchModel::SetFilterText);
+  connect(changedOnly_, &QCheckBox::toggled, view, &WorkbenchModel::SetChangedOnly);
+  connect(&clips_, &ClipColumns::RecordsArrived, view, &WorkbenchModel::ClipsChanged);
+  connect(&player_, &ClipPlayer::Stopped, this, [this] { stopButton_->setEnabled(false); });
+
+  auto* find = new QShortcut(QKeySequence::Find, &window_);
+  connect(find, &QShortcut::activated, this, &Workbench::OnFind);
+  auto* play = new QShortcut(QKeySequence(Qt::Key_Space), grid, nullptr, nullptr,
+                             Qt::WidgetWithChildrenShortcut);
+  connect(play, &QShortcut::activated, this, &Workbench::OnPlay);
+  connect(grid, &QAbstractItemView::doubleClicked, this, [this] { OnPlay(); });
+}
+
+QToolButton* Workbench::AddButton(const char* name, const char* hint, const char* image,
+                                  void (Workbench::*handler)()) {
+  auto* button = new QToolButton(toolBar_);
+  button->setGeometry(nextX_, (toolBar_->height() - kButtonSize.height()) / 2, kButtonSize.width(),
+                      kButtonSize.height());
+  nextX_ += kButtonSize.width();
+  button->setObjectName(QString::fromLatin1(name));
+  button->setToolTip(QString::fromUtf8(hint));
+  button->setIcon(Picture(QLatin1String(image)));
+  button->setIconSize(QSize(kImageSize, kImageSize));
+  button->setAutoRaise(true);
+  connect(button, &QToolButton::clicked, this, handler);
+  return button;
+}
+
+void Workbench::LayOut(int width) {
+  const int height = toolBar_->height();
+  const int boxWidth = changedOnly_->sizeHint().width();
+  const int filterHeight = std::min(filter_->sizeHint().height(), height - 4);
+  int right = width - kMargin;
+  // The filter narrows before it would cover the buttons.
+  const int room = right - nextX_ - boxWidth - 3 * kMargin;
+  const int filterWidth = std::clamp(room, 60, kFilterWidth);
+  filter_->setGeometry(right - filterWidth, (height - filterHeight) / 2, filterWidth, filterHeight);
+  right -= filterWidth + kMargin;
+  changedOnly_->setGeometry(right - boxWidth, 0, boxWidth, height);
+}
+
+void Workbench::Note(const QString& text) {
+  window_.SetStatusText(3, text.toStdString());
+}
+
+void Workbench::ShowFolder(const std::string& folder) {
+  player_.Stop();
+  folder_ = folder;
+  marks_.Clear();
+  window_.Grid()->ViewModel()->MarksChanged();
+  const EntryTable& table = window_.Table();
+  if (!readsClips_ || folder_.empty() || table.ColumnCount() != kEntryColumnCount ||
+      table.RowCount() < 2) {
+    clips_.Clear();
+    window_.Grid()->ViewModel()->ClipsChanged();
+    return;
+  }
+  std::vector<std::string> names;
+  names.reserve(static_cast<size_t>(table.RowCount() - 1));
+  for (int row = 1; row < table.RowCount(); ++row) names.emplace_back(table.Cell(kColName, row));
+  clips_.Start(folder_, std::move(names));
+  window_.Grid()->ViewModel()->ClipsChanged();
+}
+
+void Workbench::OnOpenFolder() {
+  if (window_.Busy()) return;
+  window_.RunGuarded([this] {
+    std::optional<std::string> chosen = window_.PickFolder();
+    if (!chosen) return;
+    const std::string& folder = *chosen;
+    const std::string name = ExtractFileName(folder);
+    const std::string tableFile = JoinPath(folder, ChangeFileExt(name, ".tbl"));
+    const std::string indexCopy = JoinPath(folder, ChangeFileExt(name, ".id"));
+    if (folder.empty() || !FileExists(tableFile) || !FileExists(indexCopy)) {
+      window_.ShowMessage(MessageKind::Information, "Resource files not found in " + folder);
+      return;
+    }
+    // Nothing is written: the folder's table is shown as Pack would load it.
+    player_.Stop();
+    clips_.Clear();
+    WindowDisabled disabled(window_);
+    EntryTable& table = window_.table_;
+    table.Reset();
+    MessagePump pump(window_);
+    try {
+      LoadTableFile(table, tableFile, &pump);
+    } catch (...) {
+      table.Reset();
+      throw;
+    }
+    disabled.Enable();
+    window_.Grid()->Sync();
+    ShowFolder(folder);
+    Note(QStringLiteral("Folder: ") + PathFromBytes(folder));
+  });
+}
+
+void Workbench::OnPlay() {
+  if (window_.Busy() || !window_.isEnabled()) return;
+  const int row = window_.Grid()->CurrentTableRow();
+  if (row < 1) {
+    Note(QStringLiteral("Select a row to play its clip."));
+    return;
+  }
+  const std::string name(window_.Table().Cell(kColName, row));
+  if (folder_.empty()) {
+    Note(QStringLiteral("Unpack the archive or open its folder to play its clips."));
+    return;
+  }
+  if (!IsPlainFileName(name)) {
+    Note(QStringLiteral("Can't play: the row's name is no plain file name."));
+    return;
+  }
+  PcmAudio audio;
+  try {
+    File file = File::OpenRead(JoinPath(folder_, name));
+    const uint64_t size = file.Size();
+    if (size > kMaxPlayedStream) throw std::runtime_error("the stream is too large to play");
+    std::vector<uint8_t> bytes(static_cast<size_t>(size));
+    file.ReadExactlyAt(0, bytes.data(), bytes.size());
+    audio = DecodeStream(bytes);
+  } catch (const std::exception& error) {
+    Note(QStringLiteral("Can't play ") + FromBytes(name) + QStringLiteral(": ") +
+         FromBytes(error.what()));
+    return;
+  }
+  QString error;
+  if (!player_.Play(audio, error)) {
+    Note(error);
+    return;
+  }
+  stopButton_->setEnabled(true);
+  Note(QStringLiteral("Playing ") + FromBytes(name));
+}
+
+void Workbench::OnStop() {
+  player_.Stop();
+}
+
+void Workbench::OnFind() {
+  if (!filter_->isEnabled()) return;
+  filter_->setFocus(Qt::ShortcutFocusReason);
+  filter_->selectAll();
+}
+
+}  // namespace tessaly::ui

@@ -1,0 +1,69 @@
+// The window's work on clips, beside the four commands: the clip columns and marks of the grid,
+// the filter, Open Folder, Play and Stop. Its controls sit in the toolbar, so the busy rule that
+// disables the toolbar or the window disables them too.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <string>
+#include <vector>
+
+#include "ui/ChangeMarks.h"
+#include "ui/ClipColumns.h"
+#include "ui/ClipPlayer.h"
+
+class QCheckBox;
+class QLineEdit;
+class QToolButton;
+class QWidget;
+
+namespace tessaly::ui {
+
+class MainWindow;
+
+class Workbench : public QObject {
+  Q_OBJECT
+
+ public:
+  // Adds its controls to `toolBar`, its buttons from `x` on.
+  Workbench(MainWindow& window, QWidget* toolBar, int x);
+
+  // The unpack folder whose files the grid's rows stand for (empty: none).
+  const std::string& Folder() const { return folder_; }
+  // A command has put the table of `folder` into the grid (empty: no folder goes with it).
+  void ShowFolder(const std::string& folder);
+  // Places the filter at the right end of a toolbar `width` wide.
+  void LayOut(int width);
+
+  ClipColumns& Clips() { return clips_; }
+  // Whether a shown folder's clip headers are read (benchmarks compare both).
+  void SetReadsClips(bool reads) { readsClips_ = reads; }
+  ClipPlayer& Player() { return player_; }
+  QLineEdit* Filter() const { return filter_; }
+
+ public Q_SLOTS:
+  void OnOpenFolder();
+  void OnPlay();
+  void OnStop();
+  void OnFind();
+
+ private:
+  QToolButton* AddButton(const char* name, const char* hint, const char* image,
+                         void (Workbench::*handler)());
+  void Note(const QString& text);
+
+  MainWindow& window_;
+  QWidget* toolBar_;
+  int nextX_;
+  ClipColumns clips_;
+  ChangeMarks marks_;
+  ClipPlayer player_;
+  QLineEdit* filter_;
+  QCheckBox* changedOnly_;
+  QToolButton* stopButton_;
+  std::string folder_;
+  bool readsClips_ = true;
+};
+
+}  // namespace tessaly::ui

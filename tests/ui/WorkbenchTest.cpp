@@ -1,0 +1,314 @@
+// The window as a workbench: clip columns, the filter, playback, Open Folder, drops of archives,
+// a resizable window and what it remembers between runs.
+#include "UiFixtures.h"
+#include "support/StreamBytes.h"
+
+#include <QAbstractItemModelTester>
+#include <QAudioDevice>
+#include <QCheckBox>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMediaDevices>
+#include <QMimeData>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QToolButton>
+#include <QtTest>
+
+#include "archive/EntryTable.h"
+#include "packing/TableFile.h"
+#include "ui/ClipColumns.h"
+#include "ui/ClipPlayer.h"
+#include "ui/EntryTableModel.h"
+#include "ui/FolderDialog.h"
+#include "ui/PanelStatusBar.h"
+#include "ui/Workbench.h"
+#include "ui/WorkbenchModel.h"
+
+using namespace tessaly;
+using namespace tessaly::testing;
+using namespace tessaly::ui;
+
+namespace {
+
+// A PCM S16LE stream of `frames` frames at 22050 Hz with `channels` channels.
+Bytes PcmStream(int channels, int frames) {
+  Bytes block;
+  Add32(block, static_cast<uint32_t>(frames));
+  for (int i = 0; i < frames * channels; ++i)
+    Add16(block, static_cast<uint16_t>(static_cast<int16_t>((i % 64 - 32) * 500)));
+  return Stream(HeaderBody(0, {Field(0x82, static_cast<uint32_t>(channels)), Field(0x84, 22050),
+                               Field(0x85, static_cast<uint32_t>(frames))}),
+                {block});
+}
+
+// ThreeEntries' data file with real clips: mono 1,000 frames, stereo 2,205 frames, mono 800.
+std::string ThreeClips() {
+  std::string data(12000, '\0');
+  const Bytes clips[] = {PcmStream(1, 1000), PcmStream(2, 1000), PcmStream(1, 800)};
+  const size_t starts[] = {0, 4096, 10240};
+  for (int i = 0; i < 3; ++i)
+    data.replace(starts[i], clips[i].size(), std::string(clips[i].begin(), clips[i].end()));
+  return data;
+}
+
+WorkbenchModel* View(MainWindow& form) {
+  return form.Grid()->ViewModel();
+}
+QString ViewCell(MainWindow& form, int row, int column) {
+  return View(form)->data(View(form)->index(row, column)).toString();
+}
+QStringList ViewNames(MainWindow& form) {
+  QStringList names;
+  for (int row = 0; row < View(form)->rowCount(); ++row) names << ViewCell(form, row, kColName);
+  return names;
+}
+QString Note(MainWindow& form) {
+  return form.findChild<PanelStatusBar*>(QStringLiteral("StatusBar1"))->PanelText(3);
+}
+void WaitForClips(MainWindow& form) {
+  form.Bench()->Clips().WaitUntilFilled();
+  QTRY_VERIFY(!form.Bench()->Clips().Filling());
+}
+void SelectRow(MainWindow& form, int viewRow) {
+  form.Grid()->setFocus();
+  form.Grid()->selectRow(viewRow);
+}
+template <typename T>
+T* Child(MainWindow& form, const char* name) {
+  return form.findChild<T*>(QString::fromLatin1(name));
+}
+
+}  // namespace
+
+class WorkbenchTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void initTestCase() {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       settingsFolder_.Path().c_str());
+  }
+  void cleanup() {
+    OpenFileDialog::ClearNextAnswers();
+    FolderDialog::ClearNextAnswers();
+    ClipPlayer::SetDeviceMissingForTests(false);
+  }
+
+  void clipColumnsFollowTheSeventeenAndStayOutOfTheTableFile() {
+    Session s(ThreeEntries(), ThreeClips());
+    s.Unpack();
+    WaitForClips(s.form);
+
+    WorkbenchModel* view = View(s.form);
+    QCOMPARE(view->columnCount(), kEntryColumnCount + ClipColumns::kCount);
+    QStringList titles;
+    for (int c = kEntryColumnCount; c < view->columnCount(); ++c)
+      titles << view->headerData(c, Qt::Horizontal).toString();
+    QCOMPARE(titles, (QStringList{"Codec", "Channels", "Rate", "Duration"}));
+    auto clipRow = [&](int row) {
+      QStringList cells;
+      for (int c = kEntryColumnCount; c < view->columnCount(); ++c)
+        cells << ViewCell(s.form, row, c);
+      return cells;
+    };
+    QCOMPARE(clipRow(0), (QStringList{"PCM S16LE", "1", "22050", "0.05"}));
+    QCOMPARE(clipRow(1), (QStringList{"PCM S16LE", "2", "22050", "0.05"}));
+    QVERIFY(!s.form.Grid()->isColumnHidden(kEntryColumnCount));
+
+    // Sorting moves the rows; each keeps its own clip.
+    s.form.Grid()->SortBy(kColNumber);
+    QCOMPARE(ViewCell(s.form, 1, kEntryColumnCount + 1), QStringLiteral("2"));
+
+    // The table and its file keep their 17 columns.
+    QCOMPARE(s.form.Table().ColumnCount(), kEntryColumnCount);
+    EntryTable stored;
+    LoadTableFile(stored, s.folder / "speech_/speech_.tbl");
+    QCOMPARE(stored.ColumnCount(), kEntryColumnCount);
+
+    // An entry file that is no stream reads as unknown, not as a failure.
+    WriteBytes(s.folder / "speech_/speech_00003.asf", "not a stream");
+    s.form.Bench()->ShowFolder(s.folder / "speech_");
+    WaitForClips(s.form);
+    QCOMPARE(ViewCell(s.form, 0, kEntryColumnCount), QStringLiteral("?"));
+  }
+
+  void filterNarrowsTheRowsAndClearingRestoresTheirOrder() {
+    ArchiveBuilder builder = ManyEntries(30);
+    Session s(builder, builder.Data(DataSizeOf(builder, 256)));
+    QAbstractItemModelTester tester(View(s.form),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    s.Unpack();
+    s.form.Grid()->SortBy(kColNumber);  // descending
+    const QStringList sorted = ViewNames(s.form);
+    SelectRow(s.form, 0);  // speech_00030.asf
+
+    QTest::keyClick(&s.form, Qt::Key_F, Qt::ControlModifier);
+    auto* filter = Child<QLineEdit>(s.form, "FilterEdit");
+    QVERIFY(filter->hasFocus());
+    QTest::keyClicks(filter, "SPEECH_0003");  // case is ignored
+    QCOMPARE(ViewNames(s.form), (QStringList{"speech_00030.asf"}));
+    QCOMPARE(s.form.Grid()->CurrentTableRow(), 1);  // the selection stayed with its row
+
+    filter->setText("_0001");
+    QCOMPARE(ViewNames(s.form).size(), 10);                 // speech_00010 to speech_00019
+    QCOMPARE(s.form.Grid()->ViewModel()->TableRow(0), 12);  // sorted order holds: 00019 first
+    filter->setText("nothing like it");
+    QCOMPARE(View(s.form)->rowCount(), 0);
+    filter->clear();
+    QCOMPARE(ViewNames(s.form), sorted);
+    // Column widths survive filtering.
+    QCOMPARE(s.form.Grid()->ShownColumnWidth(kColName), 200);
+    QVERIFY(s.form.Grid()->isColumnHidden(kColRealAddress));
+
+    // The codec takes part once the clips are known.
+    Session clips(ThreeEntries(), ThreeClips());
+    clips.Unpack();
+    WaitForClips(clips.form);
+    Child<QLineEdit>(clips.form, "FilterEdit")->setText("pcm s16");
+    QCOMPARE(View(clips.form)->rowCount(), 3);
+  }
+
+  void playsTheSelectedClip() {
+    if (QMediaDevices::defaultAudioOutput().isNull())
+      QSKIP("no sound output here; CI starts a PulseAudio null sink");
+    Session s(ThreeEntries(), ThreeClips());
+    s.Unpack();
+    SelectRow(s.form, 1);
+    QSignalSpy stopped(&s.form.Bench()->Player(), &ClipPlayer::Stopped);
+    QTest::keyClick(s.form.Grid(), Qt::Key_Space);
+    QCOMPARE(Note(s.form), QStringLiteral("Playing speech_00002.asf"));
+    QVERIFY(s.form.Bench()->Player().Playing());
+    QVERIFY(Child<QToolButton>(s.form, "StopClipButton")->isEnabled());
+    // 1,000 frames at 22050 Hz: over in well under a second.
+    QVERIFY(stopped.wait(5000));
+    QVERIFY(!s.form.Bench()->Player().Playing());
+
+    // Stop ends a clip early; a double-click plays like Space.
+    const QPoint first = s.form.Grid()->visualRect(View(s.form)->index(0, kColName)).center();
+    QTest::mousePress(s.form.Grid()->viewport(), Qt::LeftButton, {}, first);
+    QTest::mouseRelease(s.form.Grid()->viewport(), Qt::LeftButton, {}, first);
+    QTest::mouseDClick(s.form.Grid()->viewport(), Qt::LeftButton, {}, first);
+    QCOMPARE(Note(s.form), QStringLiteral("Playing speech_00001.asf"));
+    s.Click("StopClipButton");
+    QVERIFY(!s.form.Bench()->Player().Playing());
+  }
+
+  void withoutSoundOutputTheStatusBarSaysSo() {
+    Session s(ThreeEntries(), ThreeClips());
+    s.Unpack();
+    ClipPlayer::SetDeviceMissingForTests(true);
+    SelectRow(s.form, 0);
+    s.Click("PlayClipButton");
+    QCOMPARE(Note(s.form), ClipPlayer::NoDeviceText());
+    QVERIFY(!s.form.Bench()->Player().Playing());
+    QCOMPARE(s.boxes.boxes.size(), size_t{1});  // only the Unpack's box
+
+    // A clip that can't be decoded says why, naming it.
+    ClipPlayer::SetDeviceMissingForTests(false);
+    WriteBytes(s.folder / "speech_/speech_00001.asf", "not a stream");
+    s.Click("PlayClipButton");
+    QVERIFY2(Note(s.form).startsWith("Can't play speech_00001.asf: "), qPrintable(Note(s.form)));
+  }
+
+  void openFolderShowsItsTableAndWritesNothing() {
+    Session s(ThreeEntries(), ThreeClips());
+    s.Unpack();
+    const std::string folder = s.folder / "speech_";
+    const QDateTime written = QFileInfo(Q(folder + "/speech_.tbl")).lastModified();
+
+    MainWindow later;
+    BoxRecorder boxes(later);
+    FolderDialog::SetNextAnswer(Q(folder));
+    QTest::mouseClick(Child<QToolButton>(later, "OpenFolderButton"), Qt::LeftButton);
+    QCOMPARE(later.Grid()->Model()->rowCount(), 3);
+    QCOMPARE(later.Table().Cell(kColSize, 2), std::string_view("6144"));
+    QVERIFY(boxes.boxes.empty());
+    QCOMPARE(later.Bench()->Folder(), folder);
+    WaitForClips(later);
+    QCOMPARE(ViewCell(later, 1, kEntryColumnCount + 1), QStringLiteral("2"));
+    QCOMPARE(QFileInfo(Q(folder + "/speech_.tbl")).lastModified(), written);
+
+    // A folder without its table says so as Pack does, and the grid stays.
+    FolderDialog::SetNextAnswer(Q(s.folder.Path()));
+    QTest::mouseClick(Child<QToolButton>(later, "OpenFolderButton"), Qt::LeftButton);
+    QCOMPARE(boxes.boxes.size(), size_t{1});
+    QCOMPARE(boxes.boxes[0].look.text, "Resource files not found in " + Q(s.folder.Path()));
+    QCOMPARE(later.Grid()->Model()->rowCount(), 3);
+  }
+
+  void droppingAnArchiveUnpacksIt() {
+    Session s(ThreeEntries(), ThreeClips());
+    auto drop = [&](const QString& path) {
+      QMimeData mime;
+      mime.setUrls({QUrl::fromLocalFile(path)});
+      QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, {});
+      QCoreApplication::sendEvent(&s.form, &enter);
+      if (!enter.isAccepted()) return false;
+      QDropEvent dropped(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, {});
+      QCoreApplication::sendEvent(&s.form, &dropped);
+      return true;
+    };
+    WriteBytes(s.folder / "notes.txt", "x");
+    QVERIFY(!drop(Q(s.folder / "notes.txt")));
+    QVERIFY(drop(Q(s.pair.dataPath)));
+    QCOMPARE(s.boxes.boxes.size(), size_t{1});
+    QCOMPARE(s.boxes.boxes[0].look.text, "Successfully extracted to " + Q(s.folder / "speech_"));
+    QCOMPARE(s.form.Grid()->Model()->rowCount(), 3);
+  }
+
+  void windowGrowsWithTheGridAndRemembersItsPlace() {
+    QSettings().clear();
+    QRect grid;
+    {
+      MainWindow form;
+      form.RememberBetweenRuns();
+      form.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&form));
+      QVERIFY(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+      QCOMPARE(form.size(), MainWindow::kClientSize);
+      const QRect designed = form.Grid()->geometry();
+      form.resize(form.width() + 200, form.height() + 100);
+      QTRY_COMPARE(form.Grid()->width(), designed.width() + 200);
+      QCOMPARE(form.Grid()->height(), designed.height() + 100);
+      auto* filter = Child<QLineEdit>(form, "FilterEdit");
+      QCOMPARE(filter->geometry().right() < form.width(), true);
+      grid = form.Grid()->geometry();
+      OpenFileDialog::SetNextAnswer(QStringLiteral("/nowhere/speech.idx"));
+      BoxRecorder boxes(form);
+      QTest::mouseClick(Child<QToolButton>(form, "ExportButton"), Qt::LeftButton);
+      form.close();
+    }
+    MainWindow again;
+    again.RememberBetweenRuns();
+    again.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&again));
+    QCOMPARE(again.Grid()->geometry(), grid);
+    QCOMPARE(QSettings().value("window/lastArchive").toString(),
+             QStringLiteral("/nowhere/speech.idx"));
+  }
+
+  void addedControlsFollowTheBusyRule() {
+    ArchiveBuilder builder = ThreeEntries();
+    Session s(builder, ArchiveBuilder::DataWithSchl(12000, {0, 10240}));  // SCHl missing at 4096
+    std::vector<bool> enabledAtBoxes;
+    MessageBoxes::SetHook([&](const MessageBoxLook& look) {
+      if (look.text != QStringLiteral("SCHl not found in 4096")) return;
+      for (const char* name :
+           {"FilterEdit", "ChangedOnlyBox", "OpenFolderButton", "PlayClipButton"})
+        enabledAtBoxes.push_back(Child<QWidget>(s.form, name)->isEnabled());
+    });
+    s.Unpack();  // the listing's plain box, then the unpack's
+    MessageBoxes::SetHook({});
+    QCOMPARE(enabledAtBoxes.size(), size_t{4});
+    QVERIFY(std::none_of(enabledAtBoxes.begin(), enabledAtBoxes.end(), [](bool on) { return on; }));
+    QVERIFY(Child<QWidget>(s.form, "FilterEdit")->isEnabled());
+  }
+
+ private:
+  TempFolder settingsFolder_;
+};
+
+QTEST_MAIN(WorkbenchTest)
+#include "WorkbenchTest.moc"
