@@ -9,7 +9,6 @@
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tessaly"));
-  QApplication::setOrganizationName(QStringLiteral("tessaly"));
   QApplication::setDesktopFileName(QStringLiteral("tessaly"));
   QApplication::setWindowIcon(tessaly::ui::Picture(QStringLiteral("tessaly")));
   tessaly::ui::BalloonHints::Install();

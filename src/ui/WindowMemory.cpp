@@ -8,10 +8,16 @@ namespace {
 const QString kGeometry = QStringLiteral("window/geometry");
 const QString kLastArchive = QStringLiteral("window/lastArchive");
 
+// The same file as the work folders: ~/.config/tessaly/tessaly.conf
+QSettings Settings() {
+  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("tessaly"),
+                   QStringLiteral("tessaly"));
+}
+
 }  // namespace
 
 WindowMemory WindowMemory::Load() {
-  QSettings settings;
+  QSettings settings = Settings();
   WindowMemory memory;
   memory.geometry = settings.value(kGeometry).toByteArray();
   memory.lastArchive = settings.value(kLastArchive).toString();
@@ -19,7 +25,7 @@ WindowMemory WindowMemory::Load() {
 }
 
 void WindowMemory::Save() const {
-  QSettings settings;
+  QSettings settings = Settings();
   settings.setValue(kGeometry, geometry);
   if (!lastArchive.isEmpty()) settings.setValue(kLastArchive, lastArchive);
 }

@@ -259,7 +259,7 @@ class WorkbenchTest : public QObject {
   }
 
   void windowGrowsWithTheGridAndRemembersItsPlace() {
-    QSettings().clear();
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, "tessaly", "tessaly").clear();
     QRect grid;
     {
       MainWindow form;
@@ -285,7 +285,9 @@ class WorkbenchTest : public QObject {
     again.show();
     QVERIFY(QTest::qWaitForWindowExposed(&again));
     QCOMPARE(again.Grid()->geometry(), grid);
-    QCOMPARE(QSettings().value("window/lastArchive").toString(),
+    QCOMPARE(QSettings(QSettings::NativeFormat, QSettings::UserScope, "tessaly", "tessaly")
+                 .value("window/lastArchive")
+                 .toString(),
              QStringLiteral("/nowhere/speech.idx"));
   }
 
