@@ -8,6 +8,8 @@
 #include "audio/StreamDecoder.h"
 #include "base/Files.h"
 #include "base/Paths.h"
+#include "clips/ClipExport.h"
+#include "clips/EntryStreams.h"
 #include "packing/TableFile.h"
 #include "ui/Design.h"
 #include "ui/EntryGrid.h"
@@ -33,6 +35,8 @@ Workbench::Workbench(MainWindow& window, QWidget* toolBar, int x)
   AddButton("PlayClipButton", "Play (Space)", "play", &Workbench::OnPlay);
   stopButton_ = AddButton("StopClipButton", "Stop", "stop", &Workbench::OnStop);
   stopButton_->setEnabled(false);
+  nextX_ += Scaled(8);
+  AddButton("ExportWavButton", "Export to WAV…", "exportwav", &Workbench::OnExport);
 
   changedOnly_ = new QCheckBox(QStringLiteral("Show changed only"), toolBar_);
   changedOnly_->setObjectName(QStringLiteral("ChangedOnlyBox"));
@@ -45,6 +49,8 @@ Workbench::Workbench(MainWindow& window, QWidget* toolBar, int x)
       QStringLiteral("Shows the rows whose name, ID, block or codec holds the text"));
 
   EntryGrid* grid = window_.Grid();
+  // Several rows can be exported at once.
+  grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
   WorkbenchModel* view = grid->ViewModel();
   view->SetClipColumns(&clips_);
   view->SetChangeMarks(&marks_);
@@ -185,6 +191,41 @@ void Workbench::OnPlay() {
 
 void Workbench::OnStop() {
   player_.Stop();
+}
+
+void Workbench::OnExport() {
+  if (window_.Busy() || !window_.isEnabled()) return;
+  const std::vector<int> rows = window_.Grid()->SelectedTableRows();
+  if (rows.empty()) {
+    Note(QStringLiteral("Select the rows to export."));
+    return;
+  }
+  if (folder_.empty()) {
+    Note(QStringLiteral("Unpack the archive or open its folder to export its clips."));
+    return;
+  }
+  window_.RunGuarded([this, rows] {
+    std::optional<std::string> target = window_.PickFolder();
+    if (!target || target->empty()) return;
+    player_.Stop();
+    ExportResult result;
+    {
+      WindowDisabled disabled(window_);
+      const EntryStreams streams = EntryStreams::InFolder(folder_, window_.Table());
+      result = ExportClips(streams, rows, *target, window_);
+      window_.SetProgressPosition(0);
+    }
+    std::string text = "Exported " + std::to_string(result.written) + " of " +
+                       std::to_string(rows.size()) + " clips to " + *target;
+    constexpr size_t kListed = 10;
+    for (size_t i = 0; i < result.skipped.size() && i < kListed; ++i)
+      text += "\nSkipped " + result.skipped[i].name + ": " + result.skipped[i].reason;
+    if (result.skipped.size() > kListed)
+      text += "\nand " + std::to_string(result.skipped.size() - kListed) + " more skipped";
+    if (!result.stopped.empty()) text += "\nStopped: " + result.stopped;
+    const bool whole = result.stopped.empty() && result.skipped.empty();
+    window_.ShowMessage(whole ? MessageKind::Success : MessageKind::Error, text);
+  });
 }
 
 void Workbench::OnFind() {

@@ -1,6 +1,6 @@
 // The window's work on clips, beside the four commands: the clip columns and marks of the grid,
-// the filter, Open Folder, Play and Stop. Its controls sit in the toolbar, so the busy rule that
-// disables the toolbar or the window disables them too.
+// the filter, Open Folder, Play and Stop, Export to WAV. Its controls sit in the toolbar, so the
+// busy rule that disables the toolbar or the window disables them too.
 #pragma once
 
 #include <QObject>
@@ -47,6 +47,7 @@ class Workbench : public QObject {
   void OnPlay();
   void OnStop();
   void OnFind();
+  void OnExport();
 
  private:
   QToolButton* AddButton(const char* name, const char* hint, const char* image,

@@ -212,6 +212,29 @@ class WorkbenchTest : public QObject {
     QVERIFY2(Note(s.form).startsWith("Can't play speech_00001.asf: "), qPrintable(Note(s.form)));
   }
 
+  void exportWritesTheSelectedRowsAsWav() {
+    Session s(ThreeEntries(), ThreeClips());
+    s.Unpack();
+    WriteBytes(s.folder / "speech_/speech_00003.asf", "not a stream");
+    s.form.Grid()->selectionModel()->select(
+        View(s.form)->index(0, kColName), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    s.form.Grid()->selectionModel()->select(
+        View(s.form)->index(2, kColName), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    FolderDialog::SetNextAnswer(Q(s.folder / "wav"));
+    s.Click("ExportWavButton");
+
+    QVERIFY(QFileInfo(Q(s.folder / "wav/speech_00001.wav")).size() > 2000);
+    QVERIFY(!QFile::exists(Q(s.folder / "wav/speech_00002.wav")));  // not selected
+    QVERIFY(!QFile::exists(Q(s.folder / "wav/speech_00003.wav")));  // no stream
+    QCOMPARE(s.boxes.boxes.size(), size_t{2});
+    const QString text = s.boxes.boxes[1].look.text;
+    QVERIFY2(text.startsWith("Exported 1 of 2 clips to " + Q(s.folder / "wav") +
+                             "\nSkipped speech_00003.asf: "),
+             qPrintable(text));
+    QVERIFY(s.boxes.boxes[1].windowEnabled);
+    QCOMPARE(s.form.Table().ColumnCount(), kEntryColumnCount);
+  }
+
   void openFolderShowsItsTableAndWritesNothing() {
     Session s(ThreeEntries(), ThreeClips());
     s.Unpack();
