@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 
+#include <algorithm>
 #include <chrono>
 
 #include "base/Files.h"
@@ -48,6 +49,11 @@ std::optional<ClipInfo> ClipColumns::Find(std::string_view name) const {
   return records_[found->second];
 }
 
+std::vector<std::string> ClipColumns::CodecNames() const {
+  std::lock_guard lock(mutex_);
+  return codecNames_;
+}
+
 QString ClipColumns::Text(std::string_view name, int column) const {
   std::optional<ClipInfo> info = Find(name);
   if (!info) return {};
@@ -80,6 +86,7 @@ void ClipColumns::Clear() {
   rowOfName_.clear();
   records_.clear();
   read_.clear();
+  codecNames_.clear();
 }
 
 void ClipColumns::Start(std::string folder, std::vector<std::string> names) {
@@ -122,6 +129,10 @@ void ClipColumns::Read(std::string folderPath, std::vector<std::string> names, u
     {
       std::lock_guard lock(mutex_);
       for (size_t i = 0; i < batch.size(); ++i) {
+        const std::string& codec = batch[i].codecName;
+        if (!codec.empty() &&
+            std::find(codecNames_.begin(), codecNames_.end(), codec) == codecNames_.end())
+          codecNames_.push_back(codec);
         records_[first + i] = std::move(batch[i]);
         read_[first + i] = 1;
       }

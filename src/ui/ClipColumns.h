@@ -34,6 +34,9 @@ class ClipColumns : public QObject {
   // The record of the entry, once read.
   std::optional<ClipInfo> Find(std::string_view name) const;
 
+  // The codec names read so far, each once.
+  std::vector<std::string> CodecNames() const;
+
   // Forgets every record and reads the headers of the named entry files in `folder`.
   void Start(std::string folder, std::vector<std::string> names);
   void Clear();
@@ -55,6 +58,7 @@ class ClipColumns : public QObject {
   std::unordered_map<std::string, size_t> rowOfName_;  // guarded by mutex_
   std::vector<ClipInfo> records_;                      // guarded by mutex_
   std::vector<char> read_;                             // guarded by mutex_
+  std::vector<std::string> codecNames_;                // guarded by mutex_
   std::thread worker_;
   std::atomic<bool> cancel_{false};
   uint64_t run_ = 0;  // counts the readings started; a late notice of an earlier one is dropped

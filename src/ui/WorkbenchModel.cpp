@@ -4,7 +4,6 @@
 #include <QPalette>
 
 #include <algorithm>
-#include <cctype>
 #include <string_view>
 
 #include "ui/ChangeMarks.h"
@@ -15,17 +14,25 @@
 namespace tessaly::ui {
 namespace {
 
+// ASCII letters in lower case, every other byte as it is.
+struct FoldTable {
+  unsigned char lower[256];
+  constexpr FoldTable() : lower() {
+    for (int c = 0; c < 256; ++c)
+      lower[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+  }
+};
+constexpr FoldTable kFold;
+
 // `needle` (lower case) in `text`, ignoring the case of ASCII letters.
 bool ContainsFolded(std::string_view text, const QByteArray& needle) {
   const size_t size = static_cast<size_t>(needle.size());
-  if (size > text.size()) return false;
-  const auto first = static_cast<unsigned char>(needle[0]);
+  if (size == 0 || size > text.size()) return size == 0;
+  const auto* hay = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* pin = reinterpret_cast<const unsigned char*>(needle.constData());
   for (size_t at = 0; at + size <= text.size(); ++at) {
-    if (std::tolower(static_cast<unsigned char>(text[at])) != first) continue;
-    size_t i = 1;
-    while (i < size && std::tolower(static_cast<unsigned char>(text[at + i])) ==
-                           static_cast<unsigned char>(needle[static_cast<qsizetype>(i)]))
-      ++i;
+    size_t i = 0;
+    while (i < size && kFold.lower[hay[at + i]] == pin[i]) ++i;
     if (i == size) return true;
   }
   return false;
@@ -144,7 +151,7 @@ bool WorkbenchModel::Accepts(int tableRow) const {
   if (needle_.isEmpty()) return true;
   for (int column : {kColName, kColId, kColBlock})
     if (ContainsFolded(table_.Cell(column, tableRow), needle_)) return true;
-  if (HasClipColumns()) {
+  if (codecsMatch_) {
     const QByteArray codec = clips_->Text(name, 0).toUtf8();
     if (ContainsFolded(std::string_view(codec.constData(), static_cast<size_t>(codec.size())),
                        needle_))
@@ -156,6 +163,11 @@ bool WorkbenchModel::Accepts(int tableRow) const {
 void WorkbenchModel::Refilter() {
   rows_.clear();
   if (!Filtering()) return;
+  // Codecs are few: when none holds the text, no row's codec is looked up.
+  codecsMatch_ = false;
+  if (HasClipColumns() && !needle_.isEmpty())
+    for (const std::string& codec : clips_->CodecNames())
+      codecsMatch_ = codecsMatch_ || ContainsFolded(codec, needle_);
   const int count = source_->rowCount();
   for (int row = 0; row < count; ++row)
     if (Accepts(row + 1)) rows_.push_back(row);

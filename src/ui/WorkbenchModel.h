@@ -74,6 +74,7 @@ class WorkbenchModel : public QAbstractProxyModel {
   QString filterText_;
   QByteArray needle_;  // the filter text in lower case UTF-8
   bool changedOnly_ = false;
+  bool codecsMatch_ = false;  // some codec holds the filter text: rows' codecs are looked up
   bool resetting_ = false;
   std::vector<int> rows_;  // the source rows shown, while filtering
 };
