@@ -1,5 +1,6 @@
 #include "ui/FolderDialog.h"
 
+#include <QCompleter>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -8,16 +9,20 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStyle>
 #include <QToolButton>
 #include <QTreeView>
 
 #include "ui/Design.h"
 #include "ui/NextAnswers.h"
+#include "ui/Trash.h"
+#include "ui/WorkFolders.h"
 
 namespace tessaly::ui {
 namespace {
@@ -25,7 +30,6 @@ namespace {
 struct Remembered {
   QSize size;
   bool maximized = false;
-  QString folder;
 };
 
 Remembered& Memory() {
@@ -45,6 +49,7 @@ FolderDialog::FolderDialog(QWidget* parent)
       model_(new QFileSystemModel(this)),
       tree_(new QTreeView(this)),
       status_(new QLabel(this)),
+      pathField_(new QLineEdit(this)),
       createButton_(new QToolButton(this)),
       deleteButton_(new QToolButton(this)) {
   setObjectName(QStringLiteral("RzSelectFolderDialog1"));
@@ -74,6 +79,15 @@ FolderDialog::FolderDialog(QWidget* parent)
   tree_->setHeaderHidden(true);
   tree_->setEditTriggers(QAbstractItemView::EditKeyPressed);
   tree_->setContextMenuPolicy(Qt::CustomContextMenu);
+  tree_->setAutoScroll(true);
+  pathField_->setObjectName(QStringLiteral("PathField"));
+  pathField_->setClearButtonEnabled(true);
+  auto* completer = new QCompleter(this);
+  auto* completions = new QFileSystemModel(completer);
+  completions->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden);
+  completions->setRootPath(QString());
+  completer->setModel(completions);
+  pathField_->setCompleter(completer);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->button(QDialogButtonBox::Ok)->setDefault(true);
@@ -86,13 +100,23 @@ FolderDialog::FolderDialog(QWidget* parent)
   layout->addWidget(createButton_, 0, 1);
   layout->addWidget(deleteButton_, 0, 2);
   layout->addWidget(tree_, 1, 0, 1, 3);
-  layout->addWidget(buttons, 2, 0, 1, 3);
+  layout->addWidget(pathField_, 2, 0, 1, 3);
+  layout->addWidget(buttons, 3, 0, 1, 3);
   layout->setColumnStretch(0, 1);
 
   connect(createButton_, &QToolButton::clicked, this, &FolderDialog::CreateFolder);
   connect(deleteButton_, &QToolButton::clicked, this, &FolderDialog::DeleteFolder);
-  connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          &FolderDialog::UpdateButtons);
+  connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
+    UpdateButtons();
+    ShowSelectedPath();
+  });
+  // The model reads folders in the background and sorts them late; each time the rows above the
+  // selection change, the selection moves, so it is brought back into view until the user acts.
+  connect(model_, &QFileSystemModel::directoryLoaded, this, &FolderDialog::KeepSelectionInView);
+  connect(model_, &QAbstractItemModel::layoutChanged, this, &FolderDialog::KeepSelectionInView);
+  connect(tree_->verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+          [this] { keepInView_ = false; });
+  connect(tree_, &QAbstractItemView::pressed, this, [this] { keepInView_ = false; });
   connect(tree_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     QMenu menu(this);
     menu.addAction(createButton_->toolTip(), this, &FolderDialog::CreateFolder)
@@ -106,7 +130,8 @@ FolderDialog::FolderDialog(QWidget* parent)
   // The first showing's client area is the smallest the window may get.
   setMinimumSize(kFirstSize);
   resize(Memory().size.isValid() ? Memory().size : kFirstSize);
-  SelectPath(Memory().folder.isEmpty() ? QDir::homePath() : Memory().folder);
+  const QString start = WorkFolders::StartFolder();
+  SelectPath(start.isEmpty() ? QDir::homePath() : start);
   UpdateButtons();
 }
 
@@ -123,7 +148,7 @@ std::optional<QString> FolderDialog::Execute(QWidget* parent) {
     if (Memory().maximized) dialog.setWindowState(Qt::WindowMaximized);
     if (dialog.exec() == QDialog::Accepted) chosen = dialog.SelectedPath();
   }
-  if (chosen && !chosen->isEmpty()) Memory().folder = *chosen;
+  if (chosen && !chosen->isEmpty()) WorkFolders::NotePacked(*chosen);
   return chosen;
 }
 
@@ -148,9 +173,37 @@ QString FolderDialog::SelectedPath() const {
 void FolderDialog::SelectPath(const QString& path) {
   QModelIndex index = model_->index(path);
   if (!index.isValid()) return;
+  for (QModelIndex above = index.parent(); above.isValid(); above = above.parent())
+    tree_->expand(above);
   tree_->setCurrentIndex(index);
   tree_->expand(index);
-  tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
+  keepInView_ = true;
+  KeepSelectionInView();
+}
+
+void FolderDialog::KeepSelectionInView() {
+  if (keepInView_ && tree_->currentIndex().isValid())
+    tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
+}
+
+void FolderDialog::ShowSelectedPath() {
+  pathField_->setText(QDir::toNativeSeparators(SelectedPath()));
+}
+
+void FolderDialog::accept() {
+  // A path typed or pasted into the field is taken when it names a folder.
+  const QString typed = QDir::fromNativeSeparators(pathField_->text().trimmed());
+  if (!typed.isEmpty() && QDir::cleanPath(typed) != SelectedPath()) {
+    const QFileInfo folder(QDir::isAbsolutePath(typed) ? typed
+                                                       : QDir::home().absoluteFilePath(typed));
+    if (!folder.isDir()) {
+      QMessageBox::warning(this, windowTitle(),
+                           QStringLiteral("The folder %1 does not exist.").arg(typed));
+      return;
+    }
+    SelectPath(QDir::cleanPath(folder.absoluteFilePath()));
+  }
+  QDialog::accept();
 }
 
 void FolderDialog::UpdateButtons() {
@@ -181,11 +234,22 @@ void FolderDialog::CreateFolder() {
 void FolderDialog::DeleteFolder() {
   QModelIndex current = tree_->currentIndex();
   if (!current.isValid() || !current.parent().isValid() || !model_->isDir(current)) return;
-  QString path = model_->filePath(current);
-  QModelIndex parent = current.parent();
-  if (!QFile::moveToTrash(path)) {
-    QMessageBox::warning(this, windowTitle(),
-                         QStringLiteral("Cannot move %1 to the trash.").arg(path));
+  const QString path = QDir::cleanPath(model_->filePath(current));
+  const QModelIndex parent = current.parent();
+  QMessageBox ask(QMessageBox::Question, QStringLiteral("Delete"),
+                  QStringLiteral("Move the folder %1 and everything in it to the trash?")
+                      .arg(QDir::toNativeSeparators(path)),
+                  QMessageBox::Yes | QMessageBox::Cancel, this);
+  ask.setObjectName(QStringLiteral("DeleteQuestion"));
+  ask.button(QMessageBox::Yes)->setText(QStringLiteral("Move to Trash"));
+  ask.setDefaultButton(QMessageBox::Cancel);
+  if (ask.exec() != QMessageBox::Yes) return;
+  const QString failure = MoveToTrash(path);
+  if (!failure.isEmpty()) {
+    QMessageBox::warning(
+        this, windowTitle(),
+        QStringLiteral("%1 was not moved to the trash, and nothing was deleted: %2.")
+            .arg(QDir::toNativeSeparators(path), failure));
     return;
   }
   tree_->setCurrentIndex(parent);

@@ -1,6 +1,7 @@
 // The folder dialog (object name RzSelectFolderDialog1): a small "Browse for Folder" window over
-// the file system's folders, with buttons to create a folder and to move one to the trash. It
-// remembers its size and state and the folder last chosen with "OK" while the program runs.
+// the file system's folders, with buttons to create a folder and to move one to the trash and a
+// field where a path can be typed or pasted. It opens on the folder of the last Unpack or Pack,
+// kept across runs, and remembers its size and state while the program runs.
 #pragma once
 
 #include <QDialog>
@@ -10,6 +11,7 @@
 
 class QFileSystemModel;
 class QLabel;
+class QLineEdit;
 class QToolButton;
 class QTreeView;
 
@@ -31,14 +33,17 @@ class FolderDialog : public QDialog {
   void SelectPath(const QString& path);
 
   QTreeView* Tree() const { return tree_; }
+  QLineEdit* PathField() const { return pathField_; }
   QToolButton* CreateFolderButton() const { return createButton_; }
   QToolButton* DeleteButton() const { return deleteButton_; }
 
   // Tests queue the answers of the next showings (nullopt cancels).
   static void SetNextAnswer(std::optional<QString> answer);
   static void ClearNextAnswers();
-  // Forgets the remembered size, state and folder.
+  // Forgets the remembered size and state.
   static void ForgetRemembered();
+
+  void accept() override;
 
   static constexpr QSize kFirstSize{358, 313};
 
@@ -47,10 +52,15 @@ class FolderDialog : public QDialog {
   void CreateFolder();
   void DeleteFolder();
   void Remember();
+  void ShowSelectedPath();
+  // Keeps the selected folder in view while the tree loads the folders above it.
+  void KeepSelectionInView();
 
   QFileSystemModel* model_;
   QTreeView* tree_;
   QLabel* status_;
+  QLineEdit* pathField_;
+  bool keepInView_ = true;  // until the user moves in the tree
   QToolButton* createButton_;
   QToolButton* deleteButton_;
 };

@@ -8,6 +8,9 @@
 #include <QIcon>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QScreen>
+#include <QShowEvent>
+#include <QStyle>
 #include <QToolButton>
 
 #include <algorithm>
@@ -24,6 +27,7 @@
 #include "ui/MessageBoxes.h"
 #include "ui/PanelStatusBar.h"
 #include "ui/WindowMemory.h"
+#include "ui/WorkFolders.h"
 #include "ui/Workbench.h"
 
 namespace tessaly::ui {
@@ -278,6 +282,8 @@ void MainWindow::OnUnpack() {
     UnpackResult result = Unpack(state_, table_, *this);
     if (result.end != UnpackEnd::NoArchive)
       workbench_->ShowFolder(result.end == UnpackEnd::Success ? result.folder : std::string());
+    // The folder just written is where a Pack is likely to start.
+    if (result.end == UnpackEnd::Success) WorkFolders::NoteUnpacked(PathFromBytes(result.folder));
   });
 }
 
@@ -310,6 +316,27 @@ void MainWindow::RememberBetweenRuns() {
   const WindowMemory memory = WindowMemory::Load();
   if (!memory.geometry.isEmpty()) restoreGeometry(memory.geometry);
   if (!memory.lastArchive.isEmpty()) openDialog1_.SetLastFile(memory.lastArchive);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!event->spontaneous()) KeepOnScreen();
+}
+
+void MainWindow::KeepOnScreen() {
+  // The designed position where the whole window fits on its screen (at a large scale it may
+  // not), else the nearest place that fits. Before the window manager has framed the window its
+  // title bar is not counted yet, so a bar's height is assumed.
+  if (!screen()) return;
+  const QRect room = screen()->availableGeometry();
+  QRect frame = frameGeometry();
+  if (frame == geometry())
+    frame.setTop(frame.top() - style()->pixelMetric(QStyle::PM_TitleBarHeight));
+  // A pixel to spare: at fractional scales the frame's position is rounded.
+  const int left = std::max(room.left(), std::min(frame.left(), room.right() - frame.width()));
+  const int top = std::max(room.top(), std::min(frame.top(), room.bottom() - frame.height()));
+  if (left != frame.left() || top != frame.top())
+    move(pos() + QPoint(left - frame.left(), top - frame.top()));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

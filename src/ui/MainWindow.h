@@ -69,6 +69,7 @@ class MainWindow : public QWidget, public OperationHost {
   void resizeEvent(QResizeEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   friend class Workbench;
@@ -79,6 +80,7 @@ class MainWindow : public QWidget, public OperationHost {
   QToolButton* AddButton(const char* name, const char* hint, const char* image,
                          void (MainWindow::*handler)());
   void AddGap();
+  void KeepOnScreen();
   void ShowEmptyRangeEmpty();
 
   EntryTable table_;

@@ -6,15 +6,20 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeView>
+#include <QUrl>
 #include <QtTest>
 
 #include "ui/FolderDialog.h"
 #include "ui/MessageBoxes.h"
 #include "ui/OpenFileDialog.h"
+#include "ui/WorkFolders.h"
 
 using namespace tessaly;
 using namespace tessaly::testing;
@@ -29,6 +34,7 @@ class DialogsTest : public QObject {
     QVERIFY(home_.isValid());
     QVERIFY(QDir(home_.path()).mkpath("data/Trash"));
     qputenv("XDG_DATA_HOME", QFile::encodeName(home_.filePath("data")));
+    UseSettingsIn(home_.filePath("config"));
   }
 
   void openDialogAsksForOneExistingPairFileAndRemembersIt() {
@@ -77,6 +83,7 @@ class DialogsTest : public QObject {
     QVERIFY(QDir(base).exists("New Folder (2)"));
 
     // Delete moves the selected folder to the trash and selects its parent.
+    WhenShown<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
     dialog.DeleteButton()->click();
     QVERIFY(!QDir(base).exists("New Folder (2)"));
     QVERIFY(QDir(home_.filePath("data/Trash/files")).exists("New Folder (2)"));
@@ -119,6 +126,128 @@ class DialogsTest : public QObject {
       shown->reject();
     });
     FolderDialog::Execute(nullptr);
+  }
+
+  void deleteAsksFirstAndMovesToTheUsersTrash() {
+    QTemporaryDir dir;
+    const QString base = QDir(dir.path()).canonicalPath();
+    QVERIFY(QDir(base).mkpath("clips/replaced"));
+    // No data folder yet: the trash is made where the desktop looks for it.
+    const QString data = home_.filePath("fresh/share");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data));
+    FolderDialog dialog;
+    dialog.SelectPath(base + "/clips");
+
+    QString asked;
+    WhenShown<QMessageBox>([&](QMessageBox* box) {
+      asked = box->text();
+      QCOMPARE(box->defaultButton(), box->button(QMessageBox::Cancel));
+      box->button(QMessageBox::Cancel)->click();
+    });
+    dialog.DeleteButton()->click();
+    QVERIFY2(asked.contains(base + "/clips"), qPrintable(asked));
+    QVERIFY(QDir(base).exists("clips"));
+
+    WhenShown<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+    dialog.DeleteButton()->click();
+    QVERIFY(!QDir(base).exists("clips"));
+    QVERIFY(QDir(data + "/Trash/files/clips").exists("replaced"));
+    QFile info(data + "/Trash/info/clips.trashinfo");
+    QVERIFY(info.open(QIODevice::ReadOnly));
+    const QByteArray record = info.readAll();
+    QVERIFY(record.startsWith(
+        "[Trash Info]\nPath=" + QUrl::toPercentEncoding(base + "/clips", "/") + "\nDeletionDate="));
+    QCOMPARE(dialog.SelectedPath(), base);
+    // A second folder of the same name takes a name of its own in the trash.
+    QVERIFY(QDir(base).mkpath("clips"));
+    dialog.SelectPath(base + "/clips");
+    WhenShown<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+    dialog.DeleteButton()->click();
+    QVERIFY(QDir(data + "/Trash/files").exists("clips 2"));
+    QVERIFY(QDir(data + "/Trash/files/clips").exists("replaced"));
+
+    // Where no trash can be made, the folder stays and the user is told.
+    QVERIFY(QDir(base).mkpath("kept"));
+    QFile blocker(home_.filePath("blocked"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home_.filePath("blocked")));
+    dialog.SelectPath(base + "/kept");
+    QString told;
+    WhenShown<QMessageBox>([&](QMessageBox* box) {
+      box->button(QMessageBox::Yes)->click();
+      WhenShown<QMessageBox>([&](QMessageBox* warning) {
+        told = warning->text();
+        warning->accept();
+      });
+    });
+    dialog.DeleteButton()->click();
+    QVERIFY(QDir(base).exists("kept"));
+    QVERIFY2(told.contains(base + "/kept") && told.contains("nothing was deleted"),
+             qPrintable(told));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home_.filePath("data")));
+  }
+
+  void folderDialogOpensOnTheLastWorkFolderInView() {
+    FolderDialog::ForgetRemembered();
+    QTemporaryDir dir;
+    const QString base = QDir(dir.path()).canonicalPath();
+    // Enough folders beside the path that the chosen one lies far down the tree.
+    for (int i = 0; i < 40; ++i)
+      QVERIFY(QDir(base).mkpath(QStringLiteral("a%1").arg(i, 2, 10, QLatin1Char('0'))));
+    const QString unpacked = base + "/a37/game/speech_";
+    const QString packed = base + "/a38/other_";
+    QVERIFY(QDir().mkpath(unpacked) && QDir().mkpath(packed));
+
+    // The later of the last Unpack and the last Pack; the other when that one is gone.
+    WorkFolders::NotePacked(packed);
+    WorkFolders::NoteUnpacked(unpacked);
+    QCOMPARE(WorkFolders::StartFolder(), unpacked);
+    WorkFolders::NotePacked(packed);
+    QCOMPARE(WorkFolders::StartFolder(), packed);
+    QVERIFY(QDir(base + "/a38").removeRecursively());
+    QCOMPARE(WorkFolders::StartFolder(), unpacked);
+    // Kept across runs in the settings file.
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "tessaly", "tessaly");
+    QVERIFY(settings.fileName().startsWith(home_.path()));
+    QCOMPARE(settings.value("WorkFolders/unpacked").toString(), unpacked);
+
+    bool checked = false;
+    WhenShown<FolderDialog>([&](FolderDialog* shown) {
+      QTest::qWait(400);  // the tree reads the folders above in the background
+      QTreeView* tree = shown->Tree();
+      const QModelIndex current = tree->currentIndex();
+      QCOMPARE(shown->SelectedPath(), unpacked);
+      for (QModelIndex above = current.parent(); above.isValid(); above = above.parent())
+        QVERIFY(tree->isExpanded(above));
+      QVERIFY(tree->viewport()->rect().contains(tree->visualRect(current)));
+      QCOMPARE(shown->PathField()->text(), unpacked);
+      checked = true;
+      shown->reject();
+    });
+    QCOMPARE(FolderDialog::Execute(nullptr), std::nullopt);
+    QVERIFY(checked);
+  }
+
+  void aTypedPathIsTakenWhenItNamesAFolder() {
+    QTemporaryDir dir;
+    const QString base = QDir(dir.path()).canonicalPath();
+    QVERIFY(QDir(base).mkpath("typed"));
+    QString warned;
+    WhenShown<FolderDialog>([&](FolderDialog* shown) {
+      shown->PathField()->setText(base + "/missing");
+      WhenShown<QMessageBox>([&](QMessageBox* box) {
+        warned = box->text();
+        box->accept();
+      });
+      QTest::keyClick(shown->PathField(), Qt::Key_Return);
+      QVERIFY(shown->isVisible());  // stays open on a path that is no folder
+      shown->PathField()->setText(base + "/typed/");
+      QTest::keyClick(shown->PathField(), Qt::Key_Return);
+    });
+    QCOMPARE(FolderDialog::Execute(nullptr), std::optional<QString>(base + "/typed"));
+    QVERIFY2(warned.contains(base + "/missing"), qPrintable(warned));
+    QCOMPARE(WorkFolders::StartFolder(), base + "/typed");
   }
 
   void messageBoxesHaveTheirKindsLook() {

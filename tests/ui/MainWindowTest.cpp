@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QProgressBar>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -21,6 +22,7 @@
 #include "ui/OpenFileDialog.h"
 #include "ui/PanelStatusBar.h"
 #include "ui/SortHeader.h"
+#include "ui/WorkFolders.h"
 
 using namespace tessaly;
 using namespace tessaly::testing;
@@ -77,6 +79,11 @@ class MainWindowTest : public QObject {
   Q_OBJECT
 
  private Q_SLOTS:
+  void initTestCase() {
+    QVERIFY(settings_.isValid());
+    UseSettingsIn(settings_.path());
+  }
+
   void cleanup() {
     OpenFileDialog::ClearNextAnswers();
     FolderDialog::ClearNextAnswers();
@@ -267,6 +274,7 @@ class MainWindowTest : public QObject {
     Session s(builder, builder.Data(12000));
     s.Unpack();
     QStringList status = StatusTexts(s.form);
+    QCOMPARE(WorkFolders::StartFolder(), Q(s.folder / "speech_"));  // where Pack's dialog opens
 
     // Entry 2 grows from 6144 to 7000 bytes: stored as 7168, entry 3 moves up by 1024.
     WriteBytes(s.folder / "speech_/speech_00002.asf", "SCHl" + std::string(6996, 'x'));
@@ -474,6 +482,9 @@ class MainWindowTest : public QObject {
     // Indexes outside the table read as nothing.
     QCOMPARE(s.form.Grid()->Model()->data(s.form.Grid()->Model()->index(5, 5)), QVariant());
   }
+
+ private:
+  QTemporaryDir settings_;
 };
 
 QTEST_MAIN(MainWindowTest)

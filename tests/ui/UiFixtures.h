@@ -6,6 +6,7 @@
 #include "support/ArchiveBuilder.h"
 
 #include <QApplication>
+#include <QSettings>
 #include <QString>
 #include <QTimer>
 #include <QToolButton>
@@ -72,6 +73,12 @@ class BoxRecorder {
   ~BoxRecorder() { ui::MessageBoxes::SetHook({}); }
   std::vector<ShownBox> boxes;
 };
+
+// Keeps the user's settings that the window writes (the work folders) in `folder`.
+inline void UseSettingsIn(const QString& folder) {
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder));
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+}
 
 inline QString Q(const std::string& bytes) {
   return QString::fromStdString(bytes);
