@@ -8,6 +8,7 @@
 #include "archive/IndexReader.h"
 #include "base/Errors.h"
 #include "base/FileCommit.h"
+#include "base/NameCase.h"
 #include "base/Numbers.h"
 #include "base/Paths.h"
 
@@ -30,11 +31,12 @@ int ProgressValue(uint64_t value) {
   return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
-// Derives both paths from the chosen file and checks that both files exist, the index first.
+// Derives both paths from the chosen file, taking a partner whose name differs only in case when
+// the exact one is missing, and checks that both files exist, the index first.
 bool FindPair(ArchiveState& state, const std::string& chosen, OperationHost& host) {
   state.chosenPath = chosen;
-  state.indexPath = ChangeFileExt(chosen, ".idx");
-  state.dataPath = ChangeFileExt(chosen, ".big");
+  state.indexPath = MatchNameCase(ChangeFileExt(chosen, ".idx"));
+  state.dataPath = MatchNameCase(ChangeFileExt(chosen, ".big"));
   for (const std::string* path : {&state.indexPath, &state.dataPath}) {
     if (!FileExists(*path)) {
       host.ShowMessage(MessageKind::Error, "File: " + *path + " not found.");
