@@ -17,34 +17,7 @@ std::string_view CutField(std::string_view& rest) {
   return field;
 }
 
-// The common cell line, "<digits>,<digits>,<text>", split in one pass; false for anything else,
-// which the general rules then read.
-bool SplitPlainCellLine(std::string_view& line, int32_t& column, int32_t& row) {
-  size_t i = 0;
-  int32_t numbers[2] = {0, 0};
-  for (int32_t& number : numbers) {
-    size_t start = i;
-    for (; i < line.size() && i - start < 9 && line[i] >= '0' && line[i] <= '9'; ++i)
-      number = number * 10 + (line[i] - '0');
-    if (i == start || i == line.size() || line[i] != ',') return false;
-    ++i;
-  }
-  column = numbers[0];
-  row = numbers[1];
-  line.remove_prefix(i);
-  return true;
-}
-
 }  // namespace
-
-std::optional<std::string_view> CutLine(std::string_view& text) {
-  size_t lf = text.find('\n');
-  if (lf == std::string_view::npos) return std::nullopt;
-  std::string_view line = text.substr(0, lf);
-  text.remove_prefix(lf + 1);
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  return line;
-}
 
 int32_t LenientNumber(std::string_view field) {
   if (!field.empty() && field.size() <= 9) {  // the common case: a few plain digits
@@ -75,7 +48,7 @@ std::optional<TableShape> ParseShapeLine(std::string_view line) {
                     std::max<int32_t>(LenientNumber(line), 1)};
 }
 
-TableLine ParseTableLine(std::string_view line) {
+TableLine ParseUncommonLine(std::string_view line) {
   TableLine parsed{};
   if (line.size() >= 2 && line[0] == 'c' && line[1] == 'w') {
     // The column number runs from the fourth character to the first comma.
@@ -86,10 +59,8 @@ TableLine ParseTableLine(std::string_view line) {
     parsed.width = comma == std::string_view::npos ? 0 : LenientNumber(rest.substr(comma + 1));
     return parsed;
   }
-  if (!SplitPlainCellLine(line, parsed.column, parsed.row)) {
-    parsed.column = LenientNumber(CutField(line));
-    parsed.row = LenientNumber(CutField(line));
-  }
+  parsed.column = LenientNumber(CutField(line));
+  parsed.row = LenientNumber(CutField(line));
   parsed.text = line;
   return parsed;
 }
