@@ -34,6 +34,11 @@ std::string ExtractFilePath(const std::string& path) {
   return delimiter == std::string::npos ? std::string() : path.substr(0, delimiter + 1);
 }
 
+std::string ExtractFileExt(const std::string& path) {
+  size_t dot = ExtensionStart(path);
+  return dot == std::string::npos ? std::string() : path.substr(dot);
+}
+
 std::string ChangeFileExt(const std::string& path, const std::string& ext) {
   return RemoveFileExt(path) + ext;
 }

@@ -21,6 +21,8 @@ bool IsFolderDelimiter(char c);
 std::string ExtractFileName(const std::string& path);
 // Everything up to and including the last delimiter ("" when there is none).
 std::string ExtractFilePath(const std::string& path);
+// The extension of the last component, with its ".", or "".
+std::string ExtractFileExt(const std::string& path);
 // The path with its extension replaced; a path without one gets `ext` appended.
 std::string ChangeFileExt(const std::string& path, const std::string& ext);
 // The path with its extension removed; a path without one stays whole.
