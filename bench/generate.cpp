@@ -19,10 +19,13 @@
 #include <string>
 #include <vector>
 
+#include "archive/IndexLayout.h"
 #include "audio/Pcm.h"
 #include "audio/StreamEncoder.h"
 
 namespace {
+
+using namespace tessaly;
 
 // splitmix64: small, fast and fully determined by its seed.
 class Random {
@@ -180,38 +183,41 @@ void GenerateArchive(const ArchiveParameters& p) {
   std::vector<uint64_t> sizes = StreamSizes(p, random);
 
   uint64_t blocks = (p.entries + p.perBlock - 1) / p.perBlock;
-  uint64_t slotSize = 2 + p.digitIndex % 128;
-  uint64_t indexSize = 88 + 16 * blocks + 12 * blocks + slotSize * p.entries;
+  auto digitIndex = static_cast<uint8_t>(p.digitIndex);
+  uint64_t indexSize =
+      DescriptorPos(blocks) + kBlockHeaderSize * blocks + SlotSize(digitIndex) * p.entries;
   std::string index(indexSize, '\0');
-  for (size_t i = 0; i < 84; ++i) index[i] = static_cast<char>(0x40 + i % 26);
-  PutLE(index, 84, blocks, 4);
+  for (size_t i = 0; i < kBlockCountPos; ++i) index[i] = static_cast<char>(0x40 + i % 26);
+  PutLE(index, kBlockCountPos, blocks, 4);
 
   uint64_t position = 0;  // in the data file
-  uint64_t blockPos = 88 + 16 * blocks;
+  uint64_t blockPos = DescriptorPos(blocks);
   for (uint64_t b = 0, entry = 0; b < blocks; ++b) {
     uint64_t count = std::min<uint64_t>(p.perBlock, p.entries - entry);
-    size_t descriptor = 88 + 16 * b;
+    size_t descriptor = DescriptorPos(b);
     PutLE(index, descriptor, random.Next(), 4);
     PutLE(index, descriptor + 4, b, 4);
-    PutLE(index, descriptor + 8, blockPos, 4);
-    PutLE(index, descriptor + 12, position, 4);
-    PutLE(index, blockPos, random.Next() & 0xFFFF, 2);
-    PutLE(index, blockPos + 2, b & 0xFFFF, 2);  // ID
-    index[blockPos + 4] = static_cast<char>(p.digitIndex);
-    index[blockPos + 5] = static_cast<char>(count);
-    PutLE(index, blockPos + 6, random.Next(), 6);
+    PutLE(index, descriptor + kDescriptorBlockPos, blockPos, 4);
+    PutLE(index, descriptor + kDescriptorOffset, position, 4);
+    PutLE(index, blockPos + kBlockUnknwn1, random.Next() & 0xFFFF, 2);
+    PutLE(index, blockPos + kBlockId, b & 0xFFFF, 2);
+    index[blockPos + kBlockDigitIndex] = static_cast<char>(digitIndex);
+    index[blockPos + kBlockAsfCount] = static_cast<char>(count);
+    PutLE(index, blockPos + kBlockUnknwn2, random.Next(), 6);  // Unknwn2 to Unknwn4
     uint64_t offset = position;
     for (uint64_t j = 0; j < count; ++j, ++entry) {
       uint64_t address = position - offset;
       if (address / 256 > 0xFFFF)
         throw std::runtime_error("a block spans more than 16 MiB: lower --per-block");
-      size_t slot = blockPos + 12 + j * slotSize;
-      index[slot] = static_cast<char>(address >> 16);  // AddressUnit, big-endian
-      index[slot + 1] = static_cast<char>(address >> 8);
-      for (uint64_t t = 2; t < slotSize; ++t) index[slot + t] = static_cast<char>(entry + t);
+      size_t slot = SlotPos(blockPos, digitIndex, j);
+      auto unit = UnitFromAddress(static_cast<uint32_t>(address));
+      index[slot] = static_cast<char>(unit[0]);
+      index[slot + 1] = static_cast<char>(unit[1]);
+      for (uint64_t t = kAddressUnitSize; t < SlotSize(digitIndex); ++t)
+        index[slot + t] = static_cast<char>(entry + t);
       position += sizes[entry];
     }
-    blockPos += 12 + count * slotSize;
+    blockPos = SlotPos(blockPos, digitIndex, count);
   }
   if (position >= (uint64_t{1} << 31))
     throw std::runtime_error("the data file would reach 2 GiB: lower --data-bytes");

@@ -28,7 +28,8 @@ EntryTable::EntryTable(const EntryTable& other)
       widths_(other.widths_),
       shapeRevision_(other.shapeRevision_),
       contentRevision_(other.contentRevision_) {
-  for (size_t i = 0; i < cells_.size(); ++i) cells_[i] = Store(other.View(other.cells_[i]));
+  for (size_t i = 0; i < cells_.size(); ++i)
+    cells_[i] = store_.Store(other.store_.View(other.cells_[i]));
 }
 
 EntryTable::EntryTable(EntryTable&& other) noexcept {
@@ -40,11 +41,7 @@ EntryTable& EntryTable::operator=(EntryTable&& other) noexcept {
   columns_ = std::exchange(other.columns_, 0);
   rows_ = std::exchange(other.rows_, 0);
   cells_ = std::exchange(other.cells_, {});
-  chunks_ = std::exchange(other.chunks_, {});
-  largeCells_ = std::exchange(other.largeCells_, {});
-  chunkFree_ = std::exchange(other.chunkFree_, nullptr);
-  chunkLeft_ = std::exchange(other.chunkLeft_, 0);
-  freePlace_ = std::exchange(other.freePlace_, 0);
+  store_ = std::move(other.store_);
   widths_ = std::exchange(other.widths_, {});
   shapeRevision_ = other.shapeRevision_++;
   contentRevision_ = other.contentRevision_++;
@@ -59,7 +56,7 @@ EntryTable& EntryTable::operator=(const EntryTable& other) {
 void EntryTable::SetColumnCount(int columns) {
   columns = std::max(columns, 1);
   if (columns == columns_) return;
-  std::vector<Text> cells(static_cast<size_t>(columns) * rows_);
+  std::vector<TextStore::Text> cells(static_cast<size_t>(columns) * rows_);
   int keep = std::min(columns, columns_);
   for (int r = 0; r < rows_; ++r)
     for (int c = 0; c < keep; ++c)
@@ -84,36 +81,18 @@ void EntryTable::ReserveRows(int rows) {
 
 void EntryTable::SetRow(int row, const RowTexts& texts) {
   if (!Inside(0, row)) return;
-  // The cells share the row's bytes in one chunk; a row too long for a chunk stores cell by cell.
-  bool shared = texts.bytes_.size() < kLargeCell;
-  uint64_t place = shared ? Store(texts.bytes_) >> kSizeBits : 0;
+  // The cells share the row's bytes, stored once; a row too long for that stores cell by cell.
+  bool shared = texts.bytes_.size() < TextStore::kLargeText;
+  TextStore::Text whole = shared ? store_.Store(texts.bytes_) : 0;
   size_t start = 0;
   for (int c = 0; c < texts.count_ && c < columns_; ++c) {
     size_t end = texts.ends_[static_cast<size_t>(c)];
     std::string_view text(texts.bytes_.data() + start, end - start);
-    Text& cell = cells_[Index(c, row)];
-    if (!shared)
-      cell = Store(text);
-    else
-      cell = text.empty() ? 0 : MakeText(place + start, text.size());
+    cells_[Index(c, row)] =
+        shared ? TextStore::Part(whole, start, text.size()) : store_.Store(text);
     start = end;
   }
   ++contentRevision_;
-}
-
-EntryTable::Text EntryTable::StoreInNewBlock(std::string_view text) {
-  if (text.size() >= kLargeCell) {
-    // A large cell gets a block of its own; the current chunk stays for small cells.
-    LargeCell& large =
-        largeCells_.emplace_back(LargeCell{std::make_unique<char[]>(text.size()), text.size()});
-    std::memcpy(large.bytes.get(), text.data(), text.size());
-    return MakeText(largeCells_.size() - 1, kLargeSize);
-  }
-  char* bytes = chunks_.emplace_back(std::make_unique<char[]>(kChunkSize)).get();
-  chunkFree_ = bytes;
-  chunkLeft_ = kChunkSize;
-  freePlace_ = uint64_t{chunks_.size() - 1} << kChunkBits;
-  return Store(text);
 }
 
 int EntryTable::ColumnWidth(int column) const {
@@ -129,11 +108,7 @@ void EntryTable::SetColumnWidth(int column, int width) {
 
 void EntryTable::Reset() {
   cells_.clear();
-  chunks_.clear();
-  largeCells_.clear();
-  chunkFree_ = nullptr;
-  chunkLeft_ = 0;
-  freePlace_ = 0;
+  store_.Clear();
   columns_ = 0;
   rows_ = 0;
   SetColumnCount(2);
@@ -152,7 +127,7 @@ void EntryTable::LayOutColumns() {
 }
 
 void EntryTable::PermuteDataRows(const std::vector<int>& order) {
-  std::vector<Text> cells(cells_.size());
+  std::vector<TextStore::Text> cells(cells_.size());
   for (int c = 0; c < columns_; ++c) cells[static_cast<size_t>(c)] = cells_[c];
   for (size_t i = 0; i < order.size(); ++i) {
     auto from = static_cast<size_t>(order[i]) * columns_;

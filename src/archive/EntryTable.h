@@ -4,12 +4,11 @@
 
 #include <array>
 #include <cstdint>
-#include <cstring>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "archive/TextStore.h"
 #include "base/Numbers.h"
 
 namespace tessaly {
@@ -98,11 +97,11 @@ class EntryTable {
   // Cells outside the shape read as empty; writes outside it are ignored. A cell's view stays
   // valid until that cell is written again or the table is reset.
   std::string_view Cell(int column, int row) const {
-    return Inside(column, row) ? View(cells_[Index(column, row)]) : std::string_view();
+    return Inside(column, row) ? store_.View(cells_[Index(column, row)]) : std::string_view();
   }
   void SetCell(int column, int row, std::string_view text) {
     if (!Inside(column, row)) return;
-    cells_[Index(column, row)] = Store(text);
+    cells_[Index(column, row)] = store_.Store(text);
     ++contentRevision_;
   }
   // Cells 0 to texts' count - 1 of `row`, as SetCell would write them one by one.
@@ -128,17 +127,6 @@ class EntryTable {
  private:
   int columns_ = 0;
   int rows_ = 0;
-  // A cell's bytes live in the table's text store; the cell keeps where and how many in 8 bytes,
-  // which at 17 cells a row is most of a large table's memory. A small text's place is its byte
-  // position across the chunks; a large one's is its index among the large cells, its size
-  // kLargeSize.
-  using Text = uint64_t;
-  static constexpr int kSizeBits = 24;
-  static constexpr uint64_t kLargeSize = (uint64_t{1} << kSizeBits) - 1;
-  static constexpr int kChunkBits = 20;
-  static constexpr size_t kChunkSize = size_t{1} << kChunkBits;  // 1 MiB
-  static constexpr size_t kLargeCell = kChunkSize / 4;           // from here on, a block of its own
-  static Text MakeText(uint64_t place, uint64_t size) { return place << kSizeBits | size; }
 
   bool Inside(int column, int row) const {
     return static_cast<unsigned>(column) < static_cast<unsigned>(columns_) &&
@@ -147,38 +135,9 @@ class EntryTable {
   size_t Index(int column, int row) const {
     return static_cast<size_t>(row) * static_cast<size_t>(columns_) + static_cast<size_t>(column);
   }
-  std::string_view View(Text text) const {
-    uint64_t size = text & kLargeSize, place = text >> kSizeBits;
-    if (size == 0) return {};
-    if (size == kLargeSize) {
-      const LargeCell& large = largeCells_[place];
-      return {large.bytes.get(), large.size};
-    }
-    return {chunks_[place >> kChunkBits].get() + (place & (kChunkSize - 1)), size};
-  }
-  // Copies `text` into the store, in chunks that never move, so views stay valid.
-  Text Store(std::string_view text) {
-    if (text.empty()) return 0;
-    if (text.size() > chunkLeft_) return StoreInNewBlock(text);
-    std::memcpy(chunkFree_, text.data(), text.size());
-    Text stored = MakeText(freePlace_, text.size());
-    chunkFree_ += text.size();
-    chunkLeft_ -= text.size();
-    freePlace_ += text.size();
-    return stored;
-  }
-  Text StoreInNewBlock(std::string_view text);
 
-  struct LargeCell {
-    std::unique_ptr<char[]> bytes;
-    size_t size;
-  };
-  std::vector<Text> cells_;                      // row-major
-  std::vector<std::unique_ptr<char[]>> chunks_;  // kChunkSize each; the last one is filling
-  std::vector<LargeCell> largeCells_;
-  char* chunkFree_ = nullptr;  // the free end of the last chunk
-  size_t chunkLeft_ = 0;
-  uint64_t freePlace_ = 0;  // the place of chunkFree_
+  std::vector<TextStore::Text> cells_;  // row-major
+  TextStore store_;
   std::vector<int> widths_;
   uint64_t shapeRevision_ = 0;
   uint64_t contentRevision_ = 0;

@@ -18,7 +18,8 @@ class FrameworkError : public std::runtime_error {
 std::string DisplayText(const std::string& text);
 
 // The program's title for a given executable path: the file name without its folder, cut at its
-// first ".", the first letter in upper case and every later one in lower case ("tessaly" -> "Tessaly").
+// first ".", the first letter in upper case and every later one in lower case ("tessaly" ->
+// "Tessaly").
 std::string ProgramTitle(const std::string& executablePath);
 
 }  // namespace tessaly

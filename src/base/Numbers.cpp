@@ -1,7 +1,5 @@
 #include "base/Numbers.h"
 
-#include <charconv>
-
 #include "base/Errors.h"
 
 namespace tessaly {
@@ -31,12 +29,6 @@ int32_t ParseInt32(std::string_view text) {
 
 std::string FormatUnsigned(uint64_t value) {
   return std::string(DecimalDigits(value).View());
-}
-
-std::string FormatSigned(int64_t value) {
-  char buffer[24];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
 }
 
 }  // namespace tessaly

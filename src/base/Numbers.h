@@ -37,6 +37,4 @@ class DecimalDigits {
   uint8_t size_;
 };
 
-std::string FormatSigned(int64_t value);
-
 }  // namespace tessaly

@@ -7,6 +7,7 @@
 #include "archive/IndexImage.h"
 #include "base/FileCommit.h"
 #include "base/Files.h"
+#include "base/NameCase.h"
 #include "base/Numbers.h"
 #include "base/Paths.h"
 #include "base/WriteBehind.h"
@@ -26,13 +27,14 @@ struct PackPaths {
 };
 
 // The pack name is the folder's own name with its extension replaced; the table file and index
-// copy are inside the folder, the new pair goes into the folder that holds it.
+// copy are inside the folder (matched ignoring case when the exact names are missing), the new
+// pair goes into the folder that holds it.
 PackPaths PathsFor(const std::string& folder) {
   std::string name = ExtractFileName(folder);
   std::string parent = ExtractFilePath(folder);
-  return {folder, JoinPath(folder, ChangeFileExt(name, ".tbl")),
-          JoinPath(folder, ChangeFileExt(name, ".id")), parent + ChangeFileExt(name, ".big"),
-          parent + ChangeFileExt(name, ".idx")};
+  return {folder, MatchNameCase(JoinPath(folder, ChangeFileExt(name, ".tbl"))),
+          MatchNameCase(JoinPath(folder, ChangeFileExt(name, ".id"))),
+          parent + ChangeFileExt(name, ".big"), parent + ChangeFileExt(name, ".idx")};
 }
 
 // What one pack carries from step to step besides the table.

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <limits>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -11,6 +11,7 @@
 #include "base/Files.h"
 #include "base/Numbers.h"
 #include "base/OperationHost.h"
+#include "packing/TableLines.h"
 
 namespace tessaly {
 
@@ -66,17 +67,15 @@ class LineReader {
 
   bool Next(std::string_view& line) {
     for (;;) {
-      const char* begin = buffer_.data() + start_;
-      if (const void* lf = std::memchr(begin, kLf, end_ - start_)) {
-        size_t length = static_cast<const char*>(lf) - begin;
-        start_ += length + 1;
-        if (length > 0 && begin[length - 1] == kCr) --length;
-        line = std::string_view(begin, length);
+      std::string_view rest(buffer_.data() + start_, end_ - start_);
+      if (std::optional<std::string_view> cut = CutLine(rest)) {
+        start_ = end_ - rest.size();
+        line = *cut;
         return true;
       }
       if (atEnd_) {
-        if (start_ == end_) return false;
-        line = std::string_view(begin, end_ - start_);  // the last line, without a line end
+        if (rest.empty()) return false;
+        line = rest;  // the last line, without a line end
         start_ = end_;
         return true;
       }
@@ -111,67 +110,6 @@ class LineReader {
   bool holdsBs_ = false;  // whether the buffered lines hold a BS anywhere
 };
 
-// A number field read leniently: leading spaces, an optional sign, then digits. A field that is
-// exactly that gives the signed value; anything else gives the digits it begins with, sign
-// dropped, or 0. Values beyond 32 bits saturate.
-int32_t LenientNumber(std::string_view field) {
-  if (!field.empty() && field.size() <= 9) {  // the common case: a few plain digits
-    int32_t value = 0;
-    size_t i = 0;
-    for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i)
-      value = value * 10 + (field[i] - '0');
-    if (i == field.size()) return value;
-  }
-  size_t i = 0;
-  while (i < field.size() && field[i] == ' ') ++i;
-  bool negative = false;
-  if (i < field.size() && (field[i] == '+' || field[i] == '-')) negative = field[i++] == '-';
-  int64_t value = 0;
-  size_t digits = i;
-  for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i)
-    value = std::min<int64_t>(value * 10 + (field[i] - '0'), int64_t{1} << 32);
-  bool whole = i == field.size() && i > digits;
-  if (whole && negative) value = -value;
-  return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
-}
-
-// Splits off the text before the first comma, with the comma. Without a comma the field is
-// empty and `rest` stays whole.
-std::string_view CutField(std::string_view& rest) {
-  size_t comma = rest.find(',');
-  if (comma == std::string_view::npos) return {};
-  std::string_view field = rest.substr(0, comma);
-  rest.remove_prefix(comma + 1);
-  return field;
-}
-
-// The common cell line, "<digits>,<digits>,<text>", split in one pass; false for anything else,
-// which the general rules then read.
-bool SplitPlainCellLine(std::string_view& line, int32_t& column, int32_t& row) {
-  size_t i = 0;
-  int32_t numbers[2] = {0, 0};
-  for (int32_t& number : numbers) {
-    size_t start = i;
-    for (; i < line.size() && i - start < 9 && line[i] >= '0' && line[i] <= '9'; ++i)
-      number = number * 10 + (line[i] - '0');
-    if (i == start || i == line.size() || line[i] != ',') return false;
-    ++i;
-  }
-  column = numbers[0];
-  row = numbers[1];
-  line.remove_prefix(i);
-  return true;
-}
-
-// Whether `text` holds `c`; most cells are a few bytes, for which a loop beats a library call.
-bool Holds(std::string_view text, char c) {
-  if (text.size() > 32) return text.find(c) != std::string_view::npos;
-  for (char t : text)
-    if (t == c) return true;
-  return false;
-}
-
 void AppendEscaped(BufferedWriter& out, std::string_view text) {
   if (!Holds(text, kCr)) {
     out.Append(text);
@@ -180,13 +118,10 @@ void AppendEscaped(BufferedWriter& out, std::string_view text) {
   for (char c : text) out.Append(c == kCr ? kTab : c == kLf ? kBs : c);
 }
 
-// A cell holds one line: when the text carries escapes, TAB and BS become CR and LF again and
-// the text ends before its first CR. A text without BS is stored as it stands, with no copy.
+// A text without BS is stored as it stands, with no copy.
 void StoreUnescaped(EntryTable& table, int column, int row, std::string_view text, bool mayHoldBs) {
   if (!mayHoldBs || !Holds(text, kBs)) return table.SetCell(column, row, text);
-  std::string result(text.substr(0, text.find_first_of("\t\r")));
-  std::replace(result.begin(), result.end(), kBs, kLf);
-  table.SetCell(column, row, result);
+  table.SetCell(column, row, UnescapeCellText(text));
 }
 
 // A shape line may name any counts. Beyond 2^23 cells (some 490,000 rows of 17 columns) a table
@@ -264,33 +199,21 @@ void LoadTableFile(EntryTable& table, const std::string& path, MessagePump* pump
   LineReader lines(file);
   std::string_view line;
   if (!lines.Next(line)) return;
-  if (!line.empty()) {
-    std::string_view rest = line;
-    std::string_view columnField = CutField(rest);
-    int64_t columns = std::max<int32_t>(LenientNumber(columnField), 1);
-    int64_t rows = std::max<int32_t>(LenientNumber(rest), 1);
-    CheckShape(columns, rows, file.Size(), path);
-    table.SetColumnCount(static_cast<int>(columns));
-    table.SetRowCount(static_cast<int>(rows));
+  if (std::optional<TableShape> shape = ParseShapeLine(line)) {
+    CheckShape(shape->columns, shape->rows, file.Size(), path);
+    table.SetColumnCount(shape->columns);
+    table.SetRowCount(shape->rows);
   }
   uint32_t cellLines = 0;
   while (lines.Next(line)) {
-    if (line.size() >= 2 && line[0] == 'c' && line[1] == 'w') {
-      std::string_view rest = line.substr(std::min<size_t>(3, line.size()));
-      size_t comma = rest.find(',');
-      int32_t column = LenientNumber(rest.substr(0, comma));
-      int32_t width = comma == std::string_view::npos ? 0 : LenientNumber(rest.substr(comma + 1));
-      if (column >= 0 && column < table.ColumnCount()) table.SetColumnWidth(column, width);
+    TableLine parsed = ParseTableLine(line);
+    int32_t column = parsed.column, row = parsed.row;
+    if (parsed.isWidth) {
+      if (column >= 0 && column < table.ColumnCount()) table.SetColumnWidth(column, parsed.width);
       continue;
     }
-    std::string_view rest = line;
-    int32_t column = 0, row = 0;
-    if (!SplitPlainCellLine(rest, column, row)) {
-      column = LenientNumber(CutField(rest));
-      row = LenientNumber(CutField(rest));
-    }
     if (column >= 0 && row >= 0 && column < table.ColumnCount() && row < table.RowCount())
-      StoreUnescaped(table, column, row, rest, lines.MayHoldBs());
+      StoreUnescaped(table, column, row, parsed.text, lines.MayHoldBs());
     // The pump is throttled by time; asking the clock only every few lines keeps it cheap.
     if (pump && ++cellLines % kLinesPerPoll == 0) pump->Poll();
   }

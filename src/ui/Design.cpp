@@ -47,8 +47,4 @@ std::string PathToBytes(const QString& path) {
   return QFile::encodeName(path).toStdString();
 }
 
-QString PathFromBytes(const std::string& path) {
-  return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
-}
-
 }  // namespace tessaly::ui

@@ -239,6 +239,16 @@ TEST_F(CliVerbTest, PathsAreResolvedAsTheDialogsWouldGiveThem) {
   }
 }
 
+TEST_F(CliVerbTest, UnpackOfAnUpperCasePairFindsTheIndex) {
+  std::filesystem::rename(folder / "speech.idx", folder / "SPEECH.IDX");
+  std::filesystem::rename(folder / "speech.big", folder / "SPEECH.BIG");
+  CliRun run = Run({"unpack", "SPEECH.BIG"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "Successfully extracted to " + folder / "SPEECH_" + "\n");
+  EXPECT_EQ(ReadBytes(folder / "SPEECH_/SPEECH_00003.asf"), data.substr(10240));
+  EXPECT_EQ(ReadBytes(folder / "SPEECH_/SPEECH_.id"), index);
+}
+
 TEST_F(CliVerbTest, ListPrintsTheTableThenTheStatusTextsAndWritesNothing) {
   auto before = FolderSnapshot(folder.Path());
   CliRun run = Run({"list", "speech.idx"});

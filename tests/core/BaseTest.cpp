@@ -7,6 +7,7 @@
 
 #include "base/Errors.h"
 #include "base/Files.h"
+#include "base/NameCase.h"
 #include "base/Numbers.h"
 #include "base/Paths.h"
 #include "base/WriteBehind.h"
@@ -69,6 +70,28 @@ TEST(Paths, ExtensionRules) {
   EXPECT_TRUE(IsPlainFileName("speech_00001.asf"));
   for (const char* bad : {"", ".", "..", "../x", "/etc/passwd", "a/b", "a\\b"})
     EXPECT_FALSE(IsPlainFileName(bad)) << bad;
+}
+
+// A name that exists is kept; otherwise the one file that matches ignoring case stands in, and
+// with none or several the name stays as derived.
+TEST(NameCase, TheOneFileMatchingIgnoringCaseStandsInForAMissingName) {
+  testing::TempFolder temp;
+  for (const char* name : {"SPEECH.IDX", "Both.idx", "BOTH.IDX", "exact.idx", "EXACT.IDX"})
+    testing::WriteBytes(temp / name, "x");
+  std::filesystem::create_directory(temp / "FOLDER.IDX");
+  const struct {
+    std::string path, expected;
+  } cases[] = {
+      {temp / "speech.idx", temp / "SPEECH.IDX"},
+      {temp / "Speech.Idx", temp / "SPEECH.IDX"},
+      {temp / "both.idx", temp / "both.idx"},    // two candidates: none is taken
+      {temp / "exact.idx", temp / "exact.idx"},  // the exact name wins
+      {temp / "folder.idx", temp / "folder.idx"},
+      {temp / "none.idx", temp / "none.idx"},
+      {temp / "missing/speech.idx", temp / "missing/speech.idx"},
+      {temp / "speech.idx/", temp / "speech.idx/"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(MatchNameCase(c.path), c.expected) << c.path;
 }
 
 TEST(Files, OpeningInAFolderTellsAMissingFileFromOthers) {

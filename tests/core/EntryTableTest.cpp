@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "archive/EntryTable.h"
+#include "archive/TextStore.h"
 
 namespace tessaly {
 namespace {
@@ -75,6 +77,44 @@ TEST(EntryTable, WholeRowsAndMovedTables) {
   table.Reset();
   table.SetCell(kColNumber, 1, "ok");
   EXPECT_EQ(table.Cell(kColNumber, 1), "ok");
+}
+
+// Chunks start small and grow; a text may be larger than the chunk it arrives at, or need a block
+// of its own. Every text must read back whole after all the others were stored.
+TEST(TextStore, TextsOfEverySizeReadBackWhole) {
+  const std::vector<size_t> sizes = {1,
+                                     4095,
+                                     4096,
+                                     1,
+                                     5000,
+                                     70000,
+                                     3,
+                                     8191,
+                                     1 << 19,
+                                     2,
+                                     TextStore::kLargeText - 1,
+                                     TextStore::kLargeText,
+                                     1 << 20,
+                                     17,
+                                     1000000,
+                                     5};
+  TextStore store;
+  for (int round = 0; round < 2; ++round) {
+    std::vector<std::string> texts;
+    std::vector<TextStore::Text> stored;
+    for (size_t i = 0; i < sizes.size(); ++i) {
+      std::string text(sizes[i], static_cast<char>('a' + i));
+      text.front() = '<';
+      text.back() = '>';
+      stored.push_back(store.Store(text));
+      texts.push_back(std::move(text));
+    }
+    for (size_t i = 0; i < sizes.size(); ++i) ASSERT_EQ(store.View(stored[i]), texts[i]) << i;
+    EXPECT_EQ(store.View(TextStore::Part(stored[4], 1, 3)), texts[4].substr(1, 3));
+    EXPECT_EQ(store.View(TextStore::Part(stored[4], 2, 0)), "");
+    EXPECT_EQ(store.View(store.Store("")), "");
+    store.Clear();  // the second round starts from a small chunk again
+  }
 }
 
 }  // namespace

@@ -236,6 +236,28 @@ TEST_F(ListingTest, EndsThatOpenNothingChangeNothingAndReleaseAnEarlierArchive) 
   }
 }
 
+// Files copied from systems that ignore case: the partner is found whatever its case, unless
+// two files could be it.
+TEST_F(ListingTest, UpperCasePairIsFoundFromEitherFile) {
+  ArchiveBuilder archive;
+  archive.Block({.units = {0}});
+  WriteBytes(folder / "SPEECH.IDX", archive.Index());
+  WriteBytes(folder / "SPEECH.BIG", archive.Data(100));
+  for (const char* chosen : {"SPEECH.BIG", "SPEECH.IDX"}) {
+    SCOPED_TRACE(chosen);
+    ASSERT_EQ(List(folder / chosen), ListingEnd::Complete);
+    EXPECT_EQ(state.indexPath, folder / "SPEECH.IDX");
+    EXPECT_EQ(state.dataPath, folder / "SPEECH.BIG");
+    EXPECT_EQ(host.status[0], "SPEECH.IDX - SPEECH.BIG");
+    EXPECT_EQ(table.Cell(kColName, 1), "SPEECH_00001.asf");
+  }
+
+  WriteBytes(folder / "Speech.Idx", archive.Index());
+  host = RecordingHost();
+  EXPECT_EQ(List(folder / "SPEECH.BIG"), ListingEnd::FileMissing);
+  EXPECT_EQ(host.messages.at(0).text, "File: " + folder / "SPEECH.idx" + " not found.");
+}
+
 TEST_F(ListingTest, ArchiveWithoutBlocksGivesTitlesAndOneEmptyRow) {
   ArchiveBuilder archive;
   ArchivePair pair = WritePair(folder, "empty", archive.Index(), "SCHl");

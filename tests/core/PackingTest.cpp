@@ -255,6 +255,22 @@ TEST_F(PackTest, CancelAndMissingResourcesChangeNothing) {
   EXPECT_EQ(host.IndexOf("window.disable"), -1);
 }
 
+// A folder copied from a system that ignores case: its table file and index copy are read and
+// rewritten under their own names.
+TEST_F(PackTest, UpperCaseTableFileAndIndexCopyAreFound) {
+  TwoBlocks(pack, 4096);
+  pack.Write();
+  std::filesystem::rename(pack.folder + "/speech_.tbl", pack.folder + "/SPEECH_.TBL");
+  std::filesystem::rename(pack.folder + "/speech_.id", pack.folder + "/Speech_.Id");
+  host.folderAnswers.push_back(pack.folder);
+  ASSERT_EQ(Pack(grid, host).end, PackEnd::Success);
+  EXPECT_EQ(Index(), pack.index);
+  EXPECT_EQ(ReadBytes(pack.folder + "/Speech_.Id"), pack.index);
+  EXPECT_FALSE(std::filesystem::exists(pack.folder + "/speech_.id"));
+  EXPECT_FALSE(std::filesystem::exists(pack.folder + "/speech_.tbl"));
+  EXPECT_NE(ReadBytes(pack.folder + "/SPEECH_.TBL").find("16,1,"), std::string::npos);
+}
+
 TEST_F(PackTest, MissingEntryFileResetsTheTableAndWritesNoPair) {
   TwoBlocks(pack, 4096);
   pack.entries[1] = Replacement(3000);  // a growth before the failure

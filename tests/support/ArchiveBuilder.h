@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/IndexLayout.h"
 #include "support/TempFolder.h"
 
 namespace tessaly::testing {
@@ -55,48 +56,47 @@ class ArchiveBuilder {
     return *this;
   }
 
-  static size_t SlotSize(const BlockSpec& block) { return 2 + (block.digitIndex & 0x7F); }
-
   IndexLayout Layout() const {
     IndexLayout layout;
-    size_t next = 88 + 16 * blocks.size();
+    size_t next = DescriptorPos(blocks.size());
     for (const BlockSpec& block : blocks) {
       uint32_t pos = block.blockPos.value_or(static_cast<uint32_t>(next));
       layout.blockPos.push_back(pos);
       std::vector<uint32_t> slots;
       for (size_t j = 0; j < block.units.size(); ++j)
-        slots.push_back(static_cast<uint32_t>(pos + 12 + j * SlotSize(block)));
+        slots.push_back(static_cast<uint32_t>(SlotPos(pos, block.digitIndex, j)));
       layout.slotPos.push_back(std::move(slots));
-      next = pos + 12 + block.units.size() * SlotSize(block);
+      next = SlotPos(pos, block.digitIndex, block.units.size());
     }
     return layout;
   }
 
   std::string Index() const {
     IndexLayout layout = Layout();
-    size_t size = 88 + 16 * blocks.size();
+    size_t size = DescriptorPos(blocks.size());
     for (size_t k = 0; k < blocks.size(); ++k)
-      size = std::max(size, layout.blockPos[k] + 12 + blocks[k].units.size() * SlotSize(blocks[k]));
+      size = std::max<size_t>(
+          size, SlotPos(layout.blockPos[k], blocks[k].digitIndex, blocks[k].units.size()));
     std::string bytes(size, '\0');
     for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(0xA0 ^ (i & 0x1F));
-    PutU32LE(bytes, 84, blockCount.value_or(static_cast<uint32_t>(blocks.size())));
+    PutU32LE(bytes, kBlockCountPos, blockCount.value_or(static_cast<uint32_t>(blocks.size())));
     for (size_t k = 0; k < blocks.size(); ++k) {
       const BlockSpec& block = blocks[k];
-      size_t descriptor = 88 + 16 * k;
-      PutU32LE(bytes, descriptor + 8, layout.blockPos[k]);
-      PutU32LE(bytes, descriptor + 12, block.offset);
+      size_t descriptor = DescriptorPos(k);
+      PutU32LE(bytes, descriptor + kDescriptorBlockPos, layout.blockPos[k]);
+      PutU32LE(bytes, descriptor + kDescriptorOffset, block.offset);
       size_t at = layout.blockPos[k];
-      PutU16LE(bytes, at, block.unknwn1);
-      PutU16LE(bytes, at + 2, block.id);
-      bytes[at + 4] = static_cast<char>(block.digitIndex);
-      bytes[at + 5] = static_cast<char>(block.asfCount.value_or(block.units.size()));
-      PutU16LE(bytes, at + 6, block.unknwn2);
-      PutU16LE(bytes, at + 8, block.unknwn3);
-      PutU16LE(bytes, at + 10, block.unknwn4);
+      PutU16LE(bytes, at + kBlockUnknwn1, block.unknwn1);
+      PutU16LE(bytes, at + kBlockId, block.id);
+      bytes[at + kBlockDigitIndex] = static_cast<char>(block.digitIndex);
+      bytes[at + kBlockAsfCount] = static_cast<char>(block.asfCount.value_or(block.units.size()));
+      PutU16LE(bytes, at + kBlockUnknwn2, block.unknwn2);
+      PutU16LE(bytes, at + kBlockUnknwn3, block.unknwn3);
+      PutU16LE(bytes, at + kBlockUnknwn4, block.unknwn4);
       for (size_t j = 0; j < block.units.size(); ++j) {
-        size_t slot = layout.slotPos[k][j];
-        bytes[slot] = static_cast<char>(block.units[j] >> 8);  // big-endian
-        bytes[slot + 1] = static_cast<char>(block.units[j]);
+        auto unit = UnitFromAddress(uint32_t{block.units[j]} * 256);
+        bytes[layout.slotPos[k][j]] = static_cast<char>(unit[0]);
+        bytes[layout.slotPos[k][j] + 1] = static_cast<char>(unit[1]);
       }
     }
     if (indexSize) bytes.resize(*indexSize, '\x5A');
