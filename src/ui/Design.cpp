@@ -47,4 +47,8 @@ std::string PathToBytes(const QString& path) {
   return QFile::encodeName(path).toStdString();
 }
 
+QString PathFromBytes(const std::string& path) {
+  return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+}
+
 }  // namespace tessaly::ui

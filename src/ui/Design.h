@@ -29,7 +29,8 @@ QIcon Picture(const QString& name);
 // Core text (bytes) for display: UTF-8 when it is valid UTF-8, otherwise one character per byte.
 QString FromBytes(std::string_view bytes);
 
-// A path from Qt for the core, in the file system's own encoding.
+// Paths between Qt and the core, in the file system's own encoding.
 std::string PathToBytes(const QString& path);
+QString PathFromBytes(const std::string& path);
 
 }  // namespace tessaly::ui
