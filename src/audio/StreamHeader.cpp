@@ -185,6 +185,8 @@ StreamHeader ParseStreamHeader(std::span<const uint8_t> body) {
   StreamHeader h;
   size_t pos = 0;
   if (body.size() >= 4 && body[0] == 'G' && body[1] == 'S' && body[2] == 'T' && body[3] == 'R') {
+    // The marker takes 8 bytes; a shorter body would leave the fields starting past its end.
+    if (body.size() < 8) throw AudioError("SCHl header ends inside its GSTR platform marker");
     h.platform = platform::kGeneric;
     pos = 8;
   } else if (body.size() >= 4 && body[0] == 'P' && body[1] == 'T') {

@@ -133,6 +133,7 @@ TEST(ClipInfo, UnreadableHeadersGiveAReasonNotAnError) {
       {Chunk("SCDl", HeaderBody(0, {})), "doesn't begin with an SCHl"},
       {Bytes{'S', 'C', 'H', 'l', 0x40, 0, 0, 0, 'P', 'T', 0, 0}, "doesn't fit"},
       {Chunk("SCHl", {'X', 'Y', 0, 0, 0xFF, 0, 0, 0}), "no PT or GSTR"},
+      {Chunk("SCHl", {'G', 'S', 'T', 'R', 1, 0, 0}), "ends inside its GSTR"},
       {Chunk("SCHl", {'P', 'T', 0, 0, 0x82}), "has no length"},
       {Chunk("SCHl", {'P', 'T', 0, 0, 0x84, 3, 1}), "runs past the header"},
       {Chunk("SCHl", longField), "runs past the header"},
