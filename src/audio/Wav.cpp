@@ -114,7 +114,12 @@ std::vector<uint8_t> WavBytes(const PcmAudio& audio) {
   Append16(out, 16, false);
   tag("data");
   Append32(out, dataSize, false);
-  for (int16_t s : audio.samples) Append16(out, static_cast<uint16_t>(s), false);
+  out.resize(44 + dataSize);
+  uint8_t* data = out.data() + 44;
+  for (int16_t s : audio.samples) {  // little-endian whatever the host: compilers make this a copy
+    *data++ = static_cast<uint8_t>(s);
+    *data++ = static_cast<uint8_t>(static_cast<uint16_t>(s) >> 8);
+  }
   return out;
 }
 

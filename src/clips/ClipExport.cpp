@@ -7,6 +7,7 @@
 #include <exception>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -21,17 +22,19 @@ namespace tessaly {
 
 namespace {
 
-// Writes the file aside and renames it into place; on any failure the aside file goes.
-void WriteAside(const std::string& target, const std::vector<uint8_t>& bytes) {
-  File file = File::CreateBeside(target);
-  const std::string aside = file.Path();
+// Writes a WAV file. A new name is written in place and removed again if the write fails; an
+// existing file is replaced by writing aside and renaming, so a failure leaves it as it was.
+void WriteWavFile(const std::string& target, const std::vector<uint8_t>& bytes) {
+  std::optional<File> created = File::CreateNew(target);
+  File file = created ? std::move(*created) : File::CreateBeside(target);
+  const std::string written = file.Path();
   try {
     file.WriteAt(0, bytes.data(), bytes.size());
     file.Close();
-    ReplaceFile(aside, target);
+    if (!created) ReplaceFile(written, target);
   } catch (...) {
     file.Release();
-    RemoveFileQuietly(aside);
+    RemoveFileQuietly(written);
     throw;
   }
 }
@@ -77,7 +80,7 @@ ExportResult ExportClips(const EntryStreams& streams, const std::vector<int>& ro
         continue;
       }
       try {
-        WriteAside(JoinPath(folder, WavNameFor(name)), wav);
+        WriteWavFile(JoinPath(folder, WavNameFor(name)), wav);
       } catch (const std::exception& failure) {
         // Writing fails for every later file alike (a full disk, no permission): stop.
         std::lock_guard lock(mutex);

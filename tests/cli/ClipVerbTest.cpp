@@ -124,6 +124,12 @@ TEST_F(ClipVerbTest, ExportWritesTheChosenEntriesAsWav) {
   EXPECT_EQ(exportedTone.sampleRate, 32000);
   PcmAudio exportedSpeech = ReadWavFile(folder / "wavs/speech_00001.wav");
   EXPECT_EQ(exportedSpeech.Frames(), speech.Frames());
+
+  // A second export replaces what is there, leaving no file written aside.
+  WriteBytes(folder / "wavs/speech_00002.wav", "an older file");
+  EXPECT_EQ(Run({"export", "speech.idx", "--entries", "2", "--to", "wavs"}).status, 0);
+  EXPECT_EQ(ReadWavFile(folder / "wavs/speech_00002.wav").samples, tone.samples);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder / "wavs"), fs::directory_iterator()), 2);
 }
 
 TEST_F(ClipVerbTest, ExportOfAFolderSkipsTheUndecodableEntryAndSaysWhy) {
