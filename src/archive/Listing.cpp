@@ -24,7 +24,9 @@ struct Listing {
   std::string namePrefix;  // "<index base name>_"
   uint64_t entries = 0;    // r: entries reached, the one that failed its check included
   RowTexts texts;          // the row being written, its buffer reused
-  IndexReader reader;      // over state.index, once it is read
+  IndexReader reader{std::span<const uint8_t>()};  // over state.index, once it is read
+  EntryStartReader* starts = nullptr;
+  std::vector<uint8_t> startBytes;  // read at an entry's start for `starts`
 };
 
 int ProgressValue(uint64_t value) {
@@ -92,7 +94,13 @@ bool ListBlock(Listing& run, uint32_t blockNumber, uint32_t blockCount,
     EntrySlot slot = run.reader.ReadSlot(header);
     run.host.SetProgressPosition(ProgressValue(run.reader.Position()));
     uint32_t realAddress = slot.address + descriptor.offset;  // wraps modulo 2^32
-    if (!CheckSchl(run.state, realAddress, run.host)) return false;
+    if (!run.starts) {
+      if (!CheckSchl(run.state, realAddress, run.host)) return false;
+    } else {
+      std::span<uint8_t> firstBytes(run.startBytes);
+      if (!CheckSchl(run.state, realAddress, run.host, firstBytes)) return false;
+      run.starts->Take(static_cast<int>(run.entries), firstBytes);
+    }
     WriteRow(run, static_cast<int>(run.entries), blockNumber, descriptor, header, slot,
              realAddress);
   }
@@ -108,7 +116,9 @@ ListingEnd ListEntries(Listing& run) {
   run.host.Repaint();
   std::vector<BlockDescriptor> descriptors = run.reader.ReadDescriptors(blockCount);
   run.host.Repaint();
-  run.table.ReserveRows(run.reader.ExpectedRows(descriptors));
+  const int expectedRows = run.reader.ExpectedRows(descriptors);
+  run.table.ReserveRows(expectedRows);
+  if (run.starts) run.starts->Expect(expectedRows);
   for (uint32_t k = 0; k < blockCount; ++k)
     if (!ListBlock(run, k, blockCount, descriptors[k])) return ListingEnd::CheckFailed;
   return ListingEnd::Complete;
@@ -137,16 +147,23 @@ void ArchiveState::Release() noexcept {
   dataFileSize = 0;
 }
 
-bool CheckSchl(ArchiveState& state, uint32_t realAddress, OperationHost& host) {
-  char bytes[4];
-  if (state.dataStream.ReadAt(realAddress, bytes, sizeof bytes) == sizeof bytes &&
-      std::memcmp(bytes, "SCHl", sizeof bytes) == 0)
-    return true;
+bool CheckSchl(ArchiveState& state, uint32_t realAddress, OperationHost& host,
+               std::span<uint8_t>& firstBytes) {
+  firstBytes =
+      firstBytes.first(state.dataStream.ReadAt(realAddress, firstBytes.data(), firstBytes.size()));
+  if (firstBytes.size() >= 4 && std::memcmp(firstBytes.data(), "SCHl", 4) == 0) return true;
   host.ShowMessage(MessageKind::PlainError, "SCHl not found in " + FormatUnsigned(realAddress));
   return false;
 }
 
-ListingEnd ListArchive(ArchiveState& state, EntryTable& table, OperationHost& host) {
+bool CheckSchl(ArchiveState& state, uint32_t realAddress, OperationHost& host) {
+  uint8_t bytes[4];
+  std::span<uint8_t> firstBytes(bytes);
+  return CheckSchl(state, realAddress, host, firstBytes);
+}
+
+ListingEnd ListArchive(ArchiveState& state, EntryTable& table, OperationHost& host,
+                       EntryStartReader* starts) {
   // Whatever an earlier operation left open is not this listing's archive.
   state.Release();
   std::optional<std::string> chosen = host.PickArchiveFile();
@@ -161,8 +178,11 @@ ListingEnd ListArchive(ArchiveState& state, EntryTable& table, OperationHost& ho
 
   table.Reset();
   for (int panel = 0; panel < 4; ++panel) host.SetStatusText(panel, "");
-  Listing run{state, table, host,           RemoveFileExt(ExtractFileName(state.indexPath)) + "_",
-              0,     {},    IndexReader({})};
+  Listing run{state, table, host, RemoveFileExt(ExtractFileName(state.indexPath)) + "_"};
+  if (starts) {
+    run.starts = starts;
+    run.startBytes.resize(std::max<size_t>(4, starts->BytesWanted()));
+  }
   try {
     ToolbarAndGridDisabled disabled(host);
     host.Repaint();

@@ -3,7 +3,9 @@
 // archive is left open in the ArchiveState for the caller (Unpack) to take over.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "archive/EntryTable.h"
@@ -36,11 +38,29 @@ enum class ListingEnd {
   IndexTruncated,  // an index structure runs past the file's end; error shown; rows kept; open
 };
 
+// Sees the first bytes of every entry's stream as the listing reads them for the "SCHl" check, so
+// a caller that needs them (the clip information) doesn't read them a second time.
+class EntryStartReader {
+ public:
+  virtual ~EntryStartReader() = default;
+  // How many bytes to read at each entry's start (fewer arrive at the data file's end).
+  virtual size_t BytesWanted() const = 0;
+  // How many entries the index announces, before the first Take (a hint: a damaged index may
+  // hold fewer or more).
+  virtual void Expect(int /*rows*/) {}
+  // The bytes of entry `row` (1-based), which begin with "SCHl".
+  virtual void Take(int row, std::span<const uint8_t> firstBytes) = 0;
+};
+
 // The listing, step by step. Framework errors (a file that can't be read or opened) propagate
 // as FrameworkError after the toolbar and grid were enabled again and no archive is left open.
-ListingEnd ListArchive(ArchiveState& state, EntryTable& table, OperationHost& host);
+ListingEnd ListArchive(ArchiveState& state, EntryTable& table, OperationHost& host,
+                       EntryStartReader* starts = nullptr);
 
 // True when the data file holds "SCHl" at `realAddress`; otherwise shows the plain error box.
+// The bytes read there (at least 4, up to the buffer's size) are left in `firstBytes`.
 bool CheckSchl(ArchiveState& state, uint32_t realAddress, OperationHost& host);
+bool CheckSchl(ArchiveState& state, uint32_t realAddress, OperationHost& host,
+               std::span<uint8_t>& firstBytes);
 
 }  // namespace tessaly

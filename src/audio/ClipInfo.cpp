@@ -14,8 +14,6 @@
 namespace tessaly {
 namespace {
 
-constexpr size_t kFirstRead = 512;
-
 ClipInfo Unreadable(std::string reason) {
   ClipInfo info;
   info.reason = std::move(reason);
@@ -57,15 +55,24 @@ ClipInfo ReadClipInfo(std::span<const uint8_t> bytes) {
   }
 }
 
+std::optional<HeaderClipInfo> ReadClipInfoFromHeader(std::span<const uint8_t> firstBytes) {
+  if (firstBytes.size() < kChunkHeaderSize || Read32Be(firstBytes.data()) != kHeaderTag)
+    return std::nullopt;
+  uint32_t size = Read32(firstBytes.data() + 4, ChunkSizesAreBigEndian(firstBytes.data() + 4));
+  if (size > firstBytes.size()) return std::nullopt;
+  // Only the header: the blocks' counts are not read here.
+  return HeaderClipInfo{ReadClipInfo(firstBytes.first(size)), size};
+}
+
 ClipInfo ReadClipInfo(const File& file, uint64_t position, uint64_t available) {
   try {
-    std::vector<uint8_t> prefix(static_cast<size_t>(std::min<uint64_t>(available, kFirstRead)));
+    std::vector<uint8_t> prefix(
+        static_cast<size_t>(std::min<uint64_t>(available, kClipInfoFirstRead)));
     prefix.resize(file.ReadAt(position, prefix.data(), prefix.size()));
+    if (auto fromHeader = ReadClipInfoFromHeader(prefix)) return std::move(fromHeader->info);
     if (prefix.size() >= kChunkHeaderSize && Read32Be(prefix.data()) == kHeaderTag) {
       uint32_t size = Read32(prefix.data() + 4, ChunkSizesAreBigEndian(prefix.data() + 4));
-      if (size <= prefix.size()) {
-        prefix.resize(size);  // only the header: the blocks' counts are not read here
-      } else if (size <= available) {
+      if (size <= available) {
         if (size > kMaxHeaderChunkSize)
           return Unreadable("SCHl chunk size " + std::to_string(size) + " is implausibly large");
         size_t had = prefix.size();

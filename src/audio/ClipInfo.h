@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -36,6 +37,17 @@ ClipInfo ReadClipInfo(std::span<const uint8_t> bytes);
 // record with a reason, like any unreadable header.
 ClipInfo ReadClipInfo(const File& file, uint64_t position, uint64_t available);
 
+// The record from the first bytes of a stream when they hold its whole SCHl chunk, with the
+// chunk's size; nullopt when more must be read. For a stream at least `headerSize` bytes long it
+// is the record ReadClipInfo(file, ...) gives.
+struct HeaderClipInfo {
+  ClipInfo info;
+  uint32_t headerSize = 0;
+};
+std::optional<HeaderClipInfo> ReadClipInfoFromHeader(std::span<const uint8_t> firstBytes);
+
+// How many bytes ReadClipInfo reads first at a stream's start: headers are shorter.
+inline constexpr size_t kClipInfoFirstRead = 512;
 // How many bytes at most ReadClipInfo reads of a header: longer SCHl chunks are refused.
 inline constexpr size_t kMaxHeaderChunkSize = 1 << 20;
 

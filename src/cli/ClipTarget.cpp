@@ -15,7 +15,7 @@ bool LoadUnpackFolderTable(TerminalHost& host, const std::string& folder, EntryT
   return true;
 }
 
-bool OpenClipTarget(TerminalHost& host, ClipTarget& target) {
+bool OpenClipTarget(TerminalHost& host, ClipTarget& target, bool withHeaders) {
   std::string path = host.PickFolder().value_or("");
   if (FolderExists(path)) {
     if (!LoadUnpackFolderTable(host, path, target.table)) return false;
@@ -23,9 +23,10 @@ bool OpenClipTarget(TerminalHost& host, ClipTarget& target) {
     target.complete = true;
     return true;
   }
-  ListingEnd end = ListArchive(target.state, target.table, host);
+  ListedHeaders headers;
+  ListingEnd end = ListArchive(target.state, target.table, host, withHeaders ? &headers : nullptr);
   if (!target.state.IsOpen()) return false;
-  target.streams = EntryStreams::InArchive(target.state.dataStream, target.table);
+  target.streams = EntryStreams::InArchive(target.state.dataStream, target.table, &headers);
   target.complete = end == ListingEnd::Complete;
   return true;
 }

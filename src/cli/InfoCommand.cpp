@@ -25,7 +25,7 @@ struct Group {
 
 int InfoCommand(TerminalHost& host) {
   ClipTarget target;
-  if (!OpenClipTarget(host, target)) return kExitFailure;
+  if (!OpenClipTarget(host, target, true)) return kExitFailure;
   const EntryStreams& streams = *target.streams;
   std::vector<ClipInfo> infos = ReadAllClipInfo(streams, host);
   target.state.Release();

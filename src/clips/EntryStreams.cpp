@@ -13,6 +13,7 @@ namespace {
 
 std::vector<std::string> RowNames(const EntryTable& table) {
   std::vector<std::string> names;
+  names.reserve(static_cast<size_t>(std::max(table.RowCount() - 1, 0)));
   for (int row = 1; row < table.RowCount(); ++row) names.emplace_back(table.Cell(kColName, row));
   return names;
 }
@@ -31,20 +32,35 @@ std::string CheckedName(const std::string& name) {
 
 }  // namespace
 
-EntryStreams EntryStreams::InArchive(const File& data, const EntryTable& table) {
+void ListedHeaders::Expect(int rows) {
+  // A hint only: a damaged index may announce far more entries than it holds.
+  headers_.reserve(static_cast<size_t>(std::clamp(rows, 0, 1 << 20)));
+}
+
+void ListedHeaders::Take(int row, std::span<const uint8_t> firstBytes) {
+  if (row < 1) return;
+  if (headers_.size() < static_cast<size_t>(row)) headers_.resize(static_cast<size_t>(row));
+  headers_[static_cast<size_t>(row - 1)] = ReadClipInfoFromHeader(firstBytes);
+}
+
+EntryStreams EntryStreams::InArchive(const File& data, const EntryTable& table,
+                                     ListedHeaders* listed) {
   EntryStreams streams;
+  if (listed) streams.listed_ = std::move(listed->headers_);
   streams.data_ = &data;
   streams.names_ = RowNames(table);
   const uint64_t fileSize = data.Size();
   const int count = streams.Count();
   std::vector<std::optional<int32_t>> starts;
+  starts.reserve(static_cast<size_t>(count));
+  streams.spans_.reserve(static_cast<size_t>(count));
   for (int row = 1; row <= count; ++row)
     starts.push_back(TryParseInt32(table.Cell(kColRealAddress, row)));
   for (int row = 1; row <= count; ++row) {
     Span span;
     const auto& start = starts[static_cast<size_t>(row - 1)];
     if (!start) {
-      span.fault = "its \"Real Address\" is not a number";
+      span.fault = Span::Fault::kAddressNotANumber;
     } else {
       span.start = static_cast<uint32_t>(*start);
       // Unpack's cut: up to the next row's start. An entry that shares the next one's start
@@ -61,15 +77,20 @@ EntryStreams EntryStreams::InArchive(const File& data, const EntryTable& table) 
         }
       }
       if (span.start >= fileSize) {
-        span.fault = "it starts at " + FormatUnsigned(span.start) + ", past the data file's end";
+        span.fault = Span::Fault::kPastDataEnd;
       } else {
         span.length = end - span.start;
         span.unpackedLength = unpackEnd - span.start;
       }
     }
-    streams.spans_.push_back(std::move(span));
+    streams.spans_.push_back(span);
   }
   return streams;
+}
+
+std::string EntryStreams::Span::FaultText() const {
+  if (fault == Fault::kAddressNotANumber) return "its \"Real Address\" is not a number";
+  return "it starts at " + FormatUnsigned(start) + ", past the data file's end";
 }
 
 EntryStreams EntryStreams::InFolder(const std::string& folder, const EntryTable& table) {
@@ -88,7 +109,7 @@ bool EntryStreams::Locate(int row, uint64_t& start, uint64_t& length) const {
   const Span& span = spans_[static_cast<size_t>(row - 1)];
   start = span.start;
   length = span.unpackedLength;
-  return span.fault.empty();
+  return span.Located();
 }
 
 ClipInfo EntryStreams::Info(int row) const {
@@ -98,7 +119,12 @@ ClipInfo EntryStreams::Info(int row) const {
       return ReadClipInfo(file, 0, file.Size());
     }
     const Span& span = spans_[static_cast<size_t>(row - 1)];
-    if (!span.fault.empty()) return Unreadable(span.fault);
+    if (!span.Located()) return Unreadable(span.FaultText());
+    // The listing's bytes hold the whole header chunk, and the stream is at least that long.
+    if (static_cast<size_t>(row) <= listed_.size()) {
+      const auto& listed = listed_[static_cast<size_t>(row - 1)];
+      if (listed && listed->headerSize <= span.length) return listed->info;
+    }
     return ReadClipInfo(*data_, span.start, span.length);
   } catch (const std::exception& error) {
     return Unreadable(error.what());
@@ -120,7 +146,7 @@ std::vector<uint8_t> EntryStreams::Bytes(int row) const {
     return bytes;
   }
   const Span& span = spans_[static_cast<size_t>(row - 1)];
-  if (!span.fault.empty()) throw AudioError(span.fault);
+  if (!span.Located()) throw AudioError(span.FaultText());
   if (span.length > kMaxStreamBytes) throw tooLarge(span.length);
   bytes.resize(static_cast<size_t>(span.length));
   data_->ReadExactlyAt(span.start, bytes.data(), bytes.size());

@@ -5,11 +5,13 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "archive/EntryTable.h"
+#include "archive/Listing.h"
 #include "audio/ClipInfo.h"
 #include "base/Files.h"
 #include "base/OperationHost.h"
@@ -20,10 +22,24 @@ namespace tessaly {
 // far smaller, and a hostile table can't make us allocate gigabytes.
 inline constexpr uint64_t kMaxStreamBytes = uint64_t{256} << 20;
 
+// Keeps what the listing read at every entry's start, for the clip information.
+class ListedHeaders : public EntryStartReader {
+ public:
+  size_t BytesWanted() const override { return kClipInfoFirstRead; }
+  void Expect(int rows) override;
+  void Take(int row, std::span<const uint8_t> firstBytes) override;
+
+ private:
+  friend class EntryStreams;
+  std::vector<std::optional<HeaderClipInfo>> headers_;  // by row - 1
+};
+
 class EntryStreams {
  public:
-  // `data` must stay open while the streams are used.
-  static EntryStreams InArchive(const File& data, const EntryTable& table);
+  // `data` must stay open while the streams are used. With `listed`, the headers the listing
+  // read serve Info() without reading them again.
+  static EntryStreams InArchive(const File& data, const EntryTable& table,
+                                ListedHeaders* listed = nullptr);
   static EntryStreams InFolder(const std::string& folder, const EntryTable& table);
 
   // Rows 1 to Count().
@@ -50,13 +66,18 @@ class EntryStreams {
     uint64_t start = 0;
     uint64_t length = 0;          // of the stream
     uint64_t unpackedLength = 0;  // what Unpack writes: up to the next row's start
-    std::string fault;            // why the stream can't be located, when it can't
+    enum class Fault : uint8_t { kNone, kAddressNotANumber, kPastDataEnd } fault = Fault::kNone;
+
+    bool Located() const { return fault == Fault::kNone; }
+    // Why the stream can't be located.
+    std::string FaultText() const;
   };
 
   const File* data_ = nullptr;
   std::string folder_;
   std::vector<std::string> names_;
   std::vector<Span> spans_;  // archives only
+  std::vector<std::optional<HeaderClipInfo>> listed_;
 };
 
 // The header of every entry, row after row, with the progress bar following.

@@ -95,6 +95,23 @@ TEST_F(ClipVerbTest, InfoOfReadableClipsSucceeds) {
   EXPECT_NE(run.out.find("\n1\tPCM S16LE\t2\t32000\t0.250\n"), std::string::npos) << run.out;
 }
 
+// The listing reads 512 bytes at each entry's start, running on into the next entry: a header
+// chunk that claims more bytes than its entry has is judged on the entry's own bytes, as in its
+// unpacked file. Here a 300-byte chunk (its last fields long ones to skip) in a 256-byte entry.
+TEST_F(ClipVerbTest, InfoOfAnArchiveJudgesAHeaderLongerThanItsEntryAsTheFolderDoes) {
+  std::string header = std::string("SCHl\x2C\x01\0\0PT\0\0\x82\x01\x02\x84\x02\x7D\0", 19) +
+                       "\x10\xFA" + std::string(250, 'x') + "\x11\x1B" + std::string(27, 'x');
+  ASSERT_EQ(header.size(), 300u);
+  WriteClipPair(folder, "cut", {header.substr(0, 256), Encode(tone, PcmStereoTemplate(32000))});
+  CliRun archive = Run({"info", "cut.idx"});
+  ASSERT_EQ(Run({"unpack", "cut.idx"}).status, 0);
+  CliRun unpacked = Run({"info", "cut_"});
+  EXPECT_EQ(archive.status, 1);
+  EXPECT_NE(archive.out.find("\n1\tcut_00001.asf\t\t\t\t\t\n"), std::string::npos) << archive.out;
+  EXPECT_EQ(archive.out, unpacked.out);
+  EXPECT_EQ(archive.err, unpacked.err);
+}
+
 // The first entry shares the second one's start: Unpack writes it empty, and an untouched folder
 // has no changes for status or pack to refuse.
 TEST_F(ClipVerbTest, AnEntrySharingTheNextOnesStartIsThatClipAndNoChange) {
