@@ -181,6 +181,11 @@ PcmAudio DecodeStream(std::span<const uint8_t> stream) {
   PcmAudio out;
   out.sampleRate = static_cast<int>(header.sampleRate);
   out.channels = header.channels;
+  // Reserved from the header's count, bounded as the blocks' counts are: half a byte a sample.
+  if (header.hasSampleCount)
+    out.samples.reserve(static_cast<size_t>(
+        std::min<uint64_t>(uint64_t{header.samples} * static_cast<uint64_t>(out.channels),
+                           uint64_t{stream.size()} * 2)));
   BlockDecoder decoder(header, out);
   for (const StreamChunk& chunk : walk.chunks)
     if (chunk.tag == kBlockTag)
