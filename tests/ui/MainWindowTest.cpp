@@ -5,7 +5,9 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -293,6 +295,68 @@ class MainWindowTest : public QObject {
     QCOMPARE(StatusTexts(s.form), status);  // only the listing writes the status bar
     QCOMPARE(Progress(s.form)->value(), Progress(s.form)->minimum());
     QVERIFY(Usable(s.form));
+  }
+
+  // Game files copied from a system that ignores case: the open dialog lists an upper-case
+  // SPEECH.BIG, and its partner index is found whatever the case of its name.
+  void upperCaseArchiveIsListedAndFindsItsPartner_data() {
+    QTest::addColumn<QString>("partner");
+    QTest::newRow("upper-case partner") << "SPEECH.IDX";
+    QTest::newRow("lower-case partner") << "speech.idx";
+  }
+
+  void upperCaseArchiveIsListedAndFindsItsPartner() {
+    QFETCH(QString, partner);
+    ArchiveBuilder builder = ThreeEntries();
+    Session s(builder, builder.Data(12000));
+    const QDir folder(Q(s.folder.Path()));
+    QVERIFY(QFile::rename(Q(s.pair.dataPath), folder.filePath("SPEECH.BIG")));
+    if (partner != "speech.idx")
+      QVERIFY(QFile::rename(Q(s.pair.indexPath), folder.filePath(partner)));
+
+    bool listed = false;
+    WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+      dialog->setDirectory(folder);
+      auto* files = dialog->findChild<QFileSystemModel*>();
+      // The model reads the folder in the background; the name filter ignores case.
+      QTRY_VERIFY(files->index(folder.filePath("SPEECH.BIG")).isValid());
+      listed = true;
+      dialog->selectFile(folder.filePath("SPEECH.BIG"));
+      static_cast<QDialog*>(dialog)->accept();  // as the Open button does
+    });
+    s.Click("ExportButton");
+    QVERIFY(listed);
+
+    QCOMPARE(s.boxes.boxes.size(), size_t{1});
+    QCOMPARE(s.boxes.boxes[0].look.text, "Successfully extracted to " + folder.filePath("SPEECH_"));
+    QCOMPARE(Status(s.form)->PanelText(0), partner + " - SPEECH.BIG");
+    QCOMPARE(s.form.Grid()->Model()->rowCount(), 3);
+    // Entry files are named after the index file as it is spelt.
+    const QString second = QFileInfo(partner).completeBaseName() + "_00002.asf";
+    QCOMPARE(Cell(s.form, 1, kColName), second);
+    QCOMPARE(QFileInfo(folder.filePath("SPEECH_/" + second)).size(), 6144);
+  }
+
+  // The same for Pack: a folder whose table file and index copy have upper-case extensions.
+  void packFindsTheFoldersUpperCaseTableAndIndexCopy() {
+    ArchiveBuilder builder = ThreeEntries();
+    Session s(builder, builder.Data(12000));
+    s.Unpack();
+    const QDir unpacked(Q(s.folder / "speech_"));
+    QVERIFY(QFile::rename(unpacked.filePath("speech_.tbl"), unpacked.filePath("SPEECH_.TBL")));
+    QVERIFY(QFile::rename(unpacked.filePath("speech_.id"), unpacked.filePath("SPEECH_.ID")));
+    WriteBytes(s.folder / "speech_/speech_00002.asf", "SCHl" + std::string(6996, 'x'));
+
+    FolderDialog::SetNextAnswer(unpacked.path());
+    s.Click("ImportButton");
+    QCOMPARE(s.boxes.boxes.size(), size_t{2});
+    QVERIFY2(s.boxes.boxes[1].look.text.startsWith("Successfully saved to "),
+             qPrintable(s.boxes.boxes[1].look.text));
+    QCOMPARE(QFileInfo(Q(s.folder / "speech_.big")).size(), 12000 + 1024);
+    // Rewritten under their own names; no lower-case twins appear.
+    QCOMPARE(unpacked.entryList({"*_.tbl", "*_.id"}, QDir::Files),
+             (QStringList{"SPEECH_.ID", "SPEECH_.TBL"}));
+    QVERIFY(ReadBytes(s.folder / "speech_/SPEECH_.TBL").find("7168") != std::string::npos);
   }
 
   void windowIsDisabledAndKeepsOpenWhileAnOperationRuns() {

@@ -1,26 +1,33 @@
 // Renders the program's windows into PNG files: the main window after an Unpack, the grid
-// sorted by a column, a balloon hint, the Help / Support box and the folder dialog.
+// scrolled halfway right and sorted by a column, the status bar of a 100,000-entry archive, a
+// balloon hint, the Help / Support box, the folder dialog opened on the last work folder and the
+// pictures. Settings go to a temporary folder, never the user's, and the archives lie in a
+// folder tree of fixed names, so each run draws the same pictures.
 // Usage: ui_screenshots <output folder>   (run on a display, e.g. under xvfb-run)
+#include "UiFixtures.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEnterEvent>
+#include <QFileSystemModel>
 #include <QHeaderView>
 #include <QPainter>
 #include <QScreen>
-#include <QTimer>
+#include <QScrollBar>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeView>
 
 #include <cstdio>
 
-#include "support/ArchiveBuilder.h"
 #include "ui/BalloonHints.h"
 #include "ui/EntryGrid.h"
 #include "ui/FolderDialog.h"
 #include "ui/HelpSupportDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxes.h"
+#include "ui/Workbench.h"
 
 using namespace tessaly;
 using namespace tessaly::ui;
@@ -46,23 +53,8 @@ QPixmap GrabScreen(const QRect& area) {
                                                       area.height());
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
-  QApplication app(argc, argv);
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
-    return 2;
-  }
-  QDir out(QString::fromLocal8Bit(argv[1]));
-  out.mkpath(QStringLiteral("."));
-  BalloonHints::Install();
-  MessageBoxes::SetHook([](const MessageBoxLook& look) {
-    std::fprintf(stderr, "box \"%s\": %s\n", qPrintable(look.caption), qPrintable(look.text));
-  });
-
-  // An archive of three blocks, 40 entries of varying lengths.
-  testing::TempFolder folder;
+// An archive of three blocks, 40 entries of varying lengths.
+testing::ArchiveBuilder FortyEntries(uint32_t& dataSize) {
   testing::ArchiveBuilder builder;
   uint32_t offset = 0;
   const int counts[] = {12, 20, 8};
@@ -79,52 +71,126 @@ int main(int argc, char* argv[]) {
     offset += uint32_t{unit} * 256;
     builder.Block(block);
   }
-  auto pair = testing::WritePair(folder, "speech", builder.Index(), builder.Data(offset));
+  dataSize = offset;
+  return builder;
+}
+
+// Unpacks the pair at `indexPath` in `form` and waits until its clip columns are read.
+void Unpack(MainWindow& form, const std::string& indexPath) {
+  OpenFileDialog::SetNextAnswer(QString::fromStdString(indexPath));
+  form.OnUnpack();
+  form.Bench()->Clips().WaitUntilFilled();
+  Wait(200);
+}
+
+// A user's folders, with the game's audio two levels down: what the folder dialog shows.
+const char* const kFolderTree[] = {"Documents",
+                                   "Games/Football/Audio",
+                                   "Games/Football/Saves",
+                                   "Games/Football/Video",
+                                   "Games/Racing",
+                                   "Music",
+                                   "Pictures",
+                                   "Recordings/Commentary"};
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
+    return 2;
+  }
+  // The work folders the window notes, and anything else it keeps, stay in a temporary folder.
+  QTemporaryDir settings;
+  if (!settings.isValid()) return 1;
+  qputenv("XDG_DATA_HOME", QFile::encodeName(settings.filePath(QStringLiteral("data"))));
+  qputenv("XDG_CACHE_HOME", QFile::encodeName(settings.filePath(QStringLiteral("cache"))));
+  testing::UseSettingsIn(settings.filePath(QStringLiteral("config")));
+
+  QApplication app(argc, argv);
+  QDir out(QString::fromLocal8Bit(argv[1]));
+  out.mkpath(QStringLiteral("."));
+  BalloonHints::Install();
+  MessageBoxes::SetHook([](const MessageBoxLook& look) {
+    std::fprintf(stderr, "box \"%s\": %s\n", qPrintable(look.caption), qPrintable(look.text));
+  });
+  int ok = 0, pictures = 0;
+  auto save = [&](const QPixmap& picture, const char* name) {
+    ++pictures;
+    ok += Save(picture, out, name);
+  };
+
+  {
+    // The status bar of a 100,000-entry archive: every panel's text whole.
+    testing::TempFolder big;
+    testing::ArchiveBuilder builder = testing::ManyEntries(100000);
+    auto pair = testing::WritePair(big, "speech", builder.Index(),
+                                   builder.Data(testing::DataSizeOf(builder, 256)));
+    MainWindow form;
+    form.show();
+    Wait(300);
+    Unpack(form, pair.indexPath);
+    save(form.grab(), "main-window-100000-entries.png");
+  }
+
+  // The small archive lies in a folder tree of fixed names, so that the folder dialog, which
+  // opens on the folder of the last Unpack, shows the same folders on every run.
+  QDir home(QDir::tempPath() + QStringLiteral("/tessaly-screenshots"));
+  home.removeRecursively();
+  for (const char* folder : kFolderTree) home.mkpath(QString::fromLatin1(folder));
+  uint32_t dataSize = 0;
+  testing::ArchiveBuilder builder = FortyEntries(dataSize);
+  const std::string audio = home.filePath(QStringLiteral("Games/Football/Audio")).toStdString();
+  testing::WriteBytes(audio + "/speech.idx", builder.Index());
+  testing::WriteBytes(audio + "/speech.big", builder.Data(dataSize));
 
   MainWindow form;
   form.show();
   Wait(300);
-
-  OpenFileDialog::SetNextAnswer(QString::fromStdString(pair.indexPath));
-  form.OnUnpack();
-  Wait(200);
-  int ok = 0;
-  ok += Save(form.grab(), out, "main-window-after-unpack.png");
+  Unpack(form, audio + "/speech.idx");
+  save(form.grab(), "main-window-after-unpack.png");
 
   EntryGrid* grid = form.Grid();
+  QScrollBar* sideways = grid->horizontalScrollBar();
+  sideways->setValue(sideways->maximum() / 2);
+  Wait(100);
+  save(form.grab(), "grid-scrolled-halfway-right.png");
+  sideways->setValue(0);
+
   grid->SortBy(kColSize);
   grid->SortBy(kColSize);
   grid->FitColumn(kColName);  // as a double-click on its border does, so "Size" comes into view
   Wait(100);
-  ok += Save(form.grab(), out, "grid-sorted-by-size-descending.png");
+  save(form.grab(), "grid-sorted-by-size-descending.png");
 
-  // A balloon over the Unpack button.
-  auto* unpack = form.findChild<QToolButton*>(QStringLiteral("ExportButton"));
-  QPoint pointer = unpack->mapToGlobal(unpack->rect().center());
-  QCursor::setPos(pointer);
-  QEnterEvent enter(QPointF(unpack->rect().center()), QPointF(unpack->rect().center()),
-                    QPointF(pointer));
-  QApplication::sendEvent(unpack, &enter);
-  Wait(BalloonHints::kWakeUpMs + 200);
-  QRect area = form.frameGeometry()
-                   .adjusted(-10, -60, 10, 10)
-                   .intersected(QGuiApplication::primaryScreen()->geometry());
-  ok += Save(GrabScreen(area).copy(0, 0, area.width(), 160), out, "balloon-hint.png");
-
+  {
+    // A balloon over the Unpack button.
+    auto* unpack = form.findChild<QToolButton*>(QStringLiteral("ExportButton"));
+    QPoint pointer = unpack->mapToGlobal(unpack->rect().center());
+    QCursor::setPos(pointer);
+    QEnterEvent enter(QPointF(unpack->rect().center()), QPointF(unpack->rect().center()),
+                      QPointF(pointer));
+    QApplication::sendEvent(unpack, &enter);
+    Wait(BalloonHints::kWakeUpMs + 200);
+    QRect area = form.frameGeometry()
+                     .adjusted(-10, -60, 10, 10)
+                     .intersected(QGuiApplication::primaryScreen()->geometry());
+    save(GrabScreen(area).copy(0, 0, area.width(), 160), "balloon-hint.png");
+  }
   {
     HelpSupportDialog help(&form);
     help.show();
     Wait(200);
-    ok += Save(help.grab(), out, "help-support.png");
+    save(help.grab(), "help-support.png");
   }
   {
+    // Opens on the unpack folder by itself; the tree starts at the fixed folders.
     FolderDialog dialog(&form);
+    auto* folders = dialog.Tree()->model();
+    dialog.Tree()->setRootIndex(static_cast<QFileSystemModel*>(folders)->index(home.path()));
     dialog.show();
-    dialog.SelectPath(QString::fromStdString(folder.Path()) + QStringLiteral("/speech_"));
     Wait(1200);
-    dialog.SelectPath(QString::fromStdString(folder.Path()) + QStringLiteral("/speech_"));
-    Wait(300);
-    ok += Save(dialog.grab(), out, "folder-dialog.png");
+    save(dialog.grab(), "folder-dialog.png");
   }
   {
     // The program's pictures, large: icon, then the four toolbar images.
@@ -135,7 +201,8 @@ int main(int argc, char* argv[]) {
     for (int i = 0; i < 5; ++i)
       painter.drawPixmap(8 + i * 72, 8, Picture(QLatin1String(names[i])).pixmap(64, 64));
     painter.end();
-    ok += Save(sheet, out, "pictures.png");
+    save(sheet, "pictures.png");
   }
-  return ok == 6 ? 0 : 1;
+  home.removeRecursively();
+  return ok == pictures ? 0 : 1;
 }
