@@ -26,6 +26,7 @@
 #include "ui/HelpSupportDialog.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PanelStatusBar.h"
+#include "ui/ToolbarButton.h"
 #include "ui/WindowMemory.h"
 #include "ui/WorkFolders.h"
 #include "ui/Workbench.h"
@@ -34,10 +35,6 @@ namespace tessaly::ui {
 namespace {
 
 constexpr int kToolBarHeight = Scaled(33);
-constexpr QSize kButtonSize{Scaled(23), Scaled(22)};
-// The images are drawn for 16 x 16 pixels and shown at that size: scaled down with the rest of
-// the layout they would lose their detail.
-constexpr int kImageSize = 16;
 constexpr int kGap = Scaled(8);
 constexpr QRect kGridRect{Scaled(9), Scaled(41), Scaled(656), Scaled(296)};
 constexpr int kProgressTop = Scaled(345);
@@ -117,6 +114,18 @@ MainWindow::MainWindow(QWidget* parent)
   // The clip work's controls follow the Exit button after a wider gap.
   workbench_ = new Workbench(*this, toolBar_, afterExit + 2 * kGap);
   workbench_->LayOut(kClientSize.width());
+  SetTabOrder();
+}
+
+void MainWindow::SetTabOrder() {
+  // Tab walks the toolbar from left to right, then into the grid, and leaves the grid again.
+  QList<QWidget*> order = toolBar_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  order.removeIf([](QWidget* control) { return !(control->focusPolicy() & Qt::TabFocus); });
+  std::stable_sort(order.begin(), order.end(),
+                   [](QWidget* a, QWidget* b) { return a->x() < b->x(); });
+  order << grid_;
+  for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+  grid_->setTabKeyNavigation(false);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
@@ -158,15 +167,8 @@ MainWindow::~MainWindow() {
 
 QToolButton* MainWindow::AddButton(const char* name, const char* hint, const char* image,
                                    void (MainWindow::*handler)()) {
-  auto* button = new QToolButton(toolBar_);
-  button->setGeometry(nextButtonX_, (kToolBarHeight - kButtonSize.height()) / 2,
-                      kButtonSize.width(), kButtonSize.height());
-  nextButtonX_ += kButtonSize.width();
-  button->setObjectName(QString::fromLatin1(name));
-  button->setToolTip(QString::fromLatin1(hint));
-  if (image) button->setIcon(Picture(QLatin1String(image)));
-  button->setIconSize(QSize(kImageSize, kImageSize));
-  button->setAutoRaise(true);
+  auto* button = new ToolbarButton(toolBar_, nextButtonX_, name, hint, image);
+  nextButtonX_ += ToolbarButton::kSize.width();
   if (handler) connect(button, &QToolButton::clicked, this, handler);
   return button;
 }

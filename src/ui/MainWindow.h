@@ -80,6 +80,7 @@ class MainWindow : public QWidget, public OperationHost {
   QToolButton* AddButton(const char* name, const char* hint, const char* image,
                          void (MainWindow::*handler)());
   void AddGap();
+  void SetTabOrder();
   void KeepOnScreen();
   void ShowEmptyRangeEmpty();
 

@@ -14,13 +14,12 @@
 #include "ui/Design.h"
 #include "ui/EntryGrid.h"
 #include "ui/MainWindow.h"
+#include "ui/ToolbarButton.h"
 #include "ui/WorkbenchModel.h"
 
 namespace tessaly::ui {
 namespace {
 
-constexpr QSize kButtonSize{Scaled(23), Scaled(22)};
-constexpr int kImageSize = 16;
 constexpr int kFilterWidth = 200;
 constexpr int kMargin = 6;
 // Commentary clips are far smaller; a damaged table can't make a play read gigabytes.
@@ -69,15 +68,8 @@ Workbench::Workbench(MainWindow& window, QWidget* toolBar, int x)
 
 QToolButton* Workbench::AddButton(const char* name, const char* hint, const char* image,
                                   void (Workbench::*handler)()) {
-  auto* button = new QToolButton(toolBar_);
-  button->setGeometry(nextX_, (toolBar_->height() - kButtonSize.height()) / 2, kButtonSize.width(),
-                      kButtonSize.height());
-  nextX_ += kButtonSize.width();
-  button->setObjectName(QString::fromLatin1(name));
-  button->setToolTip(QString::fromUtf8(hint));
-  button->setIcon(Picture(QLatin1String(image)));
-  button->setIconSize(QSize(kImageSize, kImageSize));
-  button->setAutoRaise(true);
+  auto* button = new ToolbarButton(toolBar_, nextX_, name, hint, image);
+  nextX_ += ToolbarButton::kSize.width();
   connect(button, &QToolButton::clicked, this, handler);
   return button;
 }
