@@ -38,9 +38,28 @@ inline void Push(XaHistory& h, int32_t sample) {
 
 void DecodeXaFrame(const uint8_t* frame, int count, int rounding, XaHistory& history, int16_t* out,
                    size_t stride) {
-  int k = frame[0] >> 4, shift = frame[0] & 0x0F;
-  int32_t c1 = kCoefficients[k], c2 = kCoefficients[k + 4];
-  for (int i = 0; i < count; ++i) {
+  const int k = frame[0] >> 4, shift = frame[0] & 0x0F;
+  const int32_t c1 = kCoefficients[k], c2 = kCoefficients[k + 4];
+  // First without clipping: the chain from one sample to the next is then a multiply, an add
+  // and a shift. Samples rarely leave the 16-bit range; at the first that does, the frame is
+  // decoded again from the same history, clipping each sample as it comes. (Every sample computed
+  // here is predicted from 16-bit ones, so none overflows.)
+  int32_t current = history.current, previous = history.previous;
+  int i = 0;
+  for (; i < count; ++i) {
+    uint8_t byte = frame[1 + i / 2];
+    int32_t nibble = SignedNibble(i % 2 == 0 ? byte >> 4 : byte & 0x0F);
+    int32_t sample = (nibble * (1 << (20 - shift)) + c1 * current + c2 * previous + rounding) >> 8;
+    if (static_cast<uint32_t>(sample + 32768) > 0xFFFF) break;
+    previous = current;
+    current = sample;
+    out[static_cast<size_t>(i) * stride] = static_cast<int16_t>(sample);
+  }
+  if (i == count) {
+    history = {current, previous};
+    return;
+  }
+  for (i = 0; i < count; ++i) {
     uint8_t byte = frame[1 + i / 2];
     int32_t nibble = SignedNibble(i % 2 == 0 ? byte >> 4 : byte & 0x0F);
     int32_t sample = DecodeSample(nibble, shift, c1, c2, rounding, history);

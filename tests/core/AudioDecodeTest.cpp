@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include <string>
 #include <vector>
@@ -84,6 +85,22 @@ TEST(DecodeStream, SplitXaKeepsOrReloadsHistoryPerVariant) {
     EXPECT_EQ(pcm.channels, 1);
     EXPECT_EQ(pcm.sampleRate, 22050);
   }
+}
+
+TEST(DecodeStream, SplitXaClipsSamplesToSixteenBitsAndPredictsFromTheClippedOnes) {
+  // Filter 1 (240/256 of the last sample) at shift 0: the largest nibble overshoots from the
+  // second sample on; then the smallest comes down from 32767 to -2049 and overshoots below.
+  const Bytes frames = [] {
+    Bytes out = Frame(0x10, std::vector<uint8_t>(28, 7));
+    Add(out, Frame(0x10, std::vector<uint8_t>(28, 8)));
+    return out;
+  }();
+  Bytes stream = Stream(HeaderBody(0, {Field(0x80, 3)}), {SplitBlock(56, {frames})});
+  Samples expected(56, 32767);
+  expected[0] = 28672;
+  std::fill(expected.begin() + 28, expected.end(), -32768);
+  expected[28] = -2049;
+  EXPECT_EQ(DecodeStream(stream).samples, expected);
 }
 
 TEST(DecodeStream, EscapeFrameGivesItsSamplesAndHistory) {
