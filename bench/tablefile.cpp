@@ -12,6 +12,7 @@
 #include <string>
 
 #include "archive/Listing.h"
+#include "base/SilentHost.h"
 #include "packing/TableFile.h"
 #include "packing/Unpacking.h"
 
@@ -20,18 +21,9 @@ namespace {
 using namespace tessaly;
 
 // Answers the dialog with the archive and shows nothing.
-class QuietHost : public OperationHost {
+class QuietHost : public SilentHost {
  public:
   explicit QuietHost(std::string archive) : archive_(std::move(archive)) {}
-  void SetProgressMin(int) override {}
-  void SetProgressMax(int) override {}
-  void SetProgressPosition(int) override {}
-  void SetStatusText(int, const std::string&) override {}
-  void SetToolbarAndGridEnabled(bool) override {}
-  void SetWindowEnabled(bool) override {}
-  void Repaint() override {}
-  void UpdatePainting() override {}
-  void ProcessMessages() override {}
   std::optional<std::string> PickArchiveFile() override { return archive_; }
   std::optional<std::string> PickFolder() override { return archive_; }
   void ShowMessage(MessageKind, const std::string& text) override {

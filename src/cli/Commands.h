@@ -52,7 +52,4 @@ int ImportCommand(TerminalHost& host, const ClipArguments& arguments);
 // The folder's changed entries and their problems.
 int StatusCommand(TerminalHost& host);
 
-// How this build reads audio files: through FFmpeg when it has it, else WAV files alone.
-std::unique_ptr<AudioSource> MakeAudioSource();
-
 }  // namespace tessaly::cli

@@ -2,6 +2,7 @@
 #include "cli/ClipTarget.h"
 #include "cli/Commands.h"
 #include "clips/ClipImport.h"
+#include "media/AudioSources.h"
 
 namespace tessaly::cli {
 

@@ -11,6 +11,7 @@
 #include "base/Files.h"
 #include "base/Numbers.h"
 #include "base/Paths.h"
+#include "base/SilentHost.h"
 #include "clips/EntryStreams.h"
 
 namespace tessaly {
@@ -18,20 +19,10 @@ namespace tessaly {
 namespace {
 
 // Answers the listing's dialog with the source pair and keeps its messages to itself.
-class QuietHost : public OperationHost {
+class QuietHost : public SilentHost {
  public:
   explicit QuietHost(std::string archive) : archive_(std::move(archive)) {}
-  void SetProgressMin(int) override {}
-  void SetProgressMax(int) override {}
-  void SetProgressPosition(int) override {}
-  void SetStatusText(int, const std::string&) override {}
-  void SetToolbarAndGridEnabled(bool) override {}
-  void SetWindowEnabled(bool) override {}
-  void Repaint() override {}
-  void UpdatePainting() override {}
-  void ProcessMessages() override {}
   std::optional<std::string> PickArchiveFile() override { return archive_; }
-  std::optional<std::string> PickFolder() override { return std::nullopt; }
   void ShowMessage(MessageKind, const std::string& text) override { message_ = text; }
   const std::string& Message() const { return message_; }
 

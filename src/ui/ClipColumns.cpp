@@ -82,6 +82,8 @@ void ClipColumns::Clear() {
   Stop();
   ++run_;
   filling_ = false;
+  folder_.clear();
+  names_.clear();
   std::lock_guard lock(mutex_);
   rowOfName_.clear();
   records_.clear();
@@ -91,8 +93,38 @@ void ClipColumns::Clear() {
 
 void ClipColumns::Start(std::string folder, std::vector<std::string> names) {
   Clear();
+  folder_ = folder;
+  names_ = names;
   filling_ = true;
   worker_ = std::thread(&ClipColumns::Read, this, std::move(folder), std::move(names), run_);
+}
+
+void ClipColumns::Refresh(const std::string& folder, const std::vector<std::string>& names) {
+  if (folder != folder_ || names_.empty()) return;
+  if (filling_) {
+    Start(folder_, names_);
+    return;
+  }
+  Folder opened;
+  try {
+    opened = Folder::Open(folder);
+  } catch (const std::exception&) {
+    return;
+  }
+  {
+    std::lock_guard lock(mutex_);
+    for (const std::string& name : names) {
+      auto found = rowOfName_.find(name);
+      if (found == rowOfName_.end()) continue;
+      ClipInfo info = ReadEntryInfo(opened, name);
+      if (!info.codecName.empty() &&
+          std::find(codecNames_.begin(), codecNames_.end(), info.codecName) == codecNames_.end())
+        codecNames_.push_back(info.codecName);
+      records_[found->second] = std::move(info);
+      read_[found->second] = 1;
+    }
+  }
+  Q_EMIT RecordsArrived();
 }
 
 void ClipColumns::WaitUntilFilled() {

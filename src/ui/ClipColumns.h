@@ -40,6 +40,9 @@ class ClipColumns : public QObject {
   // Forgets every record and reads the headers of the named entry files in `folder`.
   void Start(std::string folder, std::vector<std::string> names);
   void Clear();
+  // Reads the named entries' headers again (their files were replaced); while the first reading
+  // still runs it starts over, so no record read before the replacement can land afterwards.
+  void Refresh(const std::string& folder, const std::vector<std::string>& names);
   bool Filling() const { return filling_; }
   // Waits until the current reading is done (for tests and benchmarks).
   void WaitUntilFilled();
@@ -59,6 +62,8 @@ class ClipColumns : public QObject {
   std::vector<ClipInfo> records_;                      // guarded by mutex_
   std::vector<char> read_;                             // guarded by mutex_
   std::vector<std::string> codecNames_;                // guarded by mutex_
+  std::string folder_;
+  std::vector<std::string> names_;  // of the current reading, kept for a start over
   std::thread worker_;
   std::atomic<bool> cancel_{false};
   uint64_t run_ = 0;  // counts the readings started; a late notice of an earlier one is dropped

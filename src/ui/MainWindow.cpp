@@ -25,6 +25,7 @@
 #include "ui/FolderDialog.h"
 #include "ui/HelpSupportDialog.h"
 #include "ui/MessageBoxes.h"
+#include "ui/PackQuestion.h"
 #include "ui/PanelStatusBar.h"
 #include "ui/ToolbarButton.h"
 #include "ui/WindowMemory.h"
@@ -291,7 +292,9 @@ void MainWindow::OnUnpack() {
 
 void MainWindow::OnPack() {
   RunCommand([this] {
-    PackResult result = Pack(table_, *this);
+    // Asks first when replaced entries can't be packed as they are.
+    PackQuestion host(*this);
+    PackResult result = Pack(table_, host);
     if (result.end != PackEnd::Cancelled && result.end != PackEnd::ResourcesMissing)
       workbench_->ShowFolder(result.end == PackEnd::Success ? result.folder : std::string());
   });

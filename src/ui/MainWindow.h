@@ -21,6 +21,7 @@ namespace tessaly::ui {
 
 class EntryGrid;
 class PanelStatusBar;
+class ReplaceFlow;
 class Workbench;
 
 class MainWindow : public QWidget, public OperationHost {
@@ -73,6 +74,7 @@ class MainWindow : public QWidget, public OperationHost {
 
  private:
   friend class Workbench;
+  friend class ReplaceFlow;
   template <typename Operation>
   void RunCommand(Operation&& operation);
   // RunCommand for the clip work's commands.

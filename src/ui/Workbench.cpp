@@ -1,7 +1,9 @@
 #include "ui/Workbench.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QShortcut>
 #include <QToolButton>
 
@@ -14,6 +16,7 @@
 #include "ui/Design.h"
 #include "ui/EntryGrid.h"
 #include "ui/MainWindow.h"
+#include "ui/ReplaceFlow.h"
 #include "ui/ToolbarButton.h"
 #include "ui/WorkbenchModel.h"
 
@@ -36,6 +39,18 @@ Workbench::Workbench(MainWindow& window, QWidget* toolBar, int x)
   stopButton_->setEnabled(false);
   nextX_ += Scaled(8);
   AddButton("ExportWavButton", "Export to WAV…", "exportwav", &Workbench::OnExport);
+  replace_ = new ReplaceFlow(window_, *this);
+  // The replace button carries the loudness option in its menu, so it is wider by the arrow.
+  QToolButton* replaceButton =
+      AddButton("ReplaceClipButton", "Replace with audio file…", "replace", nullptr);
+  auto* replaceMenu = new QMenu(replaceButton);
+  replaceMenu->addAction(replace_->LoudnessAction());
+  replaceButton->setMenu(replaceMenu);
+  replaceButton->setPopupMode(QToolButton::MenuButtonPopup);
+  connect(replaceButton, &QToolButton::clicked, replace_, &ReplaceFlow::OnReplace);
+  const int arrowWidth = Scaled(12);
+  replaceButton->resize(replaceButton->width() + arrowWidth, replaceButton->height());
+  nextX_ += arrowWidth;
 
   changedOnly_ = new QCheckBox(QStringLiteral("Show changed only"), toolBar_);
   changedOnly_->setObjectName(QStringLiteral("ChangedOnlyBox"));
@@ -56,6 +71,11 @@ Workbench::Workbench(MainWindow& window, QWidget* toolBar, int x)
   connect(filter_, &QLineEdit::textChanged, view, &WorkbenchModel::SetFilterText);
   connect(changedOnly_, &QCheckBox::toggled, view, &WorkbenchModel::SetChangedOnly);
   connect(&clips_, &ClipColumns::RecordsArrived, view, &WorkbenchModel::ClipsChanged);
+  connect(&status_, &FolderStatusWorker::Checked, this, &Workbench::ShowChanges);
+  // The grid's context menu: the clip work on the row under the mouse.
+  grid->setContextMenuPolicy(Qt::ActionsContextMenu);
+  grid->addAction(replace_->ReplaceAction());
+  grid->addAction(replace_->LoudnessAction());
   connect(&player_, &ClipPlayer::Stopped, this, [this] { stopButton_->setEnabled(false); });
 
   auto* find = new QShortcut(QKeySequence::Find, &window_);
@@ -70,7 +90,7 @@ QToolButton* Workbench::AddButton(const char* name, const char* hint, const char
                                   void (Workbench::*handler)()) {
   auto* button = new ToolbarButton(toolBar_, nextX_, name, hint, image);
   nextX_ += ToolbarButton::kSize.width();
-  connect(button, &QToolButton::clicked, this, handler);
+  if (handler) connect(button, &QToolButton::clicked, this, handler);
   return button;
 }
 
@@ -96,6 +116,7 @@ void Workbench::ShowFolder(const std::string& folder) {
   folder_ = folder;
   marks_.Clear();
   window_.Grid()->ViewModel()->MarksChanged();
+  CheckChanges();
   const EntryTable& table = window_.Table();
   if (!readsClips_ || folder_.empty() || table.ColumnCount() != kEntryColumnCount ||
       table.RowCount() < 2) {
@@ -108,6 +129,34 @@ void Workbench::ShowFolder(const std::string& folder) {
   for (int row = 1; row < table.RowCount(); ++row) names.emplace_back(table.Cell(kColName, row));
   clips_.Start(folder_, std::move(names));
   window_.Grid()->ViewModel()->ClipsChanged();
+}
+
+void Workbench::CheckChanges() {
+  const EntryTable& table = window_.Table();
+  if (folder_.empty() || table.ColumnCount() != kEntryColumnCount || table.RowCount() < 2) {
+    status_.Clear();
+    return;
+  }
+  status_.Start(folder_, table);
+}
+
+void Workbench::ShowChanges(const FolderStatus& status) {
+  marks_.Clear();
+  for (const EntryChange& change : status.changes) {
+    ChangeMarks::Mark mark;
+    for (const std::string& problem : change.problems)
+      mark.problems +=
+          (mark.problems.isEmpty() ? QString() : QStringLiteral("\n")) + FromBytes(problem);
+    if (!change.missing && change.longerThanSlot)
+      mark.note = QStringLiteral("Changed: longer than its slot, so packing moves later entries");
+    marks_.Set(change.name, std::move(mark));
+  }
+  window_.Grid()->ViewModel()->MarksChanged();
+}
+
+void Workbench::EntriesReplaced(const std::vector<std::string>& names) {
+  clips_.Refresh(folder_, names);
+  CheckChanges();
 }
 
 void Workbench::OnOpenFolder() {

@@ -12,6 +12,7 @@
 #include "ui/ChangeMarks.h"
 #include "ui/ClipColumns.h"
 #include "ui/ClipPlayer.h"
+#include "ui/FolderStatusWorker.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -21,6 +22,7 @@ class QWidget;
 namespace tessaly::ui {
 
 class MainWindow;
+class ReplaceFlow;
 
 class Workbench : public QObject {
   Q_OBJECT
@@ -40,6 +42,12 @@ class Workbench : public QObject {
   // Whether a shown folder's clip headers are read (benchmarks compare both).
   void SetReadsClips(bool reads) { readsClips_ = reads; }
   ClipPlayer& Player() { return player_; }
+  ReplaceFlow& Replace() { return *replace_; }
+  const ChangeMarks& Marks() const { return marks_; }
+  FolderStatusWorker& StatusWorker() { return status_; }
+  // The named entry files were replaced: their clip columns are read again and the folder's
+  // changes found again.
+  void EntriesReplaced(const std::vector<std::string>& names);
   QLineEdit* Filter() const { return filter_; }
 
  public Q_SLOTS:
@@ -53,12 +61,16 @@ class Workbench : public QObject {
   QToolButton* AddButton(const char* name, const char* hint, const char* image,
                          void (Workbench::*handler)());
   void Note(const QString& text);
+  void CheckChanges();
+  void ShowChanges(const FolderStatus& status);
 
   MainWindow& window_;
   QWidget* toolBar_;
   int nextX_;
   ClipColumns clips_;
   ChangeMarks marks_;
+  FolderStatusWorker status_;
+  ReplaceFlow* replace_;
   ClipPlayer player_;
   QLineEdit* filter_;
   QCheckBox* changedOnly_;

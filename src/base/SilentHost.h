@@ -1,0 +1,26 @@
+// A host that shows nothing and answers every dialog with a cancel: work done out of the user's
+// sight (in the background, or on the side of another operation) derives from it and overrides
+// what it needs.
+#pragma once
+
+#include "base/OperationHost.h"
+
+namespace tessaly {
+
+class SilentHost : public OperationHost {
+ public:
+  void SetProgressMin(int) override {}
+  void SetProgressMax(int) override {}
+  void SetProgressPosition(int) override {}
+  void SetStatusText(int, const std::string&) override {}
+  void SetToolbarAndGridEnabled(bool) override {}
+  void SetWindowEnabled(bool) override {}
+  void Repaint() override {}
+  void UpdatePainting() override {}
+  void ProcessMessages() override {}
+  std::optional<std::string> PickArchiveFile() override { return std::nullopt; }
+  std::optional<std::string> PickFolder() override { return std::nullopt; }
+  void ShowMessage(MessageKind, const std::string&) override {}
+};
+
+}  // namespace tessaly

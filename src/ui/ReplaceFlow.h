@@ -1,0 +1,59 @@
+// Replacing clips from the window: "Replace with audio file…" on the selected row (toolbar and the
+// grid's context menu), an audio file dropped onto a row, or a folder of audio files dropped onto
+// the grid, replaced by name. Each file is converted to the clip's format the way the command
+// line's import does, its loudness matched to the clip's while "Match loudness" is on
+// (remembered between runs). A failure leaves the entry file as it was and says why.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class QAction;
+class QAbstractItemView;
+
+namespace tessaly::ui {
+
+class MainWindow;
+class Workbench;
+
+class ReplaceFlow : public QObject {
+  Q_OBJECT
+
+ public:
+  ReplaceFlow(MainWindow& window, Workbench& bench);
+
+  QAction* ReplaceAction() const { return replace_; }
+  QAction* LoudnessAction() const { return loudness_; }
+
+  // Replaces the clip of table row `row` with the audio file at `audioPath`.
+  void ReplaceRow(int row, const std::string& audioPath);
+  // Replaces the clips whose names the files of `fromFolder` carry.
+  void ReplaceByName(const std::string& fromFolder);
+
+  // Tests queue the answers of the next audio-file dialogs (nullopt cancels).
+  static void SetNextAnswer(std::optional<QString> answer);
+  static void ClearNextAnswers();
+
+ public Q_SLOTS:
+  void OnReplace();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  std::optional<QString> AskAudioFile();
+  bool CanReplace() const;
+  // The table row under `y` of `view`'s viewport, or 0.
+  int RowAt(QAbstractItemView* view, int y) const;
+
+  MainWindow& window_;
+  Workbench& bench_;
+  QAction* replace_;
+  QAction* loudness_;
+};
+
+}  // namespace tessaly::ui

@@ -1,0 +1,247 @@
+// Changing clips from the window: the marks of changed rows, replacing a clip through the menu or
+// by a drop, and the question before a pack of entries that can't be packed as they are.
+#include "ClipFixtures.h"
+#include "UiFixtures.h"
+#include "support/AudioSignals.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QSettings>
+#include <QtTest>
+
+#include "audio/Wav.h"
+#include "ui/ChangeMarks.h"
+#include "ui/EntryTableModel.h"
+#include "ui/FolderDialog.h"
+#include "ui/PackQuestion.h"
+#include "ui/ReplaceFlow.h"
+#include "ui/Workbench.h"
+#include "ui/WorkbenchModel.h"
+
+using namespace tessaly;
+using namespace tessaly::testing;
+using namespace tessaly::ui;
+
+namespace {
+
+WorkbenchModel* View(MainWindow& form) {
+  return form.Grid()->ViewModel();
+}
+// The view row that shows the entry `name`, or -1.
+int RowOf(MainWindow& form, const QString& name) {
+  for (int row = 0; row < View(form)->rowCount(); ++row)
+    if (View(form)->index(row, kColName).data().toString() == name) return row;
+  return -1;
+}
+QVariant Cell(MainWindow& form, const QString& name, int column, int role = Qt::DisplayRole) {
+  return View(form)->index(RowOf(form, name), column).data(role);
+}
+void WaitForMarks(MainWindow& form) {
+  form.Bench()->StatusWorker().WaitUntilChecked();
+  QTRY_VERIFY(!form.Bench()->StatusWorker().Checking());
+  form.Bench()->Clips().WaitUntilFilled();
+  QTRY_VERIFY(!form.Bench()->Clips().Filling());
+}
+std::string Entry(Session& s, int number) {
+  return s.folder / ("speech_/speech_0000" + std::to_string(number) + ".asf");
+}
+// A mono WAV file of `seconds` of speech-like sound at 22050 Hz.
+void WriteWav(const std::string& path, double seconds) {
+  const std::vector<uint8_t> wav =
+      WavBytes(TestSignal(1, 22050, static_cast<size_t>(seconds * 22050)));
+  WriteBytes(path, std::string(wav.begin(), wav.end()));
+}
+bool Drop(MainWindow& form, const std::string& path, const QString& onto) {
+  QWidget* viewport = form.Grid()->viewport();
+  const QPoint at =
+      RowOf(form, onto) < 0
+          ? QPoint(5, viewport->height() - 2)
+          : form.Grid()->visualRect(View(form)->index(RowOf(form, onto), kColId)).center();
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(Q(path))});
+  QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+  QCoreApplication::sendEvent(viewport, &enter);
+  if (!enter.isAccepted()) return false;
+  QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+  QCoreApplication::sendEvent(viewport, &move);
+  if (!move.isAccepted()) return false;
+  QDropEvent dropped(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, {});
+  QCoreApplication::sendEvent(viewport, &dropped);
+  return dropped.isAccepted();
+}
+
+const QString kFirst = QStringLiteral("speech_00001.asf");
+const QString kSecond = QStringLiteral("speech_00002.asf");
+const QString kThird = QStringLiteral("speech_00003.asf");
+
+}  // namespace
+
+class ClipChangesTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void initTestCase() { UseSettingsIn(Q(settingsFolder_.Path())); }
+  void cleanup() {
+    FolderDialog::ClearNextAnswers();
+    ReplaceFlow::ClearNextAnswers();
+    PackQuestion::ClearNextAnswers();
+  }
+
+  void changedRowsAreMarkedAndProblemsCarryTheirText() {
+    Session s(ThreeEntries(), ThreeClips());
+    s.Unpack();
+    WaitForMarks(s.form);
+    QVERIFY(s.form.Bench()->Marks().Empty());
+
+    // A shorter clip of the same kind, and a mono clip where a stereo one was.
+    const Bytes shorter = PcmStream(1, 500), mono = PcmStream(1, 1000);
+    WriteBytes(Entry(s, 1), std::string(shorter.begin(), shorter.end()));
+    WriteBytes(Entry(s, 2), std::string(mono.begin(), mono.end()));
+    s.form.Bench()->ShowFolder(s.folder / "speech_");
+    WaitForMarks(s.form);
+
+    QCOMPARE(s.form.Bench()->Marks().Count(), size_t{2});
+    QVERIFY(!Cell(s.form, kFirst, kColName, Qt::DecorationRole).isNull());
+    QCOMPARE(Cell(s.form, kFirst, kColSize, Qt::BackgroundRole).value<QColor>(),
+             ChangeMarks::Tint(QApplication::palette(), false));
+    QCOMPARE(Cell(s.form, kFirst, kColName, Qt::ToolTipRole).toString(), QStringLiteral("Changed"));
+    QCOMPARE(Cell(s.form, kSecond, kColSize, Qt::BackgroundRole).value<QColor>(),
+             ChangeMarks::Tint(QApplication::palette(), true));
+    QCOMPARE(Cell(s.form, kSecond, kColName, Qt::ToolTipRole).toString(),
+             QStringLiteral("another channel count: 1, the clip it replaces has 2"));
+    QVERIFY(Cell(s.form, kThird, kColName, Qt::DecorationRole).isNull());
+    QVERIFY(Cell(s.form, kThird, kColSize, Qt::BackgroundRole).isNull());
+
+    s.form.findChild<QCheckBox*>(QStringLiteral("ChangedOnlyBox"))->setChecked(true);
+    QCOMPARE(View(s.form)->rowCount(), 2);
+    QVERIFY(RowOf(s.form, kThird) < 0);
+  }
+
+  void replaceThroughTheMenuConvertsTheFileAndFailsWithoutHarm() {
+    Session s(ThreeEntries(), ThreeClips());
+    s.Unpack();
+    WaitForMarks(s.form);
+    s.form.Grid()->setFocus();
+    s.form.Grid()->selectRow(RowOf(s.form, kSecond));
+    QAction* replace = s.form.findChild<QAction*>(QStringLiteral("ReplaceClipAction"));
+    QVERIFY(s.form.Grid()->actions().contains(replace));
+
+    WriteWav(s.folder / "line.wav", 0.5);
+    ReplaceFlow::SetNextAnswer(Q(s.folder / "line.wav"));
+    replace->trigger();
+    WaitForMarks(s.form);
+    QCOMPARE(s.boxes.boxes.size(), size_t{1});  // the unpack's
+    // Converted to the stereo clip it replaces, so nothing is wrong with it.
+    QCOMPARE(Cell(s.form, kSecond, kEntryColumnCount + 1).toString(), QStringLiteral("2"));
+    QCOMPARE(Cell(s.form, kSecond, kEntryColumnCount + 3).toString(), QStringLiteral("0.50"));
+    QCOMPARE(Cell(s.form, kSecond, kColName, Qt::ToolTipRole).toString().left(7),
+             QStringLiteral("Changed"));
+    QCOMPARE(s.form.Bench()->Marks().Count(), size_t{1});
+
+    // A file that holds no audio: the box says why, and the entry file stays as it was.
+    const std::string before = ReadBytes(Entry(s, 2));
+    WriteBytes(s.folder / "notes.wav", "no audio here");
+    ReplaceFlow::SetNextAnswer(Q(s.folder / "notes.wav"));
+    replace->trigger();
+    QCOMPARE(s.boxes.boxes.size(), size_t{2});
+    QCOMPARE(s.boxes.boxes[1].look.caption, QStringLiteral("Error"));
+    QVERIFY2(s.boxes.boxes[1].look.text.startsWith("Can't replace speech_00002.asf with " +
+                                                   Q(s.folder / "notes.wav") + ":\n"),
+             qPrintable(s.boxes.boxes[1].look.text));
+    QVERIFY(s.boxes.boxes[1].windowEnabled);
+    QCOMPARE(ReadBytes(Entry(s, 2)), before);
+
+    // The loudness option is remembered between runs.
+    QAction* loudness = s.form.findChild<QAction*>(QStringLiteral("MatchLoudnessAction"));
+    QVERIFY(loudness->isChecked());
+    loudness->setChecked(false);
+    MainWindow later;
+    QVERIFY(!later.findChild<QAction*>(QStringLiteral("MatchLoudnessAction"))->isChecked());
+    loudness->setChecked(true);
+  }
+
+  void droppingAFileReplacesTheRowAndAFolderReplacesByName() {
+    Session s(ThreeEntries(), ThreeClips());
+    s.Unpack();
+    WaitForMarks(s.form);
+    s.form.Grid()->SortBy(kColNumber);  // any order: the drop goes to the row under it
+    WriteWav(s.folder / "line.wav", 0.25);
+    QVERIFY(Drop(s.form, s.folder / "line.wav", kThird));
+    WaitForMarks(s.form);
+    QCOMPARE(Cell(s.form, kThird, kEntryColumnCount + 3).toString(), QStringLiteral("0.25"));
+    QCOMPARE(Cell(s.form, kFirst, kEntryColumnCount + 3).toString(), QStringLiteral("0.05"));
+    QCOMPARE(s.boxes.boxes.size(), size_t{1});
+
+    // A folder: files named after entries go in, the others are reported.
+    const std::string from = s.folder / "takes";
+    QDir().mkpath(Q(from));
+    WriteWav(from + "/speech_00001.wav", 0.75);
+    WriteWav(from + "/crowd.wav", 0.1);
+    QVERIFY(Drop(s.form, from, QString()));
+    WaitForMarks(s.form);
+    QCOMPARE(Cell(s.form, kFirst, kEntryColumnCount + 3).toString(), QStringLiteral("0.75"));
+    QCOMPARE(s.boxes.boxes.size(), size_t{2});
+    const QString text = s.boxes.boxes[1].look.text;
+    QVERIFY2(text.startsWith("Replaced 1 clips from " + Q(from) +
+                             ", skipped 1 files\n"
+                             "Skipped crowd.wav: "),
+             qPrintable(text));
+    QCOMPARE(s.form.Bench()->Marks().Count(), size_t{2});
+
+    // An archive dropped onto the grid is still the window's to unpack.
+    QVERIFY(!Drop(s.form, s.pair.indexPath, kFirst));
+  }
+
+  void packAsksFirstWhenReplacedEntriesHaveProblems() {
+    Session s(ThreeEntries(), ThreeClips());
+    s.Unpack();
+    const Bytes mono = PcmStream(1, 1000);
+    WriteBytes(Entry(s, 2), std::string(mono.begin(), mono.end()));
+    WriteBytes(Entry(s, 3), "not a stream");
+    const std::string folder = s.folder / "speech_";
+    const std::string table = ReadBytes(folder + "/speech_.tbl");
+
+    // No: nothing is written and the window stays as it was.
+    FolderDialog::SetNextAnswer(Q(folder));
+    PackQuestion::SetNextAnswer(std::nullopt);
+    s.Click("ImportButton");
+    const QString question = PackQuestion::LastQuestion();
+    QVERIFY2(question.startsWith("2 replaced entries can't be packed as they are:\n\n"
+                                 "speech_00002.asf: another channel count: 1, the clip it "
+                                 "replaces has 2\nspeech_00003.asf: not a stream"),
+             qPrintable(question));
+    QVERIFY(question.endsWith("Pack all the same?"));
+    QCOMPARE(s.boxes.boxes.size(), size_t{1});
+    QVERIFY(!QFile::exists(Q(s.folder / "speech_.big")));
+    QCOMPARE(ReadBytes(folder + "/speech_.tbl"), table);
+    QCOMPARE(s.form.Grid()->Model()->rowCount(), 3);
+    QVERIFY(s.form.isEnabled());
+
+    // Yes: the pack goes on as ever.
+    FolderDialog::SetNextAnswer(Q(folder));
+    PackQuestion::SetNextAnswer(QStringLiteral("Yes"));
+    s.Click("ImportButton");
+    QCOMPARE(s.boxes.boxes.size(), size_t{2});
+    QVERIFY2(s.boxes.boxes[1].look.text.startsWith("Successfully saved to "),
+             qPrintable(s.boxes.boxes[1].look.text));
+    QVERIFY(QFile::exists(Q(s.folder / "speech_.big")));
+
+    // A folder without problems is packed without a question.
+    PackQuestion::ClearNextAnswers();
+    const Bytes stereo = PcmStream(2, 1000), clip = PcmStream(1, 800);
+    WriteBytes(Entry(s, 2), std::string(stereo.begin(), stereo.end()));
+    WriteBytes(Entry(s, 3), std::string(clip.begin(), clip.end()));
+    FolderDialog::SetNextAnswer(Q(folder));
+    s.Click("ImportButton");
+    QVERIFY(PackQuestion::LastQuestion().isEmpty());
+    QCOMPARE(s.boxes.boxes.size(), size_t{3});
+  }
+
+ private:
+  TempFolder settingsFolder_;
+};
+
+QTEST_MAIN(ClipChangesTest)
+#include "ClipChangesTest.moc"

@@ -1,0 +1,31 @@
+// Archive data with real clips, for the window tests that play, read or replace them.
+#pragma once
+
+#include "support/StreamBytes.h"
+
+#include <string>
+
+namespace tessaly::testing {
+
+// A PCM S16LE stream of `frames` frames at 22050 Hz with `channels` channels.
+inline Bytes PcmStream(int channels, int frames) {
+  Bytes block;
+  Add32(block, static_cast<uint32_t>(frames));
+  for (int i = 0; i < frames * channels; ++i)
+    Add16(block, static_cast<uint16_t>(static_cast<int16_t>((i % 64 - 32) * 500)));
+  return Stream(HeaderBody(0, {Field(0x82, static_cast<uint32_t>(channels)), Field(0x84, 22050),
+                               Field(0x85, static_cast<uint32_t>(frames))}),
+                {block});
+}
+
+// ThreeEntries' data file with real clips: mono 1,000 frames, stereo 1,000, mono 800.
+inline std::string ThreeClips() {
+  std::string data(12000, '\0');
+  const Bytes clips[] = {PcmStream(1, 1000), PcmStream(2, 1000), PcmStream(1, 800)};
+  const size_t starts[] = {0, 4096, 10240};
+  for (int i = 0; i < 3; ++i)
+    data.replace(starts[i], clips[i].size(), std::string(clips[i].begin(), clips[i].end()));
+  return data;
+}
+
+}  // namespace tessaly::testing
