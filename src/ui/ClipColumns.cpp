@@ -6,6 +6,7 @@
 #include <chrono>
 
 #include "base/Files.h"
+#include "clips/EntryStreams.h"
 
 namespace tessaly::ui {
 namespace {
@@ -47,6 +48,42 @@ std::optional<ClipInfo> ClipColumns::Find(std::string_view name) const {
   auto found = rowOfName_.find(std::string(name));
   if (found == rowOfName_.end() || !read_[found->second]) return std::nullopt;
   return records_[found->second];
+}
+
+std::vector<int> ClipColumns::SortedRows(const EntryTable& table, int column,
+                                         bool descending) const {
+  struct Key {
+    int row;
+    bool known;
+    double number;
+    std::string text;
+  };
+  std::vector<Key> keys;
+  keys.reserve(static_cast<size_t>(std::max(table.RowCount() - 1, 0)));
+  {
+    std::lock_guard lock(mutex_);
+    for (int row = 1; row < table.RowCount(); ++row) {
+      Key key{row, false, 0, {}};
+      auto found = rowOfName_.find(std::string(table.Cell(kColName, row)));
+      if (found != rowOfName_.end() && read_[found->second] && records_[found->second].readable) {
+        const ClipInfo& info = records_[found->second];
+        key.known = true;
+        key.text = info.codecName;  // records stay put until the next Start or Clear
+        key.number = column == 1 ? info.channels : column == 2 ? info.sampleRate : info.Seconds();
+      }
+      keys.push_back(key);
+    }
+  }
+  std::stable_sort(keys.begin(), keys.end(), [column, descending](const Key& a, const Key& b) {
+    if (a.known != b.known) return a.known;
+    if (!a.known) return false;
+    if (column == 0) return descending ? a.text > b.text : a.text < b.text;
+    return descending ? a.number > b.number : a.number < b.number;
+  });
+  std::vector<int> order;
+  order.reserve(keys.size());
+  for (const Key& key : keys) order.push_back(key.row);
+  return order;
 }
 
 std::vector<std::string> ClipColumns::CodecNames() const {
@@ -96,7 +133,8 @@ void ClipColumns::Start(std::string folder, std::vector<std::string> names) {
   folder_ = folder;
   names_ = names;
   filling_ = true;
-  worker_ = std::thread(&ClipColumns::Read, this, std::move(folder), std::move(names), run_);
+  worker_ = std::thread(&ClipColumns::Read, this, Origin{std::move(folder), {}, EntryTable()},
+                        std::move(names), run_);
 }
 
 void ClipColumns::Refresh(const std::string& folder, const std::vector<std::string>& names) {
@@ -131,7 +169,18 @@ void ClipColumns::WaitUntilFilled() {
   if (worker_.joinable()) worker_.join();
 }
 
-void ClipColumns::Read(std::string folderPath, std::vector<std::string> names, uint64_t run) {
+void ClipColumns::StartInArchive(std::string dataFile, EntryTable table) {
+  Clear();
+  std::vector<std::string> names;
+  names.reserve(static_cast<size_t>(std::max(table.RowCount() - 1, 0)));
+  for (int row = 1; row < table.RowCount(); ++row) names.emplace_back(table.Cell(kColName, row));
+  filling_ = true;
+  worker_ = std::thread(&ClipColumns::Read, this,
+                        Origin{std::string(), std::move(dataFile), std::move(table)},
+                        std::move(names), run_);
+}
+
+void ClipColumns::Read(Origin origin, std::vector<std::string> names, uint64_t run) {
   // The name index is built here too: at 100,000 entries it is worth keeping off the window's
   // thread.
   std::unordered_map<std::string, size_t> rowOfName;
@@ -143,11 +192,19 @@ void ClipColumns::Read(std::string folderPath, std::vector<std::string> names, u
     records_.assign(names.size(), ClipInfo{});
     read_.assign(names.size(), 0);
   }
+  // From the entry files of a folder, or from the streams of a listed archive's data file.
   Folder folder;
+  std::optional<File> data;
+  std::optional<EntryStreams> streams;
   try {
-    folder = Folder::Open(folderPath);
+    if (origin.dataFile.empty()) {
+      folder = Folder::Open(origin.folder);
+    } else {
+      data = File::OpenRead(origin.dataFile);
+      streams.emplace(EntryStreams::InArchive(*data, origin.table));
+    }
   } catch (const std::exception&) {
-    Publish(run, true);  // no folder: the columns stay empty
+    Publish(run, true);  // nothing to read: the columns stay empty
     return;
   }
   auto lastNotice = std::chrono::steady_clock::now();
@@ -157,7 +214,8 @@ void ClipColumns::Read(std::string folderPath, std::vector<std::string> names, u
     batch.clear();
     const size_t end = std::min(names.size(), first + kBatch);
     for (size_t i = first; i < end && !cancel_; ++i)
-      batch.push_back(ReadEntryInfo(folder, names[i]));
+      batch.push_back(streams ? streams->Info(static_cast<int>(i) + 1)
+                              : ReadEntryInfo(folder, names[i]));
     {
       std::lock_guard lock(mutex_);
       for (size_t i = 0; i < batch.size(); ++i) {

@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "archive/EntryTable.h"
 #include "audio/ClipInfo.h"
 
 namespace tessaly::ui {
@@ -34,11 +35,17 @@ class ClipColumns : public QObject {
   // The record of the entry, once read.
   std::optional<ClipInfo> Find(std::string_view name) const;
 
+  // The table's data rows (1 to N) in the order of clip column `column`: like the table's own
+  // columns, ties keep their order, and rows whose header isn't read (or can't be) come last.
+  std::vector<int> SortedRows(const EntryTable& table, int column, bool descending) const;
+
   // The codec names read so far, each once.
   std::vector<std::string> CodecNames() const;
 
   // Forgets every record and reads the headers of the named entry files in `folder`.
   void Start(std::string folder, std::vector<std::string> names);
+  // The same from the streams of the listed archive whose data file is `dataFile`.
+  void StartInArchive(std::string dataFile, EntryTable table);
   void Clear();
   // Reads the named entries' headers again (their files were replaced); while the first reading
   // still runs it starts over, so no record read before the replacement can land afterwards.
@@ -54,7 +61,12 @@ class ClipColumns : public QObject {
 
  private:
   void Stop();
-  void Read(std::string folder, std::vector<std::string> names, uint64_t run);
+  struct Origin {
+    std::string folder;    // the entry files' folder,
+    std::string dataFile;  // or the data file whose streams `table` lists
+    EntryTable table;
+  };
+  void Read(Origin origin, std::vector<std::string> names, uint64_t run);
   void Publish(uint64_t run, bool done);
 
   mutable std::mutex mutex_;

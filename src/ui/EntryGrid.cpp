@@ -225,14 +225,17 @@ void EntryGrid::UpdateSortMarks() {
 
 void EntryGrid::SortBy(int column) {
   Sync();
-  if (DataRows() < 2 || column < 0 || column >= table_.ColumnCount()) return;
+  if (DataRows() < 2 || column < 0 || column >= view_->columnCount()) return;
   if (column == sortColumn_) {
     sortDescending_ = !sortDescending_;
   } else {
     sortColumn_ = column;
     sortDescending_ = false;
   }
-  table_.PermuteDataRows(SortedDataRows(table_, sortColumn_, sortDescending_));
+  // The clip columns after the table's own sort by the records the view holds.
+  table_.PermuteDataRows(column < table_.ColumnCount()
+                             ? SortedDataRows(table_, sortColumn_, sortDescending_)
+                             : view_->ClipOrder(column, sortDescending_));
   Sync();
 }
 

@@ -310,9 +310,13 @@ void MainWindow::OnExit() {
 
 void MainWindow::OnListArchive() {
   RunCommand([this] {
-    ListArchive(state_, table_, *this);
+    const ListingEnd end = ListArchive(state_, table_, *this);
+    const bool listed = end != ListingEnd::Cancelled && end != ListingEnd::FileMissing;
     state_.Release();
-    workbench_->ShowFolder({});
+    if (listed)
+      workbench_->ShowListing(state_.dataPath);
+    else
+      workbench_->ShowFolder({});
   });
 }
 

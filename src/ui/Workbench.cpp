@@ -131,6 +131,14 @@ void Workbench::ShowFolder(const std::string& folder) {
   window_.Grid()->ViewModel()->ClipsChanged();
 }
 
+void Workbench::ShowListing(const std::string& dataFile) {
+  ShowFolder({});
+  const EntryTable& table = window_.Table();
+  if (!readsClips_ || table.ColumnCount() != kEntryColumnCount || table.RowCount() < 2) return;
+  clips_.StartInArchive(dataFile, table);
+  window_.Grid()->ViewModel()->ClipsChanged();
+}
+
 void Workbench::CheckChanges() {
   const EntryTable& table = window_.Table();
   if (folder_.empty() || table.ColumnCount() != kEntryColumnCount || table.RowCount() < 2) {

@@ -35,6 +35,8 @@ class Workbench : public QObject {
   const std::string& Folder() const { return folder_; }
   // A command has put the table of `folder` into the grid (empty: no folder goes with it).
   void ShowFolder(const std::string& folder);
+  // The listing alone has put the table of the archive with data file `dataFile` into the grid.
+  void ShowListing(const std::string& dataFile);
   // Places the filter at the right end of a toolbar `width` wide.
   void LayOut(int width);
 

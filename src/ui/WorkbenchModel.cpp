@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "archive/RowOrder.h"
 #include "ui/ChangeMarks.h"
 #include "ui/ClipColumns.h"
 #include "ui/Design.h"
@@ -135,6 +136,11 @@ void WorkbenchModel::MarksChanged() {
   if (rowCount() > 0 && columnCount() > 0)
     Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
                        {Qt::DecorationRole, Qt::BackgroundRole, Qt::ToolTipRole});
+}
+
+std::vector<int> WorkbenchModel::ClipOrder(int column, bool descending) const {
+  if (!HasClipColumns()) return SortedDataRows(table_, -1, false);
+  return clips_->SortedRows(table_, column - kEntryColumnCount, descending);
 }
 
 bool WorkbenchModel::HasClipColumns() const {

@@ -40,6 +40,9 @@ class WorkbenchModel : public QAbstractProxyModel {
   // The first clip column, or -1 while there are none.
   int FirstClipColumn() const;
 
+  // The table's data rows in the order of clip column `column` of this view.
+  std::vector<int> ClipOrder(int column, bool descending) const;
+
   // Filters again after the clip records or marks changed, and repaints the clip columns.
   void ClipsChanged();
   void MarksChanged();

@@ -113,6 +113,27 @@ class WorkbenchTest : public QObject {
     QCOMPARE(ViewCell(s.form, 0, kEntryColumnCount), QStringLiteral("?"));
   }
 
+  void clipColumnsFollowAPlainListingAndSortLikeTheOthers() {
+    Session s(ThreeEntries(), ThreeClips());
+    OpenFileDialog::SetNextAnswer(Q(s.pair.indexPath));
+    s.form.OnListArchive();  // read from the data file: nothing is unpacked
+    WaitForClips(s.form);
+    const int channels = kEntryColumnCount + 1, duration = kEntryColumnCount + 3;
+    QCOMPARE(ViewCell(s.form, 1, channels), QStringLiteral("2"));
+    QCOMPARE(ViewCell(s.form, 2, duration), QStringLiteral("0.04"));
+
+    s.form.Grid()->SortBy(channels);
+    QCOMPARE(ViewNames(s.form),
+             (QStringList{"speech_00001.asf", "speech_00003.asf", "speech_00002.asf"}));
+    s.form.Grid()->SortBy(channels);  // again: descending
+    QCOMPARE(ViewNames(s.form).front(), QStringLiteral("speech_00002.asf"));
+    s.form.Grid()->SortBy(duration);
+    QCOMPARE(ViewNames(s.form).front(), QStringLiteral("speech_00003.asf"));
+    QCOMPARE(ViewCell(s.form, 0, duration), QStringLiteral("0.04"));
+    QVERIFY(s.form.Grid()->SortMarkShown());
+    QCOMPARE(s.form.Table().ColumnCount(), kEntryColumnCount);
+  }
+
   void filterNarrowsTheRowsAndClearingRestoresTheirOrder() {
     ArchiveBuilder builder = ManyEntries(30);
     Session s(builder, builder.Data(DataSizeOf(builder, 256)));
