@@ -245,7 +245,8 @@ QVariant WorkbenchModel::data(const QModelIndex& index, int role) const {
   const ChangeMarks::Mark* mark = marks_ ? marks_->Find(name) : nullptr;
   switch (role) {
     case Qt::DecorationRole:
-      if (mark && index.column() == kColName) return ChangeMarks::Icon(!mark->problems.isEmpty());
+      // In the fixed "#" column, which has room beside the row's number and always shows.
+      if (mark && index.column() == kColNumber) return ChangeMarks::Icon(!mark->problems.isEmpty());
       return {};
     case Qt::BackgroundRole:
       if (mark) return ChangeMarks::Tint(QApplication::palette(), !mark->problems.isEmpty());

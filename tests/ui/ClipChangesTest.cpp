@@ -103,7 +103,7 @@ class ClipChangesTest : public QObject {
     WaitForMarks(s.form);
 
     QCOMPARE(s.form.Bench()->Marks().Count(), size_t{2});
-    QVERIFY(!Cell(s.form, kFirst, kColName, Qt::DecorationRole).isNull());
+    QVERIFY(!Cell(s.form, kFirst, kColNumber, Qt::DecorationRole).isNull());
     QCOMPARE(Cell(s.form, kFirst, kColSize, Qt::BackgroundRole).value<QColor>(),
              ChangeMarks::Tint(QApplication::palette(), false));
     QCOMPARE(Cell(s.form, kFirst, kColName, Qt::ToolTipRole).toString(), QStringLiteral("Changed"));
@@ -111,7 +111,7 @@ class ClipChangesTest : public QObject {
              ChangeMarks::Tint(QApplication::palette(), true));
     QCOMPARE(Cell(s.form, kSecond, kColName, Qt::ToolTipRole).toString(),
              QStringLiteral("another channel count: 1, the clip it replaces has 2"));
-    QVERIFY(Cell(s.form, kThird, kColName, Qt::DecorationRole).isNull());
+    QVERIFY(Cell(s.form, kThird, kColNumber, Qt::DecorationRole).isNull());
     QVERIFY(Cell(s.form, kThird, kColSize, Qt::BackgroundRole).isNull());
 
     s.form.findChild<QCheckBox*>(QStringLiteral("ChangedOnlyBox"))->setChecked(true);

@@ -1,32 +1,42 @@
 // Renders the program's windows into PNG files: the main window after an Unpack, the grid
 // scrolled halfway right and sorted by a column, the status bar of a 100,000-entry archive, a
-// balloon hint, the Help / Support box, the folder dialog opened on the last work folder and the
-// pictures. Settings go to a temporary folder, never the user's, and the archives lie in a
-// folder tree of fixed names, so each run draws the same pictures.
-// Usage: ui_screenshots <output folder>   (run on a display, e.g. under xvfb-run)
+// balloon hint, the Help / Support box, the folder dialog opened on the last work folder, the
+// pictures, and the workbench: the clip columns with changed rows marked, the filter in use, the
+// replace dialog and the question before a pack. Settings go to a temporary folder, never the
+// user's, and the archives lie in a folder tree of fixed names, so each run draws the same
+// pictures. Usage: ui_screenshots <output folder>   (run on a display, e.g. under xvfb-run)
+#include "ClipFixtures.h"
 #include "UiFixtures.h"
+#include "support/AudioSignals.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEnterEvent>
+#include <QFileDialog>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeView>
 
 #include <cstdio>
 
+#include "audio/Wav.h"
 #include "ui/BalloonHints.h"
 #include "ui/EntryGrid.h"
 #include "ui/FolderDialog.h"
 #include "ui/HelpSupportDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxes.h"
+#include "ui/ReplaceFlow.h"
 #include "ui/Workbench.h"
 
 using namespace tessaly;
@@ -81,6 +91,37 @@ void Unpack(MainWindow& form, const std::string& indexPath) {
   form.OnUnpack();
   form.Bench()->Clips().WaitUntilFilled();
   Wait(200);
+}
+
+// Waits until the clip columns and the change marks are there.
+void WaitForClipWork(MainWindow& form) {
+  form.Bench()->Clips().WaitUntilFilled();
+  form.Bench()->StatusWorker().WaitUntilChecked();
+  Wait(300);
+}
+
+// A block of commentary clips, each in a slot of 200 units: mono, a few stereo, lengths varied.
+constexpr int kClips = 14;
+testing::ArchiveBuilder ClipArchive(std::string& data) {
+  testing::ArchiveBuilder builder;
+  testing::BlockSpec block;
+  block.id = 0x2400;
+  for (int i = 0; i < kClips; ++i) block.units.push_back(static_cast<uint16_t>(i * 200));
+  builder.Block(block);
+  data.assign(static_cast<size_t>(kClips) * 200 * 256, '\0');
+  for (int i = 0; i < kClips; ++i) {
+    const int channels = i % 5 == 3 ? 2 : 1;
+    const testing::Bytes clip = testing::PcmStream(channels, 6000 + (i * 3779) % 17000 / channels);
+    data.replace(static_cast<size_t>(i) * 200 * 256, clip.size(),
+                 std::string(clip.begin(), clip.end()));
+  }
+  return builder;
+}
+
+void WriteWav(const std::string& path, double seconds) {
+  const std::vector<uint8_t> wav =
+      WavBytes(testing::TestSignal(1, 22050, static_cast<size_t>(seconds * 22050)));
+  testing::WriteBytes(path, std::string(wav.begin(), wav.end()));
 }
 
 // A user's folders, with the game's audio two levels down: what the folder dialog shows.
@@ -202,6 +243,61 @@ int main(int argc, char* argv[]) {
       painter.drawPixmap(8 + i * 72, 8, Picture(QLatin1String(names[i])).pixmap(64, 64));
     painter.end();
     save(sheet, "pictures.png");
+  }
+  {
+    // The workbench: a wider window, so the clip columns show beside the table's columns.
+    std::string data;
+    testing::ArchiveBuilder clips = ClipArchive(data);
+    const std::string commentary =
+        home.filePath(QStringLiteral("Games/Football/Audio")).toStdString();
+    testing::WriteBytes(commentary + "/commentary.idx", clips.Index());
+    testing::WriteBytes(commentary + "/commentary.big", data);
+    const std::string takes = home.filePath(QStringLiteral("Recordings/Commentary")).toStdString();
+    for (const char* take : {"goal-call.wav", "kick-off.wav", "penalty-miss.wav"})
+      WriteWav(takes + "/" + take, 0.8);
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("tessaly"),
+              QStringLiteral("tessaly"))
+        .setValue(QStringLiteral("workbench/lastAudioFolder"), QString::fromStdString(takes));
+
+    MainWindow bench;
+    bench.show();
+    bench.resize(1100, 470);
+    Wait(300);
+    Unpack(bench, commentary + "/commentary.idx");
+    // Two clips replaced: one converted from a recording, one copied in by hand in the wrong
+    // channel count.
+    const std::string folder = commentary + "/commentary_";
+    bench.Bench()->Replace().ReplaceRow(3, takes + "/goal-call.wav");
+    const testing::Bytes stereo = testing::PcmStream(2, 9000);
+    testing::WriteBytes(folder + "/commentary_00007.asf",
+                        std::string(stereo.begin(), stereo.end()));
+    bench.Bench()->ShowFolder(folder);
+    WaitForClipWork(bench);
+    bench.Grid()->FitColumn(kColName);
+    bench.Grid()->selectRow(6);
+    Wait(100);
+    save(bench.grab(), "workbench-clip-columns-and-marks.png");
+
+    bench.Bench()->Filter()->setText(QStringLiteral("0001"));
+    Wait(100);
+    save(bench.grab(), "workbench-filter.png");
+    bench.Bench()->Filter()->clear();
+
+    bench.Grid()->selectRow(1);
+    testing::WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+      Wait(1200);
+      save(dialog->grab(), "workbench-replace-dialog.png");
+      dialog->reject();
+    });
+    bench.Bench()->Replace().OnReplace();
+
+    testing::WhenShown<QMessageBox>([&](QMessageBox* box) {
+      Wait(200);
+      save(box->grab(), "workbench-pack-question.png");
+      box->reject();
+    });
+    FolderDialog::SetNextAnswer(QString::fromStdString(folder));
+    bench.OnPack();
   }
   home.removeRecursively();
   return ok == pictures ? 0 : 1;
