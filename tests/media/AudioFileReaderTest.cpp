@@ -17,6 +17,7 @@
 #include "audio/StreamEncoder.h"
 #include "media/SignalChecks.h"
 #include "support/ErrorText.h"
+#include "support/Speech.h"
 #include "support/StreamBytes.h"
 #include "support/TempFolder.h"
 
@@ -92,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
 // so it does when the file's own rate and channels are kept.
 TEST(ReadAudioFile, PassesMatchingPcmThroughUnchanged) {
   TempFolder folder;
-  Speech("Goal! What a finish from the edge of the box.", folder / "speech.wav");
+  ASSERT_TRUE(SpeakInto("Goal! What a finish from the edge of the box.", folder / "speech.wav"));
   Ffmpeg("-i '" + folder / "speech.wav" + "' -f s16le -c:a pcm_s16le", folder / "speech.raw");
   const std::string raw = ReadBytes(folder / "speech.raw");
   ASSERT_GT(raw.size(), 20000u);
