@@ -68,7 +68,7 @@ class PackTest : public ::testing::Test {
   PackFolder pack;
   EntryTable grid;
   RecordingHost host;
-  std::vector<std::pair<std::string, std::string>> before;
+  std::map<std::string, std::string> before;
 };
 
 TEST_F(PackTest, NoChangeGivesBackThePairAndTheFolderByteForByte) {

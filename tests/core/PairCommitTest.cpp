@@ -27,6 +27,7 @@ namespace tessaly {
 namespace {
 
 using testing::ArchiveBuilder;
+using testing::FilesUnder;
 using testing::PackFolder;
 using testing::ReadBytes;
 using testing::RecordingHost;
@@ -34,16 +35,6 @@ using testing::TempFolder;
 using testing::WriteBytes;
 
 using Files = std::map<std::string, std::string>;
-
-// Every file under `root` by its relative path, with its bytes.
-Files Snapshot(const std::string& root) {
-  Files files;
-  for (const auto& item : std::filesystem::recursive_directory_iterator(root))
-    if (item.is_regular_file())
-      files[std::filesystem::relative(item.path(), root).string()] =
-          ReadBytes(item.path().string());
-  return files;
-}
 
 // A temporary or an old file moved aside: hidden, ending ".tmp" or ".old".
 bool IsLeftover(const std::string& path) {
@@ -136,11 +127,11 @@ class PackInterruption : public ::testing::Test {
     pristine.Write();
     ASSERT_EQ(RunPack(pristine.root.Path()), PackEnd::Success);
     WriteBytes(pristine.EntryPath(2), "SCHl" + std::string(2996, 'N'));
-    before = Snapshot(pristine.root.Path());
+    before = FilesUnder(pristine.root.Path());
     TempFolder reference;
     CopyTree(pristine.root.Path(), reference.Path());
     ASSERT_EQ(RunPack(reference.Path()), PackEnd::Success);
-    after = Snapshot(reference.Path());
+    after = FilesUnder(reference.Path());
     ASSERT_NE(before, after);
   }
 
@@ -184,13 +175,13 @@ TEST_F(PackInterruption, FailureOrStopAtAnyCallIsFinishedByTheNextCommands) {
         else
           RunFailingAt(call, nth, run);
         ListPair(root.Path());
-        Files now = Snapshot(root.Path());
+        Files now = FilesUnder(root.Path());
         // A failure undoes everything it can at once; a stop leaves temporaries to the next pack.
         if (!stop && call != SystemCall::Remove) EXPECT_TRUE(now == before || now == after);
         now = WithoutLeftovers(now);
         EXPECT_TRUE(now == before || now == after);
         EXPECT_EQ(RunPack(root.Path()), PackEnd::Success);
-        EXPECT_EQ(Snapshot(root.Path()), after);
+        EXPECT_EQ(FilesUnder(root.Path()), after);
       }
     }
 }
@@ -225,7 +216,7 @@ class UnpackInterruption : public ::testing::Test {
   }
   // The two files replaced together, and any leftover.
   static Files Written(const std::string& root) {
-    Files files = Snapshot(root);
+    Files files = FilesUnder(root);
     Files kept = Only(files, {"speech_/speech_.id", "speech_/speech_.tbl"});
     for (const auto& [name, bytes] : files)
       if (IsLeftover(name)) kept[name] = bytes;
@@ -285,7 +276,7 @@ class PackGuards : public ::testing::Test {
 };
 
 TEST_F(PackGuards, AFolderInUseIsReportedBusyAndNothingIsWritten) {
-  std::vector<std::pair<std::string, std::string>> before = pack.Snapshot();
+  auto before = pack.Snapshot();
   FolderLock other = TakeFolder(pack.folder);
   EXPECT_EQ(PackError(),
             "Cannot open folder \"" + pack.folder + "\". Another pack or unpack is using it");
@@ -374,7 +365,7 @@ TEST(UnpackNames, AControlCharacterInTheArchiveNameIsRefusedWithNothingWritten) 
   for (const char* base : {"a\nb", "a\rb", "a\tb"}) {
     testing::ArchivePair pair =
         testing::WritePair(folder, base, archive.Index(), archive.Data(300));
-    auto before = Snapshot(folder.Path());
+    auto before = FilesUnder(folder.Path());
     RecordingHost host;
     ArchiveState state;
     EntryTable table;
@@ -385,7 +376,7 @@ TEST(UnpackNames, AControlCharacterInTheArchiveNameIsRefusedWithNothingWritten) 
     EXPECT_EQ(host.messages[0].text,
               "Cannot unpack a?b.idx: its name holds a control character, which the table file "
               "can't store. Rename the pair and unpack it again.");
-    EXPECT_EQ(Snapshot(folder.Path()), before);
+    EXPECT_EQ(FilesUnder(folder.Path()), before);
     EXPECT_FALSE(std::filesystem::exists(folder / (std::string(base) + "_")));
     EXPECT_FALSE(state.IsOpen());
   }
