@@ -12,27 +12,13 @@
 #include <string>
 
 #include "archive/Listing.h"
-#include "base/SilentHost.h"
+#include "base/QuietHost.h"
 #include "packing/TableFile.h"
 #include "packing/Unpacking.h"
 
 namespace {
 
 using namespace tessaly;
-
-// Answers the dialog with the archive and shows nothing.
-class QuietHost : public SilentHost {
- public:
-  explicit QuietHost(std::string archive) : archive_(std::move(archive)) {}
-  std::optional<std::string> PickArchiveFile() override { return archive_; }
-  std::optional<std::string> PickFolder() override { return archive_; }
-  void ShowMessage(MessageKind, const std::string& text) override {
-    std::fprintf(stderr, "%s\n", text.c_str());
-  }
-
- private:
-  std::string archive_;
-};
 
 struct Fixture {
   EntryTable table;
@@ -117,8 +103,12 @@ int main(int argc, char** argv) {
   Fixture made;
   QuietHost host(archive);
   ArchiveState state;
-  if (ListArchive(state, made.table, host) != ListingEnd::Complete) return 1;
+  if (ListArchive(state, made.table, host) != ListingEnd::Complete) {
+    std::fprintf(stderr, "%s\n", host.LastMessage().c_str());
+    return 1;
+  }
   ComputeSizes(made.table, state.dataFileSize, host);
+  if (!host.LastMessage().empty()) std::fprintf(stderr, "%s\n", host.LastMessage().c_str());
   state.Release();
   made.path = archive + ".bench.tbl";
   SaveTableFile(made.table, made.path);

@@ -14,12 +14,6 @@
 namespace tessaly {
 namespace {
 
-ClipInfo Unreadable(std::string reason) {
-  ClipInfo info;
-  info.reason = std::move(reason);
-  return info;
-}
-
 // The sample count of a stream whose header leaves it out: the sum of its blocks' counts.
 uint32_t CountBlockSamples(std::span<const uint8_t> bytes, const StreamHeader& header) {
   uint64_t total = 0;
@@ -34,7 +28,7 @@ uint32_t CountBlockSamples(std::span<const uint8_t> bytes, const StreamHeader& h
 
 ClipInfo ReadClipInfo(std::span<const uint8_t> bytes) {
   try {
-    if (bytes.size() < kChunkHeaderSize) return Unreadable("not a stream: too short");
+    if (bytes.size() < kChunkHeaderSize) return ClipInfo::Unreadable("not a stream: too short");
     StreamChunk chunk = HeaderChunk(bytes, ChunkSizesAreBigEndian(bytes.data() + 4));
     StreamHeader header = ParseStreamHeader(bytes.subspan(chunk.BodyPosition(), chunk.BodySize()));
     ClipInfo info;
@@ -51,7 +45,7 @@ ClipInfo ReadClipInfo(std::span<const uint8_t> bytes) {
                                          : (info.decodable ? CountBlockSamples(bytes, header) : 0);
     return info;
   } catch (const AudioError& error) {
-    return Unreadable(error.what());
+    return ClipInfo::Unreadable(error.what());
   }
 }
 
@@ -74,7 +68,8 @@ ClipInfo ReadClipInfo(const File& file, uint64_t position, uint64_t available) {
       uint32_t size = Read32(prefix.data() + 4, ChunkSizesAreBigEndian(prefix.data() + 4));
       if (size <= available) {
         if (size > kMaxHeaderChunkSize)
-          return Unreadable("SCHl chunk size " + std::to_string(size) + " is implausibly large");
+          return ClipInfo::Unreadable("SCHl chunk size " + std::to_string(size) +
+                                      " is implausibly large");
         size_t had = prefix.size();
         prefix.resize(size);
         prefix.resize(had + file.ReadAt(position + had, prefix.data() + had, size - had));
@@ -82,7 +77,7 @@ ClipInfo ReadClipInfo(const File& file, uint64_t position, uint64_t available) {
     }
     return ReadClipInfo(prefix);
   } catch (const std::exception& error) {
-    return Unreadable(error.what());
+    return ClipInfo::Unreadable(error.what());
   }
 }
 

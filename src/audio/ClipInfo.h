@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 
 namespace tessaly {
 
@@ -26,6 +27,13 @@ struct ClipInfo {
   uint32_t samples = 0;  // per channel
 
   double Seconds() const { return sampleRate > 0 ? static_cast<double>(samples) / sampleRate : 0; }
+
+  // The record of a header that can't be read, saying why.
+  static ClipInfo Unreadable(std::string reason) {
+    ClipInfo info;
+    info.reason = std::move(reason);
+    return info;
+  }
 };
 
 // From the first bytes of a stream: its SCHl chunk must be among them. When the header has no

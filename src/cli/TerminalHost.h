@@ -7,12 +7,12 @@
 #include <optional>
 #include <string>
 
-#include "base/OperationHost.h"
+#include "base/QuietHost.h"
 #include "cli/TerminalProgress.h"
 
 namespace tessaly::cli {
 
-class TerminalHost : public OperationHost {
+class TerminalHost : public QuietHost {
  public:
   // `dialogAnswer` is what both dialogs return. The progress bar is drawn only when `showProgress`.
   TerminalHost(std::string dialogAnswer, bool showProgress, std::FILE* out = stdout,
@@ -22,13 +22,6 @@ class TerminalHost : public OperationHost {
   void SetProgressMax(int value) override { progress_.SetMax(value); }
   void SetProgressPosition(int value) override { progress_.SetPosition(value); }
   void SetStatusText(int panel, const std::string& text) override;
-  void SetToolbarAndGridEnabled(bool) override {}
-  void SetWindowEnabled(bool) override {}
-  void Repaint() override {}
-  void UpdatePainting() override {}
-  void ProcessMessages() override {}
-  std::optional<std::string> PickArchiveFile() override { return dialogAnswer_; }
-  std::optional<std::string> PickFolder() override { return dialogAnswer_; }
   void ShowMessage(MessageKind kind, const std::string& text) override;
 
   // A failure the window would not report (a silent stop, a framework error): one line on
@@ -45,7 +38,6 @@ class TerminalHost : public OperationHost {
  private:
   void WriteLine(std::FILE* stream, const std::string& text);
 
-  std::string dialogAnswer_;
   std::FILE* out_;
   std::FILE* err_;
   TerminalProgress progress_;

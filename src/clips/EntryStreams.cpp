@@ -18,12 +18,6 @@ std::vector<std::string> RowNames(const EntryTable& table) {
   return names;
 }
 
-ClipInfo Unreadable(std::string reason) {
-  ClipInfo info;
-  info.reason = std::move(reason);
-  return info;
-}
-
 // A "Name" that would reach outside the folder is never opened.
 std::string CheckedName(const std::string& name) {
   if (!IsPlainFileName(name)) throw AudioError("\"" + name + "\" is not a plain file name");
@@ -119,7 +113,7 @@ ClipInfo EntryStreams::Info(int row) const {
       return ReadClipInfo(file, 0, file.Size());
     }
     const Span& span = spans_[static_cast<size_t>(row - 1)];
-    if (!span.Located()) return Unreadable(span.FaultText());
+    if (!span.Located()) return ClipInfo::Unreadable(span.FaultText());
     // The listing's bytes hold the whole header chunk, and the stream is at least that long.
     if (static_cast<size_t>(row) <= listed_.size()) {
       const auto& listed = listed_[static_cast<size_t>(row - 1)];
@@ -127,7 +121,7 @@ ClipInfo EntryStreams::Info(int row) const {
     }
     return ReadClipInfo(*data_, span.start, span.length);
   } catch (const std::exception& error) {
-    return Unreadable(error.what());
+    return ClipInfo::Unreadable(error.what());
   }
 }
 

@@ -11,25 +11,12 @@
 #include "base/Files.h"
 #include "base/Numbers.h"
 #include "base/Paths.h"
-#include "base/SilentHost.h"
+#include "base/QuietHost.h"
 #include "clips/EntryStreams.h"
 
 namespace tessaly {
 
 namespace {
-
-// Answers the listing's dialog with the source pair and keeps its messages to itself.
-class QuietHost : public SilentHost {
- public:
-  explicit QuietHost(std::string archive) : archive_(std::move(archive)) {}
-  std::optional<std::string> PickArchiveFile() override { return archive_; }
-  void ShowMessage(MessageKind, const std::string& text) override { message_ = text; }
-  const std::string& Message() const { return message_; }
-
- private:
-  std::string archive_;
-  std::string message_;
-};
 
 // The source pair, listed, with its streams located; or why it can't serve.
 struct SourcePair {
@@ -47,11 +34,11 @@ void OpenSourcePair(const UnpackFolderFiles& files, int entries, SourcePair& pai
                               ExtractFileName(files.sourceData) + " beside the folder";
     return;
   }
-  QuietHost quiet(files.sourceIndex);
+  QuietHost quiet(files.sourceIndex);  // answers the listing's dialog with the source pair
   try {
     ListingEnd end = ListArchive(pair.state, pair.table, quiet);
     if (end != ListingEnd::Complete) {
-      pair.unusable = "its pair can't be listed: " + quiet.Message();
+      pair.unusable = "its pair can't be listed: " + quiet.LastMessage();
     } else if (pair.table.RowCount() - 1 != entries) {
       pair.unusable = "its pair lists " + std::to_string(pair.table.RowCount() - 1) +
                       " entries, its table " + std::to_string(entries);

@@ -20,6 +20,7 @@
 #include "ui/EntryGrid.h"
 #include "ui/MainWindow.h"
 #include "ui/NextAnswers.h"
+#include "ui/UserSettings.h"
 #include "ui/Workbench.h"
 #include "ui/WorkbenchModel.h"
 
@@ -28,11 +29,6 @@ namespace {
 
 constexpr size_t kListed = 10;
 
-// The same file as the window's other settings: ~/.config/tessaly/tessaly.conf
-QSettings Settings() {
-  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("tessaly"),
-                   QStringLiteral("tessaly"));
-}
 const QString kMatchLoudness = QStringLiteral("workbench/matchLoudness");
 const QString kLastAudioFolder = QStringLiteral("workbench/lastAudioFolder");
 
@@ -67,9 +63,9 @@ ReplaceFlow::ReplaceFlow(MainWindow& window, Workbench& bench)
   loudness_->setToolTip(
       QStringLiteral("Brings a replacement to the loudness of the clip it replaces"));
   loudness_->setCheckable(true);
-  loudness_->setChecked(Settings().value(kMatchLoudness, true).toBool());
+  loudness_->setChecked(UserSettings().value(kMatchLoudness, true).toBool());
   connect(loudness_, &QAction::toggled, this,
-          [](bool on) { Settings().setValue(kMatchLoudness, on); });
+          [](bool on) { UserSettings().setValue(kMatchLoudness, on); });
 
   EntryGrid* grid = window_.Grid();
   for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(grid),
@@ -98,11 +94,11 @@ std::optional<QString> ReplaceFlow::AskAudioFile() {
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setNameFilter(QString::fromLatin1(AudioFileFilter()));
-  const QString last = Settings().value(kLastAudioFolder).toString();
+  const QString last = UserSettings().value(kLastAudioFolder).toString();
   if (!last.isEmpty()) dialog.setDirectory(last);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   chosen = dialog.selectedFiles().front();
-  Settings().setValue(kLastAudioFolder, QFileInfo(*chosen).absolutePath());
+  UserSettings().setValue(kLastAudioFolder, QFileInfo(*chosen).absolutePath());
   return chosen;
 }
 

@@ -2,22 +2,18 @@
 
 #include <QSettings>
 
+#include "ui/UserSettings.h"
+
 namespace tessaly::ui {
 namespace {
 
 const QString kGeometry = QStringLiteral("window/geometry");
 const QString kLastArchive = QStringLiteral("window/lastArchive");
 
-// The same file as the work folders: ~/.config/tessaly/tessaly.conf
-QSettings Settings() {
-  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("tessaly"),
-                   QStringLiteral("tessaly"));
-}
-
 }  // namespace
 
 WindowMemory WindowMemory::Load() {
-  QSettings settings = Settings();
+  QSettings settings = UserSettings();
   WindowMemory memory;
   memory.geometry = settings.value(kGeometry).toByteArray();
   memory.lastArchive = settings.value(kLastArchive).toString();
@@ -25,7 +21,7 @@ WindowMemory WindowMemory::Load() {
 }
 
 void WindowMemory::Save() const {
-  QSettings settings = Settings();
+  QSettings settings = UserSettings();
   settings.setValue(kGeometry, geometry);
   if (!lastArchive.isEmpty()) settings.setValue(kLastArchive, lastArchive);
 }

@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include "ui/UserSettings.h"
+
 namespace tessaly::ui::WorkFolders {
 namespace {
 
@@ -10,15 +12,9 @@ const QString kUnpacked = QStringLiteral("WorkFolders/unpacked");
 const QString kPacked = QStringLiteral("WorkFolders/packed");
 const QString kLatest = QStringLiteral("WorkFolders/latest");  // the key noted last
 
-// ~/.config/tessaly/tessaly.conf
-QSettings Settings() {
-  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("tessaly"),
-                   QStringLiteral("tessaly"));
-}
-
 void Note(const QString& key, const QString& folder) {
   if (folder.isEmpty()) return;
-  QSettings settings = Settings();
+  QSettings settings = UserSettings();
   settings.setValue(key, folder);
   settings.setValue(kLatest, key);
 }
@@ -34,7 +30,7 @@ void NotePacked(const QString& folder) {
 }
 
 QString StartFolder() {
-  QSettings settings = Settings();
+  QSettings settings = UserSettings();
   const bool packedLast = settings.value(kLatest).toString() == kPacked;
   for (const QString& key : {packedLast ? kPacked : kUnpacked, packedLast ? kUnpacked : kPacked}) {
     const QString folder = settings.value(key).toString();

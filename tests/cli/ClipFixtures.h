@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cmath>
-#include <cstdlib>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -12,17 +11,11 @@
 #include "audio/StreamEncoder.h"
 #include "audio/Wav.h"
 #include "support/ArchiveBuilder.h"
+#include "support/Speech.h"
 #include "support/StreamBytes.h"
 #include "support/TempFolder.h"
 
 namespace tessaly::testing {
-
-// A WAV file of the sentence spoken by espeak-ng (22050 Hz, mono, 16 bits).
-inline PcmAudio Speak(const std::string& sentence, const std::string& wavPath) {
-  std::string command = "espeak-ng -w '" + wavPath + "' '" + sentence + "'";
-  if (std::system(command.c_str()) != 0) return {};
-  return ReadWavFile(wavPath);
-}
 
 inline PcmAudio Tone(int sampleRate, int channels, int frames, double hertz) {
   PcmAudio audio{sampleRate, channels, {}};

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -12,6 +11,7 @@
 #include "audio/Wav.h"
 #include "base/Files.h"
 #include "support/AudioSignals.h"
+#include "support/Speech.h"
 #include "support/StreamBytes.h"
 #include "support/TempFolder.h"
 
@@ -23,19 +23,8 @@ using testing::Add32;
 using testing::Bytes;
 using testing::Chunk;
 using testing::Field;
-
-bool HasProgram(const char* name) {
-  return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// espeak-ng speaks at 22050 Hz, mono, 16-bit.
-PcmAudio Speak(const testing::TempFolder& folder, const std::string& name,
-               const std::string& text) {
-  std::string path = folder / (name + ".wav");
-  std::string command = "espeak-ng -w '" + path + "' '" + text + "' >/dev/null 2>&1";
-  if (std::system(command.c_str()) != 0) return {};
-  return ReadWavFile(path);
-}
+using testing::HasProgram;
+using testing::Speak;
 
 // Two sentences side by side, the shorter padded with silence.
 PcmAudio Stereo(const PcmAudio& left, const PcmAudio& right) {
@@ -87,8 +76,10 @@ class Speech : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!HasProgram("espeak-ng")) GTEST_SKIP() << "espeak-ng is not installed: no speech to test";
-    mono_ = Speak(folder_, "a", "The keeper comes off his line, and it is a goal! What a finish.");
-    PcmAudio other = Speak(folder_, "b", "Into the final minute now, and they need a miracle.");
+    mono_ =
+        Speak("The keeper comes off his line, and it is a goal! What a finish.", folder_ / "a.wav");
+    PcmAudio other =
+        Speak("Into the final minute now, and they need a miracle.", folder_ / "b.wav");
     ASSERT_EQ(mono_.sampleRate, 22050);
     ASSERT_GT(mono_.Frames(), 22050u);
     stereo_ = Stereo(mono_, other);

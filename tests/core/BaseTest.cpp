@@ -11,6 +11,7 @@
 #include "base/Numbers.h"
 #include "base/Paths.h"
 #include "base/WriteBehind.h"
+#include "support/ErrorText.h"
 #include "support/TempFolder.h"
 
 namespace tessaly {
@@ -38,12 +39,8 @@ TEST(Numbers, ParsesSigned32BitDecimalOnly) {
 }
 
 TEST(Numbers, FailureCarriesTheFrameworkText) {
-  try {
-    ParseInt32("4294967196");
-    FAIL();
-  } catch (const FrameworkError& e) {
-    EXPECT_STREQ(e.what(), "'4294967196' is not a valid integer value");
-  }
+  EXPECT_EQ(testing::ErrorText<FrameworkError>([] { ParseInt32("4294967196"); }),
+            "'4294967196' is not a valid integer value");
   EXPECT_EQ(ParseUInt32Cell("-1"), 4294967295u);
   EXPECT_EQ(FormatUnsigned(4294967295u), "4294967295");
 }

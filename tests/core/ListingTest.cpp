@@ -6,6 +6,7 @@
 #include "archive/Listing.h"
 #include "base/Errors.h"
 #include "support/ArchiveBuilder.h"
+#include "support/ErrorText.h"
 #include "support/HeldFile.h"
 #include "support/RecordingHost.h"
 
@@ -395,13 +396,8 @@ TEST_F(ListingTest, DataFileInUseEndsWithFrameworkErrorEnabledAndNothingOpen) {
   std::optional<HeldFile> writer(std::in_place, pair.dataPath);
   ASSERT_TRUE(writer->Holds());
 
-  try {
-    List(pair.indexPath);
-    ADD_FAILURE() << "no error";
-  } catch (const FrameworkError& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "Cannot open file \"" + pair.dataPath + "\". The file is in use by another program");
-  }
+  EXPECT_EQ(testing::ErrorText<FrameworkError>([&] { List(pair.indexPath); }),
+            "Cannot open file \"" + pair.dataPath + "\". The file is in use by another program");
   writer.reset();
   EXPECT_LT(host.IndexOf("toolbar.disable"), host.IndexOf("repaint"));
   EXPECT_EQ(host.calls.back(), "toolbar.enable");

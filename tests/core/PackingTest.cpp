@@ -10,6 +10,7 @@
 
 #include "base/Errors.h"
 #include "packing/Growth.h"
+#include "support/ErrorText.h"
 #include "support/HeldFile.h"
 #include "support/PackFolder.h"
 #include "support/RecordingHost.h"
@@ -67,7 +68,7 @@ class PackTest : public ::testing::Test {
   PackFolder pack;
   EntryTable grid;
   RecordingHost host;
-  std::vector<std::pair<std::string, std::string>> before;
+  std::map<std::string, std::string> before;
 };
 
 TEST_F(PackTest, NoChangeGivesBackThePairAndTheFolderByteForByte) {
@@ -322,12 +323,8 @@ TEST_F(PackTest, FrameworkErrorsEndWithTheWindowEnabledAndNothingWritten) {
   WriteBytes(pack.dataPath, "earlier data");
   before = pack.Snapshot();
   host.folderAnswers.push_back(pack.folder);
-  try {
-    Pack(grid, host);
-    FAIL();
-  } catch (const FrameworkError& e) {
-    EXPECT_STREQ(e.what(), "'' is not a valid integer value");
-  }
+  EXPECT_EQ(testing::ErrorText<FrameworkError>([&] { Pack(grid, host); }),
+            "'' is not a valid integer value");
   ExpectNothingWritten();
 }
 
@@ -442,12 +439,7 @@ TEST_F(PackFaultTest, WriteFailingPartWay) {
   rlimit limited = saved;
   limited.rlim_cur = 4000;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-  bool threw = false;
-  try {
-    Pack(grid, host);
-  } catch (const FrameworkError&) {
-    threw = true;
-  }
+  const bool threw = testing::ErrorText<FrameworkError>([&] { Pack(grid, host); }).has_value();
   setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_TRUE(threw);

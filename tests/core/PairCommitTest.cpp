@@ -19,6 +19,7 @@
 #include "packing/FolderAccess.h"
 #include "packing/Packing.h"
 #include "packing/Unpacking.h"
+#include "support/ErrorText.h"
 #include "support/PackFolder.h"
 #include "support/RecordingHost.h"
 
@@ -26,6 +27,7 @@ namespace tessaly {
 namespace {
 
 using testing::ArchiveBuilder;
+using testing::FilesUnder;
 using testing::PackFolder;
 using testing::ReadBytes;
 using testing::RecordingHost;
@@ -33,16 +35,6 @@ using testing::TempFolder;
 using testing::WriteBytes;
 
 using Files = std::map<std::string, std::string>;
-
-// Every file under `root` by its relative path, with its bytes.
-Files Snapshot(const std::string& root) {
-  Files files;
-  for (const auto& item : std::filesystem::recursive_directory_iterator(root))
-    if (item.is_regular_file())
-      files[std::filesystem::relative(item.path(), root).string()] =
-          ReadBytes(item.path().string());
-  return files;
-}
 
 // A temporary or an old file moved aside: hidden, ending ".tmp" or ".old".
 bool IsLeftover(const std::string& path) {
@@ -135,11 +127,11 @@ class PackInterruption : public ::testing::Test {
     pristine.Write();
     ASSERT_EQ(RunPack(pristine.root.Path()), PackEnd::Success);
     WriteBytes(pristine.EntryPath(2), "SCHl" + std::string(2996, 'N'));
-    before = Snapshot(pristine.root.Path());
+    before = FilesUnder(pristine.root.Path());
     TempFolder reference;
     CopyTree(pristine.root.Path(), reference.Path());
     ASSERT_EQ(RunPack(reference.Path()), PackEnd::Success);
-    after = Snapshot(reference.Path());
+    after = FilesUnder(reference.Path());
     ASSERT_NE(before, after);
   }
 
@@ -183,13 +175,13 @@ TEST_F(PackInterruption, FailureOrStopAtAnyCallIsFinishedByTheNextCommands) {
         else
           RunFailingAt(call, nth, run);
         ListPair(root.Path());
-        Files now = Snapshot(root.Path());
+        Files now = FilesUnder(root.Path());
         // A failure undoes everything it can at once; a stop leaves temporaries to the next pack.
         if (!stop && call != SystemCall::Remove) EXPECT_TRUE(now == before || now == after);
         now = WithoutLeftovers(now);
         EXPECT_TRUE(now == before || now == after);
         EXPECT_EQ(RunPack(root.Path()), PackEnd::Success);
-        EXPECT_EQ(Snapshot(root.Path()), after);
+        EXPECT_EQ(FilesUnder(root.Path()), after);
       }
     }
 }
@@ -224,7 +216,7 @@ class UnpackInterruption : public ::testing::Test {
   }
   // The two files replaced together, and any leftover.
   static Files Written(const std::string& root) {
-    Files files = Snapshot(root);
+    Files files = FilesUnder(root);
     Files kept = Only(files, {"speech_/speech_.id", "speech_/speech_.tbl"});
     for (const auto& [name, bytes] : files)
       if (IsLeftover(name)) kept[name] = bytes;
@@ -274,13 +266,8 @@ class PackGuards : public ::testing::Test {
     host.folderAnswers.push_back(pack.folder);
     return Pack(grid, host);
   }
-  std::string PackError() {
-    try {
-      RunPack();
-    } catch (const FrameworkError& e) {
-      return e.what();
-    }
-    return "no error";
+  std::optional<std::string> PackError() {
+    return testing::ErrorText<FrameworkError>([&] { RunPack(); });
   }
 
   PackFolder pack;
@@ -289,7 +276,7 @@ class PackGuards : public ::testing::Test {
 };
 
 TEST_F(PackGuards, AFolderInUseIsReportedBusyAndNothingIsWritten) {
-  std::vector<std::pair<std::string, std::string>> before = pack.Snapshot();
+  auto before = pack.Snapshot();
   FolderLock other = TakeFolder(pack.folder);
   EXPECT_EQ(PackError(),
             "Cannot open folder \"" + pack.folder + "\". Another pack or unpack is using it");
@@ -317,13 +304,13 @@ TEST_F(PackGuards, OnlyRegularFilesAreEntriesALinkToOneIsFollowed) {
   const struct {
     const char* what;
     std::function<void()> make;
-    std::string error;
+    std::optional<std::string> error;  // none: no framework error
   } cases[] = {
       {"pipe", [&] { ASSERT_EQ(::mkfifo(entry.c_str(), 0600), 0); },
        "Cannot open file \"" + entry + "\". It is a pipe, not a regular file"},
       {"device link", [&] { std::filesystem::create_symlink("/dev/zero", entry); },
        "Cannot open file \"" + entry + "\". It is a device, not a regular file"},
-      {"folder", [&] { std::filesystem::create_directory(entry); }, "no error"},
+      {"folder", [&] { std::filesystem::create_directory(entry); }, std::nullopt},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -378,7 +365,7 @@ TEST(UnpackNames, AControlCharacterInTheArchiveNameIsRefusedWithNothingWritten) 
   for (const char* base : {"a\nb", "a\rb", "a\tb"}) {
     testing::ArchivePair pair =
         testing::WritePair(folder, base, archive.Index(), archive.Data(300));
-    auto before = Snapshot(folder.Path());
+    auto before = FilesUnder(folder.Path());
     RecordingHost host;
     ArchiveState state;
     EntryTable table;
@@ -389,7 +376,7 @@ TEST(UnpackNames, AControlCharacterInTheArchiveNameIsRefusedWithNothingWritten) 
     EXPECT_EQ(host.messages[0].text,
               "Cannot unpack a?b.idx: its name holds a control character, which the table file "
               "can't store. Rename the pair and unpack it again.");
-    EXPECT_EQ(Snapshot(folder.Path()), before);
+    EXPECT_EQ(FilesUnder(folder.Path()), before);
     EXPECT_FALSE(std::filesystem::exists(folder / (std::string(base) + "_")));
     EXPECT_FALSE(state.IsOpen());
   }

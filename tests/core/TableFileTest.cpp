@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/Errors.h"
+#include "support/ErrorText.h"
 #include "support/TempFolder.h"
 
 namespace tessaly {
@@ -196,21 +197,12 @@ TEST(TableFile, LongCellsAndManyRowsRoundTrip) {
 TEST(TableFile, FailuresCarryTheirTextsAndLeaveTheTableAlone) {
   TempFolder folder;
   EntryTable table = TwoEntryTable();
-  for (const std::string& path : {folder / "missing/t.tbl", folder.Path()}) {
-    try {
-      SaveTableFile(table, path);
-      ADD_FAILURE() << path;
-    } catch (const FrameworkError& e) {
-      EXPECT_EQ(std::string(e.what()), "Cannot Create " + path);
-    }
-  }
+  for (const std::string& path : {folder / "missing/t.tbl", folder.Path()})
+    EXPECT_EQ(testing::ErrorText<FrameworkError>([&] { SaveTableFile(table, path); }),
+              "Cannot Create " + path);
   std::string missing = folder / "none.tbl";
-  try {
-    LoadTableFile(table, missing);
-    ADD_FAILURE();
-  } catch (const FrameworkError& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot open file " + missing);
-  }
+  EXPECT_EQ(testing::ErrorText<FrameworkError>([&] { LoadTableFile(table, missing); }),
+            "Cannot open file " + missing);
   // A shape far beyond what the file could describe is refused before anything is changed.
   WriteBytes(folder / "huge.tbl", "17,2000000000\r\n0,0,x\r\n");
   EXPECT_THROW(LoadTableFile(table, folder / "huge.tbl"), FrameworkError);

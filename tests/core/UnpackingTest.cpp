@@ -9,6 +9,7 @@
 #include "packing/TableFile.h"
 #include "packing/Unpacking.h"
 #include "support/ArchiveBuilder.h"
+#include "support/ErrorText.h"
 #include "support/RecordingHost.h"
 
 namespace tessaly {
@@ -243,12 +244,7 @@ TEST_F(UnpackTest, FrameworkErrorsEndItEnabledAndReleased) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.chosen);
     host = RecordingHost();
-    try {
-      Run(c.chosen);
-      ADD_FAILURE() << "no error";
-    } catch (const FrameworkError& e) {
-      EXPECT_EQ(std::string(e.what()), c.error);
-    }
+    EXPECT_EQ(testing::ErrorText<FrameworkError>([&] { Run(c.chosen); }), c.error);
     EXPECT_TRUE(host.windowEnabled);
     EXPECT_EQ(host.calls.back(), "window.enable");
     EXPECT_FALSE(state.IsOpen());

@@ -16,6 +16,8 @@
 #include "audio/StreamDecoder.h"
 #include "audio/StreamEncoder.h"
 #include "media/SignalChecks.h"
+#include "support/ErrorText.h"
+#include "support/Speech.h"
 #include "support/StreamBytes.h"
 #include "support/TempFolder.h"
 
@@ -91,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
 // so it does when the file's own rate and channels are kept.
 TEST(ReadAudioFile, PassesMatchingPcmThroughUnchanged) {
   TempFolder folder;
-  Speech("Goal! What a finish from the edge of the box.", folder / "speech.wav");
+  ASSERT_TRUE(SpeakInto("Goal! What a finish from the edge of the box.", folder / "speech.wav"));
   Ffmpeg("-i '" + folder / "speech.wav" + "' -f s16le -c:a pcm_s16le", folder / "speech.raw");
   const std::string raw = ReadBytes(folder / "speech.raw");
   ASSERT_GT(raw.size(), 20000u);
@@ -165,12 +167,9 @@ TEST(ReadAudioFile, RefusesWhatIsNotReadableAudio) {
   };
   for (const auto& c : cases) {
     const std::string path = folder / c.file;
-    try {
-      ReadAudioFile(path, {.sampleRate = 22050, .channels = 1});
-      ADD_FAILURE() << c.file << " was read";
-    } catch (const MediaError& error) {
-      EXPECT_EQ(std::string(error.what()), "Cannot read audio file \"" + path + "\". " + c.reason);
-    }
+    EXPECT_EQ(
+        ErrorText<MediaError>([&] { ReadAudioFile(path, {.sampleRate = 22050, .channels = 1}); }),
+        "Cannot read audio file \"" + path + "\". " + c.reason);
   }
 }
 
@@ -178,12 +177,9 @@ TEST(ReadAudioFile, RefusesAudioLongerThanTheLimit) {
   TempFolder folder;
   const std::string path = folder / "long.flac";
   Ffmpeg(SineSource(1000, {0.5}, 8000, 3) + " -c:a flac", path);
-  try {
-    ReadAudioFile(path, {.sampleRate = 48000, .channels = 2, .maxSeconds = 2});
-    ADD_FAILURE() << "read past the limit";
-  } catch (const MediaError& error) {
-    EXPECT_NE(std::string(error.what()).find("It is longer than 2 seconds"), std::string::npos);
-  }
+  EXPECT_TRUE(ThrowsWith<MediaError>(
+      [&] { ReadAudioFile(path, {.sampleRate = 48000, .channels = 2, .maxSeconds = 2}); },
+      "It is longer than 2 seconds"));
   EXPECT_NEAR(ReadAudioFile(path, {.maxSeconds = 3.5}).audio.Seconds(), 3, 0.001);
 }
 

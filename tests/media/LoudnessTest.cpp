@@ -13,6 +13,7 @@
 
 #include "media/AudioFileReader.h"
 #include "media/SignalChecks.h"
+#include "support/Speech.h"
 #include "support/TempFolder.h"
 
 namespace tessaly::testing {
@@ -98,7 +99,7 @@ TEST(MatchLoudness, BringsSixteenBitAudioToTheTarget) {
 TEST(ReadAudioFile, MatchesTheLoudnessOfTheReplacedClip) {
   TempFolder folder;
   // The same words as the clip, recorded 18 dB quieter in another format.
-  Speech("He shoots, he scores, an absolute screamer.", folder / "replaced.wav");
+  ASSERT_TRUE(SpeakInto("He shoots, he scores, an absolute screamer.", folder / "replaced.wav"));
   Ffmpeg("-i '" + folder / "replaced.wav" +
              "' -af 'volume=-18dB,pan=stereo|c0=c0|c1=c0' -ar 44100 -c:a flac",
          folder / "quiet.flac");

@@ -34,12 +34,6 @@ inline std::string SineSource(double frequency, std::vector<double> amplitudes, 
          ":d=" + std::to_string(seconds) + "\"";
 }
 
-// espeak-ng's voice speaking `text`: 16-bit mono at 22050 Hz.
-inline void Speech(const std::string& text, const std::string& output) {
-  const std::string command = "espeak-ng -w '" + output + "' '" + text + "'";
-  ASSERT_EQ(std::system(command.c_str()), 0) << command;
-}
-
 struct SineFit {
   double amplitude = 0;  // 1.0 is full scale
   double snrDb = 0;      // the fitted sine against everything else

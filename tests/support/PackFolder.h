@@ -6,7 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <set>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -41,14 +41,7 @@ struct PackFolder {
   }
 
   // Every file under the root with its bytes, to show that a failed pack changed nothing.
-  std::vector<std::pair<std::string, std::string>> Snapshot() const {
-    std::vector<std::pair<std::string, std::string>> files;
-    for (const auto& item : std::filesystem::recursive_directory_iterator(root.Path()))
-      if (item.is_regular_file())
-        files.emplace_back(item.path().string(), ReadBytes(item.path().string()));
-    std::sort(files.begin(), files.end());
-    return files;
-  }
+  std::map<std::string, std::string> Snapshot() const { return FilesUnder(root.Path()); }
 };
 
 // The table a listing and unpacking give for `archive` with a data file of `dataSize` bytes, and

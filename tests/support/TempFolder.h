@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <random>
 #include <string>
 #include <system_error>
@@ -69,6 +70,17 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
 inline std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Every file under `root`, by its path relative to `root`, with its bytes: to show that an
+// operation changed nothing, or what it left.
+inline std::map<std::string, std::string> FilesUnder(const std::string& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& item : std::filesystem::recursive_directory_iterator(root))
+    if (item.is_regular_file())
+      files[std::filesystem::relative(item.path(), root).string()] =
+          ReadBytes(item.path().string());
+  return files;
 }
 
 }  // namespace tessaly::testing
