@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 
 #include "base/Files.h"
 #include "clips/EntryStreams.h"
@@ -131,14 +132,15 @@ void ClipColumns::Clear() {
 void ClipColumns::Start(std::string folder, std::vector<std::string> names) {
   Clear();
   folder_ = folder;
-  names_ = names;
+  names_ = std::move(names);
   filling_ = true;
+  // The thread reads names_, which stays as it is until the thread has ended.
   worker_ = std::thread(&ClipColumns::Read, this, Origin{std::move(folder), {}, EntryTable()},
-                        std::move(names), run_);
+                        std::cref(names_), run_);
 }
 
 void ClipColumns::Refresh(const std::string& folder, const std::vector<std::string>& names) {
-  if (folder != folder_ || names_.empty()) return;
+  if (folder.empty() || folder != folder_ || names_.empty()) return;
   if (filling_) {
     Start(folder_, names_);
     return;
@@ -174,13 +176,14 @@ void ClipColumns::StartInArchive(std::string dataFile, EntryTable table) {
   std::vector<std::string> names;
   names.reserve(static_cast<size_t>(std::max(table.RowCount() - 1, 0)));
   for (int row = 1; row < table.RowCount(); ++row) names.emplace_back(table.Cell(kColName, row));
+  names_ = std::move(names);
   filling_ = true;
   worker_ = std::thread(&ClipColumns::Read, this,
                         Origin{std::string(), std::move(dataFile), std::move(table)},
-                        std::move(names), run_);
+                        std::cref(names_), run_);
 }
 
-void ClipColumns::Read(Origin origin, std::vector<std::string> names, uint64_t run) {
+void ClipColumns::Read(Origin origin, const std::vector<std::string>& names, uint64_t run) {
   // The name index is built here too: at 100,000 entries it is worth keeping off the window's
   // thread.
   std::unordered_map<std::string, size_t> rowOfName;

@@ -66,7 +66,7 @@ class ClipColumns : public QObject {
     std::string dataFile;  // or the data file whose streams `table` lists
     EntryTable table;
   };
-  void Read(Origin origin, std::vector<std::string> names, uint64_t run);
+  void Read(Origin origin, const std::vector<std::string>& names, uint64_t run);
   void Publish(uint64_t run, bool done);
 
   mutable std::mutex mutex_;
@@ -75,7 +75,7 @@ class ClipColumns : public QObject {
   std::vector<char> read_;                             // guarded by mutex_
   std::vector<std::string> codecNames_;                // guarded by mutex_
   std::string folder_;
-  std::vector<std::string> names_;  // of the current reading, kept for a start over
+  std::vector<std::string> names_;  // of the current reading
   std::thread worker_;
   std::atomic<bool> cancel_{false};
   uint64_t run_ = 0;  // counts the readings started; a late notice of an earlier one is dropped

@@ -6,7 +6,9 @@
 #include <QObject>
 
 #include <atomic>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "archive/EntryTable.h"
 #include "clips/FolderStatus.h"
@@ -32,11 +34,14 @@ class FolderStatusWorker : public QObject {
   void Checked(const tessaly::FolderStatus& status);
 
  private:
-  void Stop();
-  void Check(std::string folder, EntryTable table, uint64_t run);
+  void Check(std::string folder, EntryTable table, uint64_t run,
+             std::shared_ptr<const std::atomic<bool>> cancel);
 
   std::thread worker_;
-  std::atomic<bool> cancel_{false};
+  std::shared_ptr<std::atomic<bool>> cancel_;
+  // Cancelled checks, left to end by themselves: the listing of the source pair can't be stopped
+  // halfway, and waiting for it would hold the window up. Joined at the latest on destruction.
+  std::vector<std::thread> retired_;
   uint64_t run_ = 0;
   bool checking_ = false;
 };

@@ -72,6 +72,9 @@ Workbench::Workbench(MainWindow& window, QWidget* toolBar, int x)
   connect(changedOnly_, &QCheckBox::toggled, view, &WorkbenchModel::SetChangedOnly);
   connect(&clips_, &ClipColumns::RecordsArrived, view, &WorkbenchModel::ClipsChanged);
   connect(&status_, &FolderStatusWorker::Checked, this, &Workbench::ShowChanges);
+  connect(&clips_, &ClipColumns::Filled, this, [this] {
+    if (std::exchange(checkAfterClips_, false)) CheckChanges();
+  });
   // The grid's context menu: the clip work on the row under the mouse.
   grid->setContextMenuPolicy(Qt::ActionsContextMenu);
   grid->addAction(replace_->ReplaceAction());
@@ -116,12 +119,17 @@ void Workbench::ShowFolder(const std::string& folder) {
   folder_ = folder;
   marks_.Clear();
   window_.Grid()->ViewModel()->MarksChanged();
-  CheckChanges();
+  // The comparison waits until the clip columns are read: both at once would leave the window
+  // thread too little of the processor on a small machine.
+  status_.Clear();
+  checkAfterClips_ = true;
   const EntryTable& table = window_.Table();
   if (!readsClips_ || folder_.empty() || table.ColumnCount() != kEntryColumnCount ||
       table.RowCount() < 2) {
     clips_.Clear();
     window_.Grid()->ViewModel()->ClipsChanged();
+    checkAfterClips_ = false;
+    CheckChanges();
     return;
   }
   std::vector<std::string> names;
@@ -164,7 +172,9 @@ void Workbench::ShowChanges(const FolderStatus& status) {
 
 void Workbench::EntriesReplaced(const std::vector<std::string>& names) {
   clips_.Refresh(folder_, names);
-  CheckChanges();
+  status_.Clear();
+  checkAfterClips_ = clips_.Filling();
+  if (!checkAfterClips_) CheckChanges();
 }
 
 void Workbench::OnOpenFolder() {

@@ -47,6 +47,8 @@ class Workbench : public QObject {
   ReplaceFlow& Replace() { return *replace_; }
   const ChangeMarks& Marks() const { return marks_; }
   FolderStatusWorker& StatusWorker() { return status_; }
+  // The change marks are not found yet: waiting for the clip columns, or being compared.
+  bool MarksPending() const { return checkAfterClips_ || status_.Checking(); }
   // The named entry files were replaced: their clip columns are read again and the folder's
   // changes found again.
   void EntriesReplaced(const std::vector<std::string>& names);
@@ -79,6 +81,7 @@ class Workbench : public QObject {
   QToolButton* stopButton_;
   std::string folder_;
   bool readsClips_ = true;
+  bool checkAfterClips_ = false;  // the folder's changes are found once the clip columns are read
 };
 
 }  // namespace tessaly::ui

@@ -39,10 +39,9 @@ QVariant Cell(MainWindow& form, const QString& name, int column, int role = Qt::
   return View(form)->index(RowOf(form, name), column).data(role);
 }
 void WaitForMarks(MainWindow& form) {
-  form.Bench()->StatusWorker().WaitUntilChecked();
-  QTRY_VERIFY(!form.Bench()->StatusWorker().Checking());
   form.Bench()->Clips().WaitUntilFilled();
   QTRY_VERIFY(!form.Bench()->Clips().Filling());
+  QTRY_VERIFY(!form.Bench()->MarksPending());
 }
 std::string Entry(Session& s, int number) {
   return s.folder / ("speech_/speech_0000" + std::to_string(number) + ".asf");

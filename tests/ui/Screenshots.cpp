@@ -96,7 +96,7 @@ void Unpack(MainWindow& form, const std::string& indexPath) {
 // Waits until the clip columns and the change marks are there.
 void WaitForClipWork(MainWindow& form) {
   form.Bench()->Clips().WaitUntilFilled();
-  form.Bench()->StatusWorker().WaitUntilChecked();
+  while (form.Bench()->MarksPending()) Wait(20);
   Wait(300);
 }
 
