@@ -185,9 +185,11 @@ void EntryGrid::ApplyTableWidths(bool force) {
 void EntryGrid::ApplyClipWidths() {
   const int first = view_->FirstClipColumn();
   if (first < 0) return;
+  // The codec column holds the longest names ("PCM S16LE", "MicroTalk"): wide enough for them.
+  const int codecWidth = fontMetrics().horizontalAdvance(QStringLiteral("PCM S16LE")) + 12;
   for (int c = first; c < view_->columnCount(); ++c) {
     setColumnHidden(c, false);
-    setColumnWidth(c, kClipColumnWidth);
+    setColumnWidth(c, c == first ? std::max(kClipColumnWidth, codecWidth) : kClipColumnWidth);
   }
 }
 
