@@ -7,7 +7,6 @@
 #endif
 
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -24,19 +23,14 @@ struct CliRun {
   std::string err;
 };
 
-// Standard output and error go to files in a scratch folder, or standard output to
-// `stdoutPath` when one is given; standard input is /dev/null.
-inline CliRun RunCli(const std::vector<std::string>& args, const std::string& workingFolder,
-                     const std::string& stdoutPath = "") {
-  TempFolder scratch;
-  const std::string outPath = stdoutPath.empty() ? scratch / "out" : stdoutPath;
-  const std::string errPath = scratch / "err";
+#ifndef _WIN32
+// Starts tessaly-cli with `args` in `workingFolder`, standard input /dev/null and its output
+// written to `outPath` and `errPath`; returns its process id (-1 when it could not start).
+inline pid_t StartCli(const std::vector<std::string>& args, const std::string& workingFolder,
+                      const std::string& outPath = "/dev/null",
+                      const std::string& errPath = "/dev/null") {
   std::vector<std::string> argv{TESSALY_CLI_PATH};
   argv.insert(argv.end(), args.begin(), args.end());
-#ifdef _WIN32
-  CliRun run;
-  run.status = RunProcess(argv, workingFolder, outPath, errPath);
-#else
   std::vector<char*> pointers;
   for (std::string& arg : argv) pointers.push_back(arg.data());
   pointers.push_back(nullptr);
@@ -48,6 +42,24 @@ inline CliRun RunCli(const std::vector<std::string>& args, const std::string& wo
     ::execv(pointers[0], pointers.data());
     ::_exit(127);
   }
+  return child;
+}
+#endif
+
+// Standard output and error go to files in a scratch folder, or standard output to
+// `stdoutPath` when one is given; standard input is /dev/null.
+inline CliRun RunCli(const std::vector<std::string>& args, const std::string& workingFolder,
+                     const std::string& stdoutPath = "") {
+  TempFolder scratch;
+  const std::string outPath = stdoutPath.empty() ? scratch / "out" : stdoutPath;
+  const std::string errPath = scratch / "err";
+#ifdef _WIN32
+  std::vector<std::string> argv{TESSALY_CLI_PATH};
+  argv.insert(argv.end(), args.begin(), args.end());
+  CliRun run;
+  run.status = RunProcess(argv, workingFolder, outPath, errPath);
+#else
+  pid_t child = StartCli(args, workingFolder, outPath, errPath);
   int wait = 0;
   CliRun run;
   if (child > 0 && ::waitpid(child, &wait, 0) == child && WIFEXITED(wait))
@@ -56,23 +68,6 @@ inline CliRun RunCli(const std::vector<std::string>& args, const std::string& wo
   if (stdoutPath.empty()) run.out = ReadBytes(outPath);
   run.err = ReadBytes(errPath);
   return run;
-}
-
-}  // namespace tessaly::testing
-
-namespace tessaly::testing {
-
-// Every file under `root`, by its path relative to `root`, with its bytes; folders as "name/".
-inline std::map<std::string, std::string> FolderSnapshot(const std::string& root) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-    std::string name = std::filesystem::relative(entry.path(), root).string();
-    if (entry.is_directory())
-      files[name + "/"] = "";
-    else
-      files[name] = ReadBytes(entry.path().string());
-  }
-  return files;
 }
 
 }  // namespace tessaly::testing

@@ -250,22 +250,22 @@ TEST_F(CliVerbTest, UnpackOfAnUpperCasePairFindsTheIndex) {
 }
 
 TEST_F(CliVerbTest, ListPrintsTheTableThenTheStatusTextsAndWritesNothing) {
-  auto before = FolderSnapshot(folder.Path());
+  auto before = FilesUnder(folder.Path(), Folders::Listed);
   CliRun run = Run({"list", "speech.idx"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, kHeader + kRow1 + kRow2 + kRow3 +
                          "\nspeech.idx - speech.big\nAsf count: 3\nRead 156 bytes of 156\n");
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(FolderSnapshot(folder.Path()), before);
+  EXPECT_EQ(FilesUnder(folder.Path(), Folders::Listed), before);
 }
 
 TEST_F(CliVerbTest, VerifyReportsAConsistentPairAndWritesNothing) {
-  auto before = FolderSnapshot(folder.Path());
+  auto before = FilesUnder(folder.Path(), Folders::Listed);
   CliRun run = Run({"verify", "speech.big"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "consistent\nentries: 3\ndata size: 12000\n");
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(FolderSnapshot(folder.Path()), before);
+  EXPECT_EQ(FilesUnder(folder.Path(), Folders::Listed), before);
 }
 
 TEST_F(CliVerbTest, OutputThatCanNotBeWrittenIsAFailure) {

@@ -228,7 +228,7 @@ TEST_F(ClipVerbTest, ImportConvertsAnotherRateAndChannelCountAndMatchesLoudness)
 TEST_F(ClipVerbTest, AFailedImportLeavesTheFolderAsItWas) {
   Unpack();
   WriteBytes(folder / "notes.txt", "not audio");
-  auto before = FolderSnapshot(folder / "speech_");
+  auto before = FilesUnder(folder / "speech_", Folders::Listed);
   struct Case {
     std::vector<std::string> args;
     std::string errStart;
@@ -243,7 +243,7 @@ TEST_F(ClipVerbTest, AFailedImportLeavesTheFolderAsItWas) {
     CliRun run = Run({"import", "speech_", c.args[0], c.args[1]});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.err.starts_with(c.errStart)) << run.err;
-    EXPECT_EQ(FolderSnapshot(folder / "speech_"), before);
+    EXPECT_EQ(FilesUnder(folder / "speech_", Folders::Listed), before);
   }
 }
 
@@ -287,7 +287,7 @@ TEST_F(ClipVerbTest, StatusAndPackRefuseReplacementsOfAnotherKindUnlessForced) {
   EXPECT_EQ(status.out, "Compared with " + folder / "speech.big" + "\n" + problems +
                             "2 of 3 entries changed, 2 with a problem\n");
 
-  auto before = FolderSnapshot(folder.Path());
+  auto before = FilesUnder(folder.Path(), Folders::Listed);
   CliRun refused = Run({"pack", "speech_"});
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(refused.out, "");
@@ -296,7 +296,7 @@ TEST_F(ClipVerbTest, StatusAndPackRefuseReplacementsOfAnotherKindUnlessForced) {
                 ": another sample rate: 44100 Hz, the clip it replaces has 32000 Hz\n"
                 "tessaly-cli: nothing packed: replaced entries have problems (2); pack --force "
                 "packs them as they are\n");
-  EXPECT_EQ(FolderSnapshot(folder.Path()), before);
+  EXPECT_EQ(FilesUnder(folder.Path(), Folders::Listed), before);
 
   CliRun forced = Run({"pack", "speech_", "--force"});
   EXPECT_EQ(forced.status, 0) << forced.err;

@@ -23,24 +23,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Starts tessaly-cli with `args` in `folder`, its output discarded; returns its process id.
-pid_t StartCli(const std::vector<std::string>& args, const std::string& folder) {
-  std::vector<std::string> argv{TESSALY_CLI_PATH};
-  argv.insert(argv.end(), args.begin(), args.end());
-  std::vector<char*> pointers;
-  for (std::string& arg : argv) pointers.push_back(arg.data());
-  pointers.push_back(nullptr);
-  pid_t child = ::fork();
-  if (child == 0) {
-    if (::chdir(folder.c_str()) != 0 || !std::freopen("/dev/null", "w", stdout) ||
-        !std::freopen("/dev/null", "w", stderr))
-      ::_exit(127);
-    ::execv(pointers[0], pointers.data());
-    ::_exit(127);
-  }
-  return child;
-}
-
 // The pair beside the folder and the folder's index copy and table: what a pack replaces.
 const std::vector<std::string> kOutputs = {"speech_.idx", "speech_.big", "speech_/speech_.id",
                                            "speech_/speech_.tbl"};

@@ -72,14 +72,22 @@ inline std::string ReadBytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Every file under `root`, by its path relative to `root`, with its bytes: to show that an
-// operation changed nothing, or what it left.
-inline std::map<std::string, std::string> FilesUnder(const std::string& root) {
+enum class Folders { Left, Listed };
+
+// Every file under `root`, by its path relative to `root`, with its bytes, and with
+// Folders::Listed every folder as "name/": to show that an operation changed nothing, or what it
+// left.
+inline std::map<std::string, std::string> FilesUnder(const std::string& root,
+                                                     Folders folders = Folders::Left) {
   std::map<std::string, std::string> files;
-  for (const auto& item : std::filesystem::recursive_directory_iterator(root))
-    if (item.is_regular_file())
-      files[std::filesystem::relative(item.path(), root).string()] =
-          ReadBytes(item.path().string());
+  for (const auto& item : std::filesystem::recursive_directory_iterator(root)) {
+    const std::string name = std::filesystem::relative(item.path(), root).string();
+    if (item.is_directory()) {
+      if (folders == Folders::Listed) files[name + "/"] = "";
+    } else if (item.is_regular_file()) {
+      files[name] = ReadBytes(item.path().string());
+    }
+  }
   return files;
 }
 

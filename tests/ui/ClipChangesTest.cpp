@@ -26,21 +26,11 @@ using namespace tessaly::ui;
 
 namespace {
 
-WorkbenchModel* View(MainWindow& form) {
-  return form.Grid()->ViewModel();
-}
-// The view row that shows the entry `name`, or -1.
-int RowOf(MainWindow& form, const QString& name) {
-  for (int row = 0; row < View(form)->rowCount(); ++row)
-    if (View(form)->index(row, kColName).data().toString() == name) return row;
-  return -1;
-}
 QVariant Cell(MainWindow& form, const QString& name, int column, int role = Qt::DisplayRole) {
   return View(form)->index(RowOf(form, name), column).data(role);
 }
 void WaitForMarks(MainWindow& form) {
-  form.Bench()->Clips().WaitUntilFilled();
-  QTRY_VERIFY(!form.Bench()->Clips().Filling());
+  WaitForClips(form);
   QTRY_VERIFY(!form.Bench()->MarksPending());
 }
 std::string Entry(Session& s, int number) {

@@ -21,6 +21,8 @@
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxes.h"
 #include "ui/OpenFileDialog.h"
+#include "ui/Workbench.h"
+#include "ui/WorkbenchModel.h"
 
 namespace tessaly::testing {
 
@@ -82,6 +84,22 @@ inline void UseSettingsIn(const QString& folder) {
 
 inline QString Q(const std::string& bytes) {
   return QString::fromStdString(bytes);
+}
+
+// The grid's view of the table: the rows the filter lets through, with the clip columns.
+inline ui::WorkbenchModel* View(ui::MainWindow& form) {
+  return form.Grid()->ViewModel();
+}
+// The view row that shows the entry `name`, or -1.
+inline int RowOf(ui::MainWindow& form, const QString& name) {
+  for (int row = 0; row < View(form)->rowCount(); ++row)
+    if (View(form)->index(row, kColName).data().toString() == name) return row;
+  return -1;
+}
+// Waits until the clip columns are read.
+inline void WaitForClips(ui::MainWindow& form) {
+  form.Bench()->Clips().WaitUntilFilled();
+  QTRY_VERIFY(!form.Bench()->Clips().Filling());
 }
 
 // A shown main window beside an archive pair speech.idx / speech.big in a fresh folder, with its

@@ -32,9 +32,6 @@ using namespace tessaly::ui;
 
 namespace {
 
-WorkbenchModel* View(MainWindow& form) {
-  return form.Grid()->ViewModel();
-}
 QString ViewCell(MainWindow& form, int row, int column) {
   return View(form)->data(View(form)->index(row, column)).toString();
 }
@@ -45,10 +42,6 @@ QStringList ViewNames(MainWindow& form) {
 }
 QString Note(MainWindow& form) {
   return form.findChild<PanelStatusBar*>(QStringLiteral("StatusBar1"))->PanelText(3);
-}
-void WaitForClips(MainWindow& form) {
-  form.Bench()->Clips().WaitUntilFilled();
-  QTRY_VERIFY(!form.Bench()->Clips().Filling());
 }
 void SelectRow(MainWindow& form, int viewRow) {
   form.Grid()->setFocus();
