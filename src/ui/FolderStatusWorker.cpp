@@ -30,8 +30,7 @@ class BackgroundHost : public SilentHost {
 FolderStatusWorker::FolderStatusWorker(QObject* parent) : QObject(parent) {}
 
 FolderStatusWorker::~FolderStatusWorker() {
-  Clear();
-  for (std::thread& retired : retired_) retired.join();
+  ClearAndWait();
 }
 
 void FolderStatusWorker::Clear() {
@@ -39,6 +38,12 @@ void FolderStatusWorker::Clear() {
   if (worker_.joinable()) retired_.push_back(std::move(worker_));
   ++run_;
   checking_ = false;
+}
+
+void FolderStatusWorker::ClearAndWait() {
+  Clear();
+  for (std::thread& retired : retired_) retired.join();
+  retired_.clear();
 }
 
 void FolderStatusWorker::Start(std::string folder, EntryTable table) {
@@ -67,8 +72,7 @@ void FolderStatusWorker::Check(std::string folder, EntryTable table, uint64_t ru
     *status = CheckFolderStatus(FilesOfUnpackFolder(folder), table, StatusDepth::kAllChanges, host);
   } catch (const CheckCancelled&) {
     return;
-  }
-  catch (const std::exception&) {
+  } catch (const std::exception&) {
     // A folder that can't be read marks nothing.
     status = std::make_shared<FolderStatus>();
   }

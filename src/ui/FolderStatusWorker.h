@@ -26,6 +26,8 @@ class FolderStatusWorker : public QObject {
   void Start(std::string folder, EntryTable table);
   // Stops a running check; its result is never delivered.
   void Clear();
+  // The same, and waits until every check has let go of the folder's files.
+  void ClearAndWait();
   bool Checking() const { return checking_; }
   // Waits until the current check is done (for tests and benchmarks).
   void WaitUntilChecked();

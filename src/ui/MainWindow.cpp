@@ -282,9 +282,12 @@ void MainWindow::RunGuarded(const std::function<void()>& operation) {
 
 void MainWindow::OnUnpack() {
   RunCommand([this] {
+    // The unpack may write over the files the workbench reads.
+    workbench_->StopReading();
     UnpackResult result = Unpack(state_, table_, *this);
-    if (result.end != UnpackEnd::NoArchive)
-      workbench_->ShowFolder(result.end == UnpackEnd::Success ? result.folder : std::string());
+    workbench_->ShowFolder(result.end == UnpackEnd::Success     ? result.folder
+                           : result.end == UnpackEnd::NoArchive ? workbench_->Folder()
+                                                                : std::string());
     // The folder just written is where a Pack is likely to start.
     if (result.end == UnpackEnd::Success) WorkFolders::NoteUnpacked(PathFromBytes(result.folder));
   });

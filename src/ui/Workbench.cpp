@@ -139,6 +139,13 @@ void Workbench::ShowFolder(const std::string& folder) {
   window_.Grid()->ViewModel()->ClipsChanged();
 }
 
+void Workbench::StopReading() {
+  checkAfterClips_ = false;
+  clips_.Clear();
+  status_.ClearAndWait();
+  window_.Grid()->ViewModel()->ClipsChanged();
+}
+
 void Workbench::ShowListing(const std::string& dataFile) {
   ShowFolder({});
   const EntryTable& table = window_.Table();

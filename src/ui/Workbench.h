@@ -35,6 +35,9 @@ class Workbench : public QObject {
   const std::string& Folder() const { return folder_; }
   // A command has put the table of `folder` into the grid (empty: no folder goes with it).
   void ShowFolder(const std::string& folder);
+  // Stops reading the folder's files (the clip columns, the change marks) before a command
+  // writes them: a file being read can't be written over.
+  void StopReading();
   // The listing alone has put the table of the archive with data file `dataFile` into the grid.
   void ShowListing(const std::string& dataFile);
   // Places the filter at the right end of a toolbar `width` wide.

@@ -183,6 +183,17 @@ class ClipChangesTest : public QObject {
     QVERIFY(!Drop(s.form, s.pair.indexPath, kFirst));
   }
 
+  void unpackingAgainWhileTheFolderIsReadSucceeds() {
+    // The clip columns and the comparison read the folder's files on their threads; an Unpack
+    // writing over them must not find one in use.
+    ArchiveBuilder builder = ManyEntries(3000);
+    Session s(builder, builder.Data(DataSizeOf(builder, 256)));
+    for (int round = 0; round < 4; ++round) s.Unpack();
+    QCOMPARE(s.boxes.boxes.size(), size_t{4});
+    for (const ShownBox& box : s.boxes.boxes)
+      QVERIFY2(box.look.text.startsWith("Successfully extracted"), qPrintable(box.look.text));
+  }
+
   void packAsksFirstWhenReplacedEntriesHaveProblems() {
     Session s(ThreeEntries(), ThreeClips());
     s.Unpack();

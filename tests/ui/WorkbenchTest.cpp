@@ -313,13 +313,13 @@ class WorkbenchTest : public QObject {
     std::vector<bool> enabledAtBoxes;
     MessageBoxes::SetHook([&](const MessageBoxLook& look) {
       if (look.text != QStringLiteral("SCHl not found in 4096")) return;
-      for (const char* name :
-           {"FilterEdit", "ChangedOnlyBox", "OpenFolderButton", "PlayClipButton"})
+      for (const char* name : {"FilterEdit", "ChangedOnlyBox", "OpenFolderButton", "PlayClipButton",
+                               "ReplaceClipButton"})
         enabledAtBoxes.push_back(Child<QWidget>(s.form, name)->isEnabled());
     });
     s.Unpack();  // the listing's plain box, then the unpack's
     MessageBoxes::SetHook({});
-    QCOMPARE(enabledAtBoxes.size(), size_t{4});
+    QCOMPARE(enabledAtBoxes.size(), size_t{5});
     QVERIFY(std::none_of(enabledAtBoxes.begin(), enabledAtBoxes.end(), [](bool on) { return on; }));
     QVERIFY(Child<QWidget>(s.form, "FilterEdit")->isEnabled());
   }
