@@ -27,6 +27,11 @@
 namespace tessaly::ui {
 namespace {
 
+// "1 clip", "2 clips".
+std::string Counted(size_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 constexpr size_t kListed = 10;
 
 const QString kMatchLoudness = QStringLiteral("workbench/matchLoudness");
@@ -168,8 +173,9 @@ void ReplaceFlow::ReplaceByName(const std::string& fromFolder) {
       names.push_back(streams.Name(imported.row));
     if (!names.empty()) bench_.EntriesReplaced(names);
 
-    std::string text = "Replaced " + std::to_string(result.imported.size()) + " clips from " +
-                       fromFolder + ", skipped " + std::to_string(result.skipped.size()) + " files";
+    const std::string replaced = Counted(result.imported.size(), "clip", "clips");
+    std::string text = "Replaced " + replaced + " from " + fromFolder + ", skipped " +
+                       Counted(result.skipped.size(), "file", "files");
     bool failed = false;
     for (size_t i = 0; i < result.skipped.size(); ++i) {
       failed = failed || result.skipped[i].failed;
@@ -178,7 +184,7 @@ void ReplaceFlow::ReplaceByName(const std::string& fromFolder) {
     }
     if (result.skipped.size() > kListed)
       text += "\nand " + std::to_string(result.skipped.size() - kListed) + " more skipped";
-    window_.SetStatusText(3, "Replaced " + std::to_string(result.imported.size()) + " clips");
+    window_.SetStatusText(3, "Replaced " + replaced);
     window_.ShowMessage(failed ? MessageKind::Error : MessageKind::Success, text);
   });
 }

@@ -173,8 +173,8 @@ class ClipChangesTest : public QObject {
     QCOMPARE(Cell(s.form, kFirst, kEntryColumnCount + 3).toString(), QStringLiteral("0.75"));
     QCOMPARE(s.boxes.boxes.size(), size_t{2});
     const QString text = s.boxes.boxes[1].look.text;
-    QVERIFY2(text.startsWith("Replaced 1 clips from " + Q(from) +
-                             ", skipped 1 files\n"
+    QVERIFY2(text.startsWith("Replaced 1 clip from " + Q(from) +
+                             ", skipped 1 file\n"
                              "Skipped crowd.wav: "),
              qPrintable(text));
     QCOMPARE(s.form.Bench()->Marks().Count(), size_t{2});
