@@ -1,22 +1,13 @@
 #include "base/FileCommit.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
-#include <cstring>
 #include <exception>
 #include <optional>
 #include <set>
 
 #include "base/Errors.h"
 #include "base/Paths.h"
-#include "base/SystemCalls.h"
 
 namespace tessaly {
 
@@ -70,8 +61,7 @@ std::string AsideName(const std::string& temporary) {
 }
 
 bool Exists(const std::string& path) {
-  struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0;
+  return PathExists(path);
 }
 
 // A path inside `folder`, relative to it: a name, or one folder and a name.
@@ -146,17 +136,6 @@ std::optional<std::vector<Replaced>> Decode(const std::string& folder, std::stri
   return replaced;
 }
 
-// Makes the names in `folder` last through a power loss.
-void SyncFolder(const std::string& folder) {
-  int fd = ::open(Openable(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) throw FrameworkError(CannotOpenText(Openable(folder), errno));
-  int result = sys::Fsync(fd), error = errno;
-  ::close(fd);
-  if (result != 0 && error != EINVAL && error != EROFS)
-    throw FrameworkError("Cannot write folder " + Quoted(Openable(folder)) + ". " +
-                         std::strerror(error));
-}
-
 void SyncFolders(const std::string& recordPath, const std::vector<Replaced>& replaced) {
   std::set<std::string> folders{RecordFolder(recordPath)};
   for (const Replaced& item : replaced) folders.insert(ExtractFilePath(item.target));
@@ -212,22 +191,7 @@ void WriteRecord(const std::string& recordPath, const std::string& bytes) {
 }
 
 std::optional<std::string> ReadRecord(const std::string& recordPath) {
-  int fd = ::open(recordPath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
-    throw FrameworkError(CannotOpenText(recordPath, errno));
-  }
-  std::string bytes(kMaxRecordSize + 1, '\0');
-  size_t used = 0;
-  while (used < bytes.size()) {
-    ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    used += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  bytes.resize(used);
-  return bytes;
+  return ReadFileStart(recordPath, kMaxRecordSize + 1);
 }
 
 }  // namespace
@@ -274,26 +238,15 @@ void RemoveOrphanedTemporaries(const std::vector<std::string>& targets) {
   std::set<std::string> folders;
   for (const std::string& target : targets) folders.insert(ExtractFilePath(target));
   for (const std::string& folder : folders) {
-    DIR* listing = ::opendir(Openable(folder).c_str());
-    if (!listing) continue;
-    std::vector<std::string> orphans;
-    while (const dirent* entry = ::readdir(listing)) {
-      std::string_view name = entry->d_name;
-      if (name.empty() || name[0] != '.') continue;
+    for (const std::string& name : FolderNames(folder)) {
+      if (name[0] != '.') continue;
       for (const std::string& target : targets) {
         if (ExtractFilePath(target) != folder) continue;
         std::string targetName = ExtractFileName(target);
+        // A temporary still being written is in use by its writer and stays.
         if (IsTemporaryOf(name, targetName, ".tmp") || IsTemporaryOf(name, targetName, ".old"))
-          orphans.push_back(folder + std::string(name));
+          RemoveFileIfUnused(folder + name);
       }
-    }
-    ::closedir(listing);
-    // A temporary being written is locked by its writer; one whose lock is free is left over.
-    for (const std::string& orphan : orphans) {
-      int fd = ::open(orphan.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-      if (fd < 0) continue;
-      if (::flock(fd, LOCK_EX | LOCK_NB) == 0) RemoveFileQuietly(orphan);
-      ::close(fd);
     }
   }
 }

@@ -1,5 +1,7 @@
+// The file layer on POSIX systems.
 #include "base/Files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -19,8 +21,6 @@
 namespace tessaly {
 
 namespace {
-
-constexpr size_t kChunk = 1 << 20;
 
 std::string Quoted(const std::string& path) {
   return "\"" + path + "\"";
@@ -64,42 +64,12 @@ int OpenChecked(const std::string& path, int flags, bool exclusive, bool creatin
 
 }  // namespace
 
-std::string CannotOpenText(const std::string& path, int error) {
-  const char* reason =
-      error == EBUSY ? "The file is in use by another program" : std::strerror(error);
-  return "Cannot open file " + Quoted(path) + ". " + reason;
-}
-
 std::string NotRegularFileText(const std::string& path, unsigned mode) {
   const char* kind = S_ISFIFO(mode)                   ? "a pipe"
                      : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
                      : S_ISSOCK(mode)                 ? "a socket"
                                                       : "something else";
   return "Cannot open file " + Quoted(path) + ". It is " + kind + ", not a regular file";
-}
-
-std::string CannotCreateText(const std::string& path, int error) {
-  const char* reason =
-      error == EBUSY ? "The file is in use by another program" : std::strerror(error);
-  return "Cannot create file " + Quoted(path) + ". " + reason;
-}
-
-File::File(File&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) {
-  other.fd_ = -1;
-}
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Release();
-    fd_ = other.fd_;
-    path_ = std::move(other.path_);
-    other.fd_ = -1;
-  }
-  return *this;
-}
-
-File::~File() {
-  Release();
 }
 
 File File::OpenRead(const std::string& path) {
@@ -203,14 +173,6 @@ uint64_t File::Size() const {
   return static_cast<uint64_t>(info.st_size);
 }
 
-void File::ThrowReadError(int error) const {
-  throw FrameworkError("Cannot read file " + Quoted(path_) + ". " + std::strerror(error));
-}
-
-void File::ThrowWriteError(int error) const {
-  throw FrameworkError("Cannot write file " + Quoted(path_) + ". " + std::strerror(error));
-}
-
 size_t File::ReadAt(uint64_t position, void* buffer, size_t count) const {
   size_t done = 0;
   auto* bytes = static_cast<char*>(buffer);
@@ -224,12 +186,6 @@ size_t File::ReadAt(uint64_t position, void* buffer, size_t count) const {
     done += static_cast<size_t>(n);
   }
   return done;
-}
-
-void File::ReadExactlyAt(uint64_t position, void* buffer, size_t count) const {
-  if (ReadAt(position, buffer, count) != count)
-    throw FrameworkError("Cannot read file " + Quoted(path_) + ". It ends before position " +
-                         std::to_string(position + count));
 }
 
 void File::WriteAt(uint64_t position, const void* buffer, size_t count) {
@@ -246,55 +202,32 @@ void File::WriteAt(uint64_t position, const void* buffer, size_t count) {
   }
 }
 
-void File::WriteZerosAt(uint64_t position, uint64_t count) {
-  // A long run past the end of the file becomes a hole that reads as zeros: no bytes to write.
-  // Short runs (a pack's padding to whole units) are cheaper written than a change of size.
-  if (count >= kChunk && position >= Size()) return ExtendTo(position + count);
-  static const std::vector<char> zeros(kChunk, 0);
-  while (count > 0) {
-    size_t n = static_cast<size_t>(std::min<uint64_t>(count, kChunk));
-    WriteAt(position, zeros.data(), n);
-    position += n;
-    count -= n;
-  }
-}
-
 void File::ExtendTo(uint64_t size) {
   if (Size() < size && sys::Ftruncate(fd_, static_cast<off_t>(size)) != 0) ThrowWriteError(errno);
 }
 
 void File::CopyFrom(const File& source, uint64_t sourcePosition, uint64_t count,
                     uint64_t position) {
-  bool kernelCopy = true;
-  std::vector<char> buffer;
   while (count > 0) {
     size_t want = static_cast<size_t>(std::min<uint64_t>(count, 1u << 30));
-    if (kernelCopy) {
-      auto in = static_cast<off_t>(sourcePosition);
-      auto out = static_cast<off_t>(position);
-      ssize_t n = sys::CopyFileRange(source.fd_, &in, fd_, &out, want);
-      if (n > 0) {
-        sourcePosition += static_cast<uint64_t>(n);
-        position += static_cast<uint64_t>(n);
-        count -= static_cast<uint64_t>(n);
-        continue;
-      }
-      if (n == 0)
-        throw FrameworkError("Cannot read file " + Quoted(source.path_) +
-                             ". It ends before position " + std::to_string(sourcePosition + count));
-      if (errno == EINTR) continue;
-      if (errno == ENOSPC || errno == EFBIG || errno == EDQUOT || errno == EIO)
-        ThrowWriteError(errno);
-      kernelCopy = false;  // not supported here: copy through a buffer instead
-      buffer.resize(kChunk);
+    auto in = static_cast<off_t>(sourcePosition);
+    auto out = static_cast<off_t>(position);
+    ssize_t n = sys::CopyFileRange(source.fd_, &in, fd_, &out, want);
+    if (n > 0) {
+      sourcePosition += static_cast<uint64_t>(n);
+      position += static_cast<uint64_t>(n);
+      count -= static_cast<uint64_t>(n);
+      continue;
     }
-    size_t n = std::min(want, kChunk);
-    source.ReadExactlyAt(sourcePosition, buffer.data(), n);
-    WriteAt(position, buffer.data(), n);
-    sourcePosition += n;
-    position += n;
-    count -= n;
+    if (n == 0)
+      throw FrameworkError("Cannot read file " + Quoted(source.path_) +
+                           ". It ends before position " + std::to_string(sourcePosition + count));
+    if (errno == EINTR) continue;
+    if (errno == ENOSPC || errno == EFBIG || errno == EDQUOT || errno == EIO)
+      ThrowWriteError(errno);
+    break;  // no kernel copy here: copy through a buffer instead
   }
+  CopyBuffered(source, sourcePosition, count, position);
 }
 
 void File::StartWriteBack(uint64_t position, uint64_t count) noexcept {
@@ -323,21 +256,6 @@ void File::Release() noexcept {
   fd_ = -1;
 }
 
-std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-  File file = File::OpenRead(path);
-  uint64_t size = file.Size();
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  size_t got = file.ReadAt(0, bytes.data(), bytes.size());
-  bytes.resize(got);
-  return bytes;
-}
-
-void WriteWholeFile(const std::string& path, const void* bytes, size_t count) {
-  File file = File::CreateReplace(path);
-  file.WriteAt(0, bytes, count);
-  file.Close();
-}
-
 bool FileExists(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
@@ -358,6 +276,60 @@ void ReplaceFile(const std::string& from, const std::string& to) {
 
 void RemoveFileQuietly(const std::string& path) noexcept {
   sys::Unlink(path.c_str());
+}
+
+void RemoveFileIfUnused(const std::string& path) noexcept {
+  // A file being written is locked by its writer; one whose lock is free is unused.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) RemoveFileQuietly(path);
+  ::close(fd);
+}
+
+bool PathExists(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+std::vector<std::string> FolderNames(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* listing = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!listing) return names;
+  while (const dirent* entry = ::readdir(listing)) {
+    std::string_view name = entry->d_name;
+    if (name != "." && name != "..") names.emplace_back(name);
+  }
+  ::closedir(listing);
+  return names;
+}
+
+void SyncFolder(const std::string& folder) {
+  std::string path = folder.empty() ? "." : folder;
+  int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) throw FrameworkError(CannotOpenText(path, errno));
+  int result = sys::Fsync(fd), error = errno;
+  ::close(fd);
+  if (result != 0 && error != EINVAL && error != EROFS)
+    throw FrameworkError("Cannot write folder " + Quoted(path) + ". " + std::strerror(error));
+}
+
+std::optional<std::string> ReadFileStart(const std::string& path, size_t limit) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+    throw FrameworkError(CannotOpenText(path, errno));
+  }
+  std::string bytes(limit, '\0');
+  size_t used = 0;
+  while (used < bytes.size()) {
+    ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    used += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  bytes.resize(used);
+  return bytes;
 }
 
 }  // namespace tessaly

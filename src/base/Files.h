@@ -1,6 +1,7 @@
 // The file layer: whole-file reads, files opened for positioned reads and writes, existence tests
-// and folders. POSIX lives here and nowhere else in the core. Failures throw FrameworkError with
-// the texts the user sees ("Cannot open file \"path\". <reason>").
+// and folders. The system's side is in Files.cpp (POSIX) and FilesWindows.cpp, the rest in
+// FileBasics.cpp; nothing else in the core calls the system for files. Failures throw
+// FrameworkError with the texts the user sees ("Cannot open file \"path\". <reason>").
 #pragma once
 
 #include <cstddef>
@@ -91,6 +92,8 @@ class File {
  private:
   friend class WriteBehind;
   File(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  // Copies through a buffer, as CopyFrom does where the system has no copy of its own.
+  void CopyBuffered(const File& source, uint64_t sourcePosition, uint64_t count, uint64_t position);
   [[noreturn]] void ThrowReadError(int error) const;
   [[noreturn]] void ThrowWriteError(int error) const;
   int fd_ = -1;
@@ -112,6 +115,19 @@ bool CreateFolder(const std::string& path);
 void ReplaceFile(const std::string& from, const std::string& to);
 // Removes a file, ignoring failures (for cleanup paths).
 void RemoveFileQuietly(const std::string& path) noexcept;
+// Removes a file unless a process has it open for writing; ignores failures.
+void RemoveFileIfUnused(const std::string& path) noexcept;
+// Anything (a file, a folder, a link, itself not followed) exists at `path`.
+bool PathExists(const std::string& path);
+// The names in `folder` ("" is the current folder), hidden ones included, without "." and "..";
+// empty when it can't be read.
+std::vector<std::string> FolderNames(const std::string& folder);
+// Stores the names in `folder` ("" is the current folder) on the device, so that files created,
+// renamed or removed in it stay so after a power loss; throws FrameworkError when that fails.
+void SyncFolder(const std::string& folder);
+// Up to `limit` bytes from the start of the file `path`, without following a link or waiting on a
+// pipe; nullopt when nothing of that name exists. Throws FrameworkError when it can't be read.
+std::optional<std::string> ReadFileStart(const std::string& path, size_t limit);
 
 // The framework's texts for files that can't be opened or created.
 std::string CannotOpenText(const std::string& path, int error);

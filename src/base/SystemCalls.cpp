@@ -4,22 +4,10 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <utility>
 
 namespace tessaly {
 
 namespace {
-
-SystemCallFault& CurrentFault() {
-  static SystemCallFault fault;
-  return fault;
-}
-
-// The error the switch asks for, or 0.
-int Fault(SystemCall call) {
-  const SystemCallFault& fault = CurrentFault();
-  return fault ? fault(call) : 0;
-}
 
 template <typename Result>
 Result Failed(int error) {
@@ -27,11 +15,11 @@ Result Failed(int error) {
   return static_cast<Result>(-1);
 }
 
-}  // namespace
-
-void SetSystemCallFault(SystemCallFault fault) {
-  CurrentFault() = std::move(fault);
+int Fault(SystemCall call) {
+  return sys::InjectedFault(call);
 }
+
+}  // namespace
 
 namespace sys {
 

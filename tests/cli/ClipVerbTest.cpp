@@ -218,7 +218,7 @@ TEST_F(ClipVerbTest, ImportConvertsAnotherRateAndChannelCountAndMatchesLoudness)
   EXPECT_EQ(info.samples, 22050u);
 #else
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "loudness matching needs FFmpeg, which this build of the program lacks\n");
+  EXPECT_EQ(run.err, "loudness matching needs FFmpeg, which this build of the program lacks.\n");
   run = Run({"import", "speech_", "1", "take.wav"});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("without FFmpeg only WAV files at the clip's rate"), std::string::npos);

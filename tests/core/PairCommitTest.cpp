@@ -2,10 +2,11 @@
 // finds the earlier files or the new ones, byte for byte, never a mix, and no temporary is left.
 // Also the folder lock, entries that are not regular files, names the table file can't hold and
 // what is still open when the success message is shown.
-#include <fcntl.h>
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <map>
@@ -94,6 +95,13 @@ void RunFailingAt(SystemCall call, int nth, const std::function<void()>& run) {
   }
 }
 
+#ifdef _WIN32
+// A stop mid-call is made in a forked child, which Windows lacks: there only failures are tried.
+constexpr bool kStopOrFail[] = {false};
+void RunStoppingAt(SystemCall, int, const std::function<void()>&) {}
+#else
+constexpr bool kStopOrFail[] = {false, true};
+
 // Runs `run` in a child process that ends abruptly at the `nth` call of kind `call`, as a kill
 // or a power loss would end it there.
 void RunStoppingAt(SystemCall call, int nth, const std::function<void()>& run) {
@@ -114,6 +122,7 @@ void RunStoppingAt(SystemCall call, int nth, const std::function<void()>& run) {
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
 }
+#endif
 
 // Two blocks, four entries; a first pack has written the pair beside the folder. Then entry 2
 // grows, so that the next pack writes a different pair and moves entries 3 and 4.
@@ -161,7 +170,7 @@ TEST_F(PackInterruption, FailureOrStopAtAnyCallIsFinishedByTheNextCommands) {
     CopyTree(pristine.root.Path(), root.Path());
     RunPack(root.Path());
   });
-  for (bool stop : {false, true})
+  for (bool stop : kStopOrFail)
     for (SystemCall call : kCalls) {
       ASSERT_GT(counts[call], 0) << CallName(call);
       for (int nth = 1; nth <= counts[call]; ++nth) {
@@ -233,7 +242,7 @@ TEST_F(UnpackInterruption, FailureOrStopAtAnyCallLeavesIndexCopyAndTableOfOneRun
     CopyTree(pristine.Path(), root.Path());
     RunUnpack(root.Path());
   });
-  for (bool stop : {false, true})
+  for (bool stop : kStopOrFail)
     for (SystemCall call : kCalls)
       for (int nth = 1; nth <= counts[call]; ++nth) {
         SCOPED_TRACE(std::string(stop ? "stop at " : "fail at ") + CallName(call) + " " +
@@ -306,10 +315,12 @@ TEST_F(PackGuards, OnlyRegularFilesAreEntriesALinkToOneIsFollowed) {
     std::function<void()> make;
     std::optional<std::string> error;  // none: no framework error
   } cases[] = {
+#ifndef _WIN32  // pipes and device files in a folder are POSIX's
       {"pipe", [&] { ASSERT_EQ(::mkfifo(entry.c_str(), 0600), 0); },
        "Cannot open file \"" + entry + "\". It is a pipe, not a regular file"},
       {"device link", [&] { std::filesystem::create_symlink("/dev/zero", entry); },
        "Cannot open file \"" + entry + "\". It is a device, not a regular file"},
+#endif
       {"folder", [&] { std::filesystem::create_directory(entry); }, std::nullopt},
   };
   for (const auto& c : cases) {
@@ -326,10 +337,12 @@ TEST_F(PackGuards, OnlyRegularFilesAreEntriesALinkToOneIsFollowed) {
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0].text, "File not found " + entry);
 
+#ifndef _WIN32  // links need a privilege on Windows
   std::filesystem::remove_all(entry);
   std::filesystem::create_symlink(kept, entry);
   EXPECT_EQ(RunPack().end, PackEnd::Success);
   EXPECT_EQ(ReadBytes(pack.dataPath).substr(2560, 1536), pack.entries[2]);
+#endif
 }
 
 // Descriptors of this process open on anything under `root`.
@@ -344,6 +357,9 @@ std::vector<std::string> OpenUnder(const std::string& root) {
 }
 
 TEST_F(PackGuards, SuccessIsShownWithNothingOfThePairOpen) {
+#ifdef _WIN32
+  GTEST_SKIP() << "open files are listed through /proc/self/fd, which Windows lacks";
+#endif
   struct Host : RecordingHost {
     std::string root;
     std::vector<std::string> openAtSuccess{"not shown"};
