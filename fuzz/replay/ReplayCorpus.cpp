@@ -50,10 +50,10 @@ int main(int argc, char** argv) {
       std::ifstream in(file, std::ios::binary);
       if (error ||
           !in.read(reinterpret_cast<char*>(input.get()), static_cast<std::streamsize>(size))) {
-        std::fprintf(stderr, "%s: can't read %s\n", argv[0], file.c_str());
+        std::fprintf(stderr, "%s: can't read %s\n", argv[0], file.string().c_str());
         return 2;
       }
-      std::fprintf(stderr, "%s\n", file.c_str());
+      std::fprintf(stderr, "%s\n", file.string().c_str());
       LLVMFuzzerTestOneInput(input.get(), size);
       ++replayed;
     }

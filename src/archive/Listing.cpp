@@ -23,10 +23,10 @@ struct Listing {
   OperationHost& host;
   std::string namePrefix;  // "<index base name>_"
   uint64_t entries = 0;    // r: entries reached, the one that failed its check included
-  RowTexts texts;          // the row being written, its buffer reused
+  RowTexts texts{};        // the row being written, its buffer reused
   IndexReader reader{std::span<const uint8_t>()};  // over state.index, once it is read
   EntryStartReader* starts = nullptr;
-  std::vector<uint8_t> startBytes;  // read at an entry's start for `starts`
+  std::vector<uint8_t> startBytes{};  // read at an entry's start for `starts`
 };
 
 int ProgressValue(uint64_t value) {

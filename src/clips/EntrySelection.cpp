@@ -24,8 +24,9 @@ std::vector<int> SelectEntries(const EntryTable& table, std::string_view list) {
   const int rows = table.RowCount() - 1;
   std::vector<bool> chosen(static_cast<size_t>(rows + 1), false);
   auto fail = [rows](std::string_view item, const char* why) {
-    return std::invalid_argument("\"" + std::string(item) + "\" " + why + " (entries 1 to " +
-                                 std::to_string(rows) + ")");
+    std::string text = "\"";
+    text.append(item).append("\" ").append(why);
+    return std::invalid_argument(text + " (entries 1 to " + std::to_string(rows) + ")");
   };
   size_t begin = 0;
   while (begin <= list.size()) {

@@ -1,6 +1,7 @@
 // tessaly-cli as a script sees it: output, exit status and the files each verb leaves.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -79,10 +80,14 @@ void MakeEmptyFolder(const TempFolder& folder) {
   std::filesystem::create_directory(folder / "x_");
 }
 
-// "@" in expected texts stands for the test's folder.
+// "@/name" in expected texts stands for a path in the test's folder, up to the next blank.
 std::string Expand(std::string text, const TempFolder& folder) {
-  for (size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at + 1))
-    text.replace(at, 1, folder.Path());
+  for (size_t at = text.find("@/"); at != std::string::npos; at = text.find("@/", at + 1)) {
+    size_t end = std::min(text.find_first_of(" \n", at), text.size());
+    std::string path = folder / text.substr(at + 2, end - at - 2);
+    text.replace(at, end - at, path);
+    at += path.size() - 1;
+  }
   return text;
 }
 

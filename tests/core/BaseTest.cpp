@@ -72,6 +72,9 @@ TEST(Paths, ExtensionRules) {
 // A name that exists is kept; otherwise the one file that matches ignoring case stands in, and
 // with none or several the name stays as derived.
 TEST(NameCase, TheOneFileMatchingIgnoringCaseStandsInForAMissingName) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows file names ignore case: the system itself finds the file";
+#endif
   testing::TempFolder temp;
   for (const char* name : {"SPEECH.IDX", "Both.idx", "BOTH.IDX", "exact.idx", "EXACT.IDX"})
     testing::WriteBytes(temp / name, "x");

@@ -240,6 +240,9 @@ TEST_F(ListingTest, EndsThatOpenNothingChangeNothingAndReleaseAnEarlierArchive) 
 // Files copied from systems that ignore case: the partner is found whatever its case, unless
 // two files could be it.
 TEST_F(ListingTest, UpperCasePairIsFoundFromEitherFile) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows file names ignore case: the system itself finds the file";
+#endif
   ArchiveBuilder archive;
   archive.Block({.units = {0}});
   WriteBytes(folder / "SPEECH.IDX", archive.Index());

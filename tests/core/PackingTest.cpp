@@ -259,6 +259,9 @@ TEST_F(PackTest, CancelAndMissingResourcesChangeNothing) {
 // A folder copied from a system that ignores case: its table file and index copy are read and
 // rewritten under their own names.
 TEST_F(PackTest, UpperCaseTableFileAndIndexCopyAreFound) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows file names ignore case: the system itself finds the file";
+#endif
   TwoBlocks(pack, 4096);
   pack.Write();
   std::filesystem::rename(pack.folder + "/speech_.tbl", pack.folder + "/SPEECH_.TBL");

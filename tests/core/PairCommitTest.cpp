@@ -56,7 +56,10 @@ Files Only(const Files& files, const std::vector<std::string>& names) {
 }
 
 void CopyTree(const std::string& from, const std::string& to) {
-  std::filesystem::copy(from, to, std::filesystem::copy_options::recursive);
+  // Item by item: MinGW's std::filesystem refuses to copy a folder into one that exists.
+  for (const auto& item : std::filesystem::directory_iterator(from))
+    std::filesystem::copy(item.path(), std::filesystem::path(to) / item.path().filename(),
+                          std::filesystem::copy_options::recursive);
 }
 
 constexpr SystemCall kCalls[] = {SystemCall::Write, SystemCall::Sync, SystemCall::Close,
@@ -186,7 +189,9 @@ TEST_F(PackInterruption, FailureOrStopAtAnyCallIsFinishedByTheNextCommands) {
         ListPair(root.Path());
         Files now = FilesUnder(root.Path());
         // A failure undoes everything it can at once; a stop leaves temporaries to the next pack.
-        if (!stop && call != SystemCall::Remove) EXPECT_TRUE(now == before || now == after);
+        if (!stop && call != SystemCall::Remove) {
+          EXPECT_TRUE(now == before || now == after);
+        }
         now = WithoutLeftovers(now);
         EXPECT_TRUE(now == before || now == after);
         EXPECT_EQ(RunPack(root.Path()), PackEnd::Success);
@@ -375,6 +380,9 @@ TEST_F(PackGuards, SuccessIsShownWithNothingOfThePairOpen) {
 }
 
 TEST(UnpackNames, AControlCharacterInTheArchiveNameIsRefusedWithNothingWritten) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows file names can't hold control characters";
+#endif
   TempFolder folder;
   ArchiveBuilder archive;
   archive.Block({.units = {0}});

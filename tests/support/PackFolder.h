@@ -20,8 +20,8 @@ namespace tessaly::testing {
 struct PackFolder {
   TempFolder root;
   std::string folder = root / "speech_";
-  std::string tablePath = folder + "/speech_.tbl";
-  std::string indexCopyPath = folder + "/speech_.id";
+  std::string tablePath = root / "speech_/speech_.tbl";
+  std::string indexCopyPath = root / "speech_/speech_.id";
   std::string dataPath = root / "speech_.big";  // the new pair
   std::string indexPath = root / "speech_.idx";
   EntryTable table;
@@ -29,7 +29,7 @@ struct PackFolder {
   std::vector<std::string> entries;  // entries[r] is row r's file; [0] unused
 
   std::string EntryPath(int row) const {
-    return folder + "/" + std::string(table.Cell(kColName, row));
+    return root / ("speech_/" + std::string(table.Cell(kColName, row)));
   }
 
   // Writes the table file, the index copy and every entry file.

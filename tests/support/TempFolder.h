@@ -81,7 +81,7 @@ inline std::map<std::string, std::string> FilesUnder(const std::string& root,
                                                      Folders folders = Folders::Left) {
   std::map<std::string, std::string> files;
   for (const auto& item : std::filesystem::recursive_directory_iterator(root)) {
-    const std::string name = std::filesystem::relative(item.path(), root).string();
+    const std::string name = std::filesystem::relative(item.path(), root).generic_string();
     if (item.is_directory()) {
       if (folders == Folders::Listed) files[name + "/"] = "";
     } else if (item.is_regular_file()) {
