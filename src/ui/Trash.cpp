@@ -68,6 +68,11 @@ TrashFolder TrashFor(const QString& path) {
 QString MoveToTrash(const QString& path) {
   const QFileInfo source(path);
   if (!source.exists() && !source.isSymLink()) return QStringLiteral("%1 does not exist").arg(path);
+#ifdef Q_OS_WIN
+  // Windows has one recycle bin, which the system's own call fills.
+  QFile file(path);
+  return file.moveToTrash() ? QString() : file.errorString();
+#endif
   const QString absolute = QDir::cleanPath(source.absoluteFilePath());
   const TrashFolder trash = TrashFor(absolute);
   if (!Prepare(trash)) return QStringLiteral("the trash folder %1 can't be made").arg(trash.path);

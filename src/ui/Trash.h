@@ -1,6 +1,6 @@
 // The user's trash as freedesktop.org file managers keep it: a moved file or folder goes into the
 // trash's "files" folder beside an "info" record of where it came from and when, so the file
-// manager can show and restore it.
+// manager can show and restore it. On Windows: the recycle bin.
 #pragma once
 
 #include <QString>
