@@ -4,7 +4,6 @@
 include(GNUInstallDirs)
 
 set(TESSALY_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/tessaly)
-set(TESSALY_HOMEPAGE "https://tessaly.github.io")
 
 # Manual pages and the changelog go in gzip-compressed, without a time stamp, as Debian requires.
 # The manual pages take the project's version (@PROJECT_VERSION@); the changelog is copied as is.
@@ -50,7 +49,7 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${TESSALY_HOMEPAGE})
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${PROJECT_HOMEPAGE_URL})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -4,7 +4,7 @@
 namespace tessaly::ui::support {
 
 inline constexpr const char* kAuthor = "Tessaly developers";
-inline constexpr const char* kHomePage = "https://tessaly.example.org";
+inline constexpr const char* kHomePage = TESSALY_HOMEPAGE_URL;  // set by the build
 inline constexpr const char* kMailAddress = "support@tessaly.example.org";
 inline constexpr const char* kMailLink = "mailto:support@tessaly.example.org";
 
