@@ -45,10 +45,13 @@ int16_t SampleAt(const uint8_t* p, uint16_t format, uint16_t bits) {
 
 }  // namespace
 
+bool HasWavHeader(std::span<const uint8_t> bytes) {
+  return bytes.size() >= 12 && std::memcmp(bytes.data(), "RIFF", 4) == 0 &&
+         std::memcmp(bytes.data() + 8, "WAVE", 4) == 0;
+}
+
 PcmAudio ReadWav(std::span<const uint8_t> bytes) {
-  if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
-      std::memcmp(bytes.data() + 8, "WAVE", 4) != 0)
-    throw AudioError("not a WAV file: no RIFF/WAVE header");
+  if (!HasWavHeader(bytes)) throw AudioError("not a WAV file: no RIFF/WAVE header");
   uint16_t format = 0, channels = 0, bits = 0, blockAlign = 0;
   uint32_t rate = 0;
   bool haveFormat = false;

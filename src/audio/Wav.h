@@ -11,6 +11,8 @@
 
 namespace tessaly {
 
+// Whether the bytes begin as a WAV file does ("RIFF", a size, "WAVE").
+bool HasWavHeader(std::span<const uint8_t> bytes);
 // Throws AudioError for bytes that aren't a WAV file of a kind read here (compressed formats,
 // other sample sizes), naming what was found.
 PcmAudio ReadWav(std::span<const uint8_t> bytes);

@@ -11,6 +11,7 @@
 #include "base/Errors.h"
 #include "cli/ArgumentPaths.h"
 #include "cli/Commands.h"
+#include "media/AudioSources.h"
 
 namespace {
 
@@ -76,13 +77,19 @@ int main(int argc, char** argv) {
   commands["export"]->add_option("--to", clip.to, "The folder for the WAV files")->required();
   CLI::App* import = commands["import"];
   import->add_option("ENTRY", clip.entry, "The entry to replace: its row number or its name");
-  import->add_option("AUDIOFILE", clip.audioFile, "The audio file to put in its place");
+  import->add_option("AUDIOFILE", clip.audioFile,
+                     tessaly::kAudioThroughFfmpeg
+                         ? "The audio file to put in its place"
+                         : "The WAV file to put in its place, at the clip's sample rate");
   import->add_option("--from", clip.from,
                      "Replace every entry whose name matches a file in this folder "
                      "(speech_00042.wav for speech_00042.asf)");
   import
       ->add_option("--loudness", loudness,
-                   "match: bring each file to the loudness of the clip it replaces")
+                   tessaly::kAudioThroughFfmpeg
+                       ? "match: bring each file to the loudness of the clip it replaces"
+                       : "match: bring each file to the loudness of the clip it replaces (needs "
+                         "the build with FFmpeg, refused by this one)")
       ->check(CLI::IsMember({"match"}));
 
   try {

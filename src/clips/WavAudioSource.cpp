@@ -2,6 +2,7 @@
 
 #include "audio/AudioError.h"
 #include "audio/Wav.h"
+#include "base/Files.h"
 
 namespace tessaly {
 
@@ -36,16 +37,27 @@ ConvertedAudio WavAudioSource::Read(const std::string& path, int sampleRate, int
                                     const PcmAudio* loudnessReference) {
   if (loudnessReference)
     throw AudioError("loudness matching needs FFmpeg, which this build of the program lacks");
+  const std::vector<uint8_t> bytes = ReadWholeFile(path);
+  if (!HasWavHeader(bytes))
+    throw AudioError("Cannot read audio file \"" + path +
+                     "\". It is no WAV file, the one format this build reads without FFmpeg: "
+                     "convert it to WAV first");
   PcmAudio audio;
   try {
-    audio = ReadWavFile(path);
+    audio = ReadWav(bytes);
   } catch (const AudioError& error) {
     throw AudioError("Cannot read audio file \"" + path + "\". " + error.what());
   }
+  const std::string cannot = "Cannot import \"" + path + "\": ";
+  const std::string noFfmpeg = ". This build has no FFmpeg to convert it: convert the file to ";
   if (audio.sampleRate != sampleRate)
-    throw AudioError("\"" + path + "\" has a sample rate of " + std::to_string(audio.sampleRate) +
-                     " Hz, the clip " + std::to_string(sampleRate) +
-                     " Hz: without FFmpeg only WAV files at the clip's rate can be imported");
+    throw AudioError(cannot + "its sample rate is " + std::to_string(audio.sampleRate) +
+                     " Hz and the clip's " + std::to_string(sampleRate) + " Hz" + noFfmpeg +
+                     std::to_string(sampleRate) + " Hz first");
+  if (audio.channels != channels && audio.channels != 1 && channels != 1)
+    throw AudioError(cannot + "it has " + std::to_string(audio.channels) +
+                     " channels and the clip " + std::to_string(channels) + noFfmpeg +
+                     std::to_string(channels) + " channels first");
   return {ConvertChannels(std::move(audio), channels), ""};
 }
 

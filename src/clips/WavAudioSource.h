@@ -1,6 +1,7 @@
 // Reading WAV files without any library, for builds without FFmpeg: the file's sample rate must
-// already be the clip's (no resampling here), mono and stereo are mixed down or copied up, and
-// loudness matching is refused.
+// already be the clip's (no resampling here), any channel count is mixed down to mono and mono
+// copied up; other files, rates and channel changes and loudness matching are refused, the message
+// naming the file and what to convert it to.
 #pragma once
 
 #include "clips/AudioSource.h"

@@ -42,7 +42,8 @@ NextAnswers& Queued() {
   return answers;
 }
 
-// The one local file or folder dropped, unless it is an archive (the window unpacks those).
+// The one local file or folder dropped, unless it is an archive (the window unpacks those) or a
+// file this build's reader doesn't take by its name.
 std::optional<QFileInfo> DroppedAudio(const QMimeData* mime) {
   if (!mime || !mime->hasUrls() || mime->urls().size() != 1) return std::nullopt;
   const QUrl& url = mime->urls().front();
@@ -50,7 +51,8 @@ std::optional<QFileInfo> DroppedAudio(const QMimeData* mime) {
   QFileInfo info(url.toLocalFile());
   const QString suffix = info.suffix().toLower();
   if (info.isDir()) return info;
-  if (!info.isFile() || suffix == QLatin1String("idx") || suffix == QLatin1String("big"))
+  if (!info.isFile() || suffix == QLatin1String("idx") || suffix == QLatin1String("big") ||
+      !MayReadAudioFileNamed(PathToBytes(info.fileName())))
     return std::nullopt;
   return info;
 }
@@ -69,6 +71,12 @@ ReplaceFlow::ReplaceFlow(MainWindow& window, Workbench& bench)
       QStringLiteral("Brings a replacement to the loudness of the clip it replaces"));
   loudness_->setCheckable(true);
   loudness_->setChecked(UserSettings().value(kMatchLoudness, true).toBool());
+  if (!kAudioThroughFfmpeg) {
+    // Offered but off: the user sees what the build with FFmpeg would add.
+    loudness_->setChecked(false);
+    loudness_->setEnabled(false);
+    loudness_->setToolTip(QStringLiteral("Matching loudness needs the build with FFmpeg"));
+  }
   connect(loudness_, &QAction::toggled, this,
           [](bool on) { UserSettings().setValue(kMatchLoudness, on); });
 

@@ -217,11 +217,16 @@ TEST_F(ClipVerbTest, ImportConvertsAnotherRateAndChannelCountAndMatchesLoudness)
   EXPECT_EQ(info.channels, 1);
   EXPECT_EQ(info.samples, 22050u);
 #else
+  // Without FFmpeg both are refused, the folder left as it was.
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "loudness matching needs FFmpeg, which this build of the program lacks.\n");
+  const auto before = FilesUnder(folder / "speech_", Folders::Listed);
   run = Run({"import", "speech_", "1", "take.wav"});
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("without FFmpeg only WAV files at the clip's rate"), std::string::npos);
+  EXPECT_EQ(run.err, "Cannot import \"" + folder / "take.wav" +
+                         "\": its sample rate is 44100 Hz and the clip's 22050 Hz. This build "
+                         "has no FFmpeg to convert it: convert the file to 22050 Hz first.\n");
+  EXPECT_EQ(FilesUnder(folder / "speech_", Folders::Listed), before);
 #endif
 }
 

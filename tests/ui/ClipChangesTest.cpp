@@ -36,10 +36,10 @@ void WaitForMarks(MainWindow& form) {
 std::string Entry(Session& s, int number) {
   return s.folder / ("speech_/speech_0000" + std::to_string(number) + ".asf");
 }
-// A mono WAV file of `seconds` of speech-like sound at 22050 Hz.
-void WriteWav(const std::string& path, double seconds) {
+// A mono WAV file of `seconds` of speech-like sound, at the clips' rate unless told.
+void WriteWav(const std::string& path, double seconds, int sampleRate = 22050) {
   const std::vector<uint8_t> wav =
-      WavBytes(TestSignal(1, 22050, static_cast<size_t>(seconds * 22050)));
+      WavBytes(TestSignal(1, sampleRate, static_cast<size_t>(seconds * sampleRate)));
   WriteBytes(path, std::string(wav.begin(), wav.end()));
 }
 bool Drop(MainWindow& form, const std::string& path, const QString& onto) {
@@ -129,26 +129,48 @@ class ClipChangesTest : public QObject {
              QStringLiteral("Changed"));
     QCOMPARE(s.form.Bench()->Marks().Count(), size_t{1});
 
-    // A file that holds no audio: the box says why, and the entry file stays as it was.
+    // Files that can't go in: the box says why, and the entry file stays as it was.
     const std::string before = ReadBytes(Entry(s, 2));
     WriteBytes(s.folder / "notes.wav", "no audio here");
-    ReplaceFlow::SetNextAnswer(Q(s.folder / "notes.wav"));
-    replace->trigger();
-    QCOMPARE(s.boxes.boxes.size(), size_t{2});
-    QCOMPARE(s.boxes.boxes[1].look.caption, QStringLiteral("Error"));
-    QVERIFY2(s.boxes.boxes[1].look.text.startsWith("Can't replace speech_00002.asf with " +
-                                                   Q(s.folder / "notes.wav") + ":\n"),
-             qPrintable(s.boxes.boxes[1].look.text));
-    QVERIFY(s.boxes.boxes[1].windowEnabled);
-    QCOMPARE(ReadBytes(Entry(s, 2)), before);
+    WriteWav(s.folder / "fast.wav", 0.5, 44100);
+    const struct {
+      const char* file;
+      QString reason;
+    } refused[] = {
+        {"notes.wav", QString()},
+#ifndef TESSALY_HAS_MEDIA
+        {"fast.wav", QStringLiteral("its sample rate is 44100 Hz and the clip's 22050 Hz. This "
+                                    "build has no FFmpeg to convert it")},
+#endif
+    };
+    for (const auto& c : refused) {
+      const size_t shown = s.boxes.boxes.size();
+      ReplaceFlow::SetNextAnswer(Q(s.folder / c.file));
+      replace->trigger();
+      QCOMPARE(s.boxes.boxes.size(), shown + 1);
+      const MessageBoxLook& box = s.boxes.boxes.back().look;
+      QCOMPARE(box.caption, QStringLiteral("Error"));
+      QVERIFY2(box.text.startsWith("Can't replace speech_00002.asf with " + Q(s.folder / c.file) +
+                                   ":\n"),
+               qPrintable(box.text));
+      QVERIFY2(box.text.contains(c.reason), qPrintable(box.text));
+      QVERIFY(s.boxes.boxes.back().windowEnabled);
+      QCOMPARE(ReadBytes(Entry(s, 2)), before);
+    }
 
-    // The loudness option is remembered between runs.
     QAction* loudness = s.form.findChild<QAction*>(QStringLiteral("MatchLoudnessAction"));
+#ifdef TESSALY_HAS_MEDIA
+    // The loudness option is remembered between runs.
     QVERIFY(loudness->isChecked());
     loudness->setChecked(false);
     MainWindow later;
     QVERIFY(!later.findChild<QAction*>(QStringLiteral("MatchLoudnessAction"))->isChecked());
     loudness->setChecked(true);
+#else
+    // Shown, but off and out of reach without FFmpeg.
+    QVERIFY(!loudness->isChecked());
+    QVERIFY(!loudness->isEnabled());
+#endif
   }
 
   void droppingAFileReplacesTheRowAndAFolderReplacesByName() {
@@ -181,6 +203,11 @@ class ClipChangesTest : public QObject {
 
     // An archive dropped onto the grid is still the window's to unpack.
     QVERIFY(!Drop(s.form, s.pair.indexPath, kFirst));
+#ifndef TESSALY_HAS_MEDIA
+    // Without FFmpeg only WAV files are taken.
+    WriteBytes(s.folder / "line.ogg", "OggS");
+    QVERIFY(!Drop(s.form, s.folder / "line.ogg", kFirst));
+#endif
   }
 
   void unpackingAgainWhileTheFolderIsReadSucceeds() {
