@@ -254,6 +254,30 @@ TEST_F(CliVerbTest, UnpackOfAnUpperCasePairFindsTheIndex) {
   EXPECT_EQ(ReadBytes(folder / "SPEECH_/SPEECH_.id"), index);
 }
 
+// Names are UTF-8 inside the program whatever the system: on Windows they reach the system as
+// UTF-16, so a pair whose folder and name aren't ASCII unpacks and packs like any other.
+TEST_F(CliVerbTest, NamesOutsideAsciiUnpackAndPack) {
+  const std::string place = "Kommentar \xC3\xA9t\xC3\xA9", name = "\xE5\xAE\x9F\xE6\xB3\x81";
+  auto native = [](const std::string& path) {
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+  };
+  std::filesystem::create_directory(native(folder / place));
+  for (const char* ext : {".idx", ".big"})
+    std::filesystem::rename(native(folder / ("speech" + std::string(ext))),
+                            native(folder / (place + "/" + name + ext)));
+
+  CliRun unpack = Run({"unpack", place + "/" + name + ".big"});
+  EXPECT_EQ(unpack.status, 0) << unpack.err;
+  EXPECT_EQ(unpack.out, "Successfully extracted to " + folder / (place + "/" + name + "_") + "\n");
+  EXPECT_EQ(std::filesystem::file_size(
+                native(folder / (place + "/" + name + "_/" + name + "_00003.asf"))),
+            data.size() - 10240);
+  CliRun pack = Run({"pack", place + "/" + name + "_"});
+  EXPECT_EQ(pack.status, 0) << pack.err;
+  EXPECT_EQ(std::filesystem::file_size(native(folder / (place + "/" + name + "_.big"))),
+            data.size());
+}
+
 TEST_F(CliVerbTest, ListPrintsTheTableThenTheStatusTextsAndWritesNothing) {
   auto before = FilesUnder(folder.Path(), Folders::Listed);
   CliRun run = Run({"list", "speech.idx"});
