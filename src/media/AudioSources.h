@@ -35,7 +35,8 @@ inline const char* AudioFileFilter() {
   if (kAudioThroughFfmpeg)
     return "Audio files (*.wav *.flac *.mp3 *.ogg *.oga *.opus *.m4a *.aac *.aif *.aiff *.wma);;"
            "All files (*)";
-  return "WAV files (*.wav)";
+  // Both spellings: some desktops' native dialogs match patterns case-sensitively.
+  return "WAV files (*.wav *.WAV)";
 }
 
 // Whether a file by this name is worth offering to MakeAudioSource's reader: through FFmpeg any
