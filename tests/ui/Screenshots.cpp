@@ -11,9 +11,11 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEnterEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QHeaderView>
@@ -253,8 +255,14 @@ int main(int argc, char* argv[]) {
     testing::WriteBytes(commentary + "/commentary.idx", clips.Index());
     testing::WriteBytes(commentary + "/commentary.big", data);
     const std::string takes = home.filePath(QStringLiteral("Recordings/Commentary")).toStdString();
-    for (const char* take : {"goal-call.wav", "kick-off.wav", "penalty-miss.wav"})
+    // A fixed time on the recordings, so that the dialog's date column is the same in every run.
+    const QDateTime recorded(QDate(2026, 6, 14), QTime(18, 30), Qt::UTC);
+    for (const char* take : {"goal-call.wav", "kick-off.wav", "penalty-miss.wav"}) {
       WriteWav(takes + "/" + take, 0.8);
+      QFile file(QString::fromStdString(takes + "/" + take));
+      file.open(QIODevice::ReadWrite);
+      file.setFileTime(recorded, QFileDevice::FileModificationTime);
+    }
     QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("tessaly"),
               QStringLiteral("tessaly"))
         .setValue(QStringLiteral("workbench/lastAudioFolder"), QString::fromStdString(takes));
@@ -285,7 +293,12 @@ int main(int argc, char* argv[]) {
 
     bench.Grid()->selectRow(1);
     testing::WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+      // Wide enough for whole names, sizes and dates, as a user would drag it.
+      dialog->resize(860, 440);
       Wait(1200);
+      if (auto* files = dialog->findChild<QTreeView*>(QStringLiteral("treeView")))
+        for (int column = 0; column < 4; ++column) files->resizeColumnToContents(column);
+      Wait(100);
       save(dialog->grab(), "workbench-replace-dialog.png");
       dialog->reject();
     });
