@@ -60,10 +60,6 @@ std::string AsideName(const std::string& temporary) {
   return temporary.substr(0, temporary.size() - 4) + ".old";
 }
 
-bool Exists(const std::string& path) {
-  return PathExists(path);
-}
-
 // A path inside `folder`, relative to it: a name, or one folder and a name.
 std::optional<std::string> Relative(const std::string& folder, const std::string& path) {
   if (path.compare(0, folder.size(), folder) != 0) return std::nullopt;
@@ -149,7 +145,7 @@ void Rename(const std::string& from, const std::string& to) {
 // Every new file in place: each temporary that still exists is renamed over its target.
 void RollForward(const std::vector<Replaced>& replaced) {
   for (const Replaced& item : replaced)
-    if (Exists(item.temporary)) Rename(item.temporary, item.target);
+    if (PathExists(item.temporary)) Rename(item.temporary, item.target);
 }
 
 // Every old file back in place. A target whose temporary is gone holds its new file, which goes
@@ -157,9 +153,9 @@ void RollForward(const std::vector<Replaced>& replaced) {
 // step keeps a roll forward possible.
 void RollBack(const std::vector<Replaced>& replaced) {
   for (const Replaced& item : replaced)
-    if (!Exists(item.temporary) && Exists(item.target)) Rename(item.target, item.temporary);
+    if (!PathExists(item.temporary) && PathExists(item.target)) Rename(item.target, item.temporary);
   for (const Replaced& item : replaced)
-    if (Exists(AsideName(item.temporary))) Rename(AsideName(item.temporary), item.target);
+    if (PathExists(AsideName(item.temporary))) Rename(AsideName(item.temporary), item.target);
 }
 
 void RemoveAll(const std::vector<Replaced>& replaced, bool temporaries) {
@@ -277,7 +273,7 @@ void FileCommit::Commit() {
     for (const Replaced& item : replaced) {
       // Moving the old file aside first meets a target that can't be replaced (read-only,
       // immutable) before any new file is in place.
-      if (Exists(item.target)) Rename(item.target, AsideName(item.temporary));
+      if (PathExists(item.target)) Rename(item.target, AsideName(item.temporary));
     }
     for (const Replaced& item : replaced) Rename(item.temporary, item.target);
     SyncFolders(recordPath_, replaced);

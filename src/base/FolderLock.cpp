@@ -1,51 +1,29 @@
-#include "base/FolderLock.h"
-
+// The folder lock on POSIX: flock on a descriptor of the folder itself. It belongs to the open
+// descriptor, and the system gives it up when the process ends, however it ends.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <thread>
-#include <utility>
 
-namespace tessaly {
+#include "base/FolderLockSystem.h"
 
-FolderLock::FolderLock(FolderLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+namespace tessaly::folder_lock {
 
-FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
-  if (this != &other) {
-    Release();
-    fd_ = std::exchange(other.fd_, -1);
-  }
-  return *this;
+int Open(const std::string& path) {
+  return ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
-std::optional<FolderLock> FolderLock::Take(const std::string& path,
-                                           std::chrono::milliseconds wait) {
-  int fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return FolderLock();
-  auto deadline = std::chrono::steady_clock::now() + wait;
-  auto pause = std::chrono::milliseconds(1);
+Attempt TryLock(int fd) {
   while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
-    if (errno != EWOULDBLOCK) {
-      ::close(fd);
-      return FolderLock();
-    }
-    if (std::chrono::steady_clock::now() >= deadline) {
-      ::close(fd);
-      return std::nullopt;
-    }
-    std::this_thread::sleep_for(pause);
-    pause = std::min(pause * 2, std::chrono::milliseconds(20));
+    return errno == EWOULDBLOCK ? Attempt::Busy : Attempt::Failed;
   }
-  return FolderLock(fd);
+  return Attempt::Locked;
 }
 
-void FolderLock::Release() noexcept {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+void Close(int fd) noexcept {
+  ::close(fd);
 }
 
-}  // namespace tessaly
+}  // namespace tessaly::folder_lock

@@ -5,14 +5,11 @@
 #include <io.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <thread>
-#include <utility>
 #include <vector>
 
-#include "base/FolderLock.h"
+#include "base/FolderLockSystem.h"
 #include "base/SystemCalls.h"
 
 namespace tessaly {
@@ -56,54 +53,34 @@ std::wstring LockFilePath(const std::wstring& identity) {
 
 }  // namespace
 
-FolderLock::FolderLock(FolderLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+namespace folder_lock {
 
-FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
-  if (this != &other) {
-    Release();
-    fd_ = std::exchange(other.fd_, -1);
-  }
-  return *this;
-}
-
-std::optional<FolderLock> FolderLock::Take(const std::string& path,
-                                           std::chrono::milliseconds wait) {
+int Open(const std::string& path) {
   std::wstring identity = FolderIdentity(path);
-  if (identity.empty()) return FolderLock();
+  if (identity.empty()) return -1;
   std::wstring lockPath = LockFilePath(identity);
-  if (lockPath.empty()) return FolderLock();
+  if (lockPath.empty()) return -1;
   HANDLE handle = ::CreateFileW(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return FolderLock();
-  auto deadline = std::chrono::steady_clock::now() + wait;
-  auto pause = std::chrono::milliseconds(1);
-  for (;;) {
-    OVERLAPPED whole{};
-    if (::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole))
-      break;
-    if (::GetLastError() != ERROR_LOCK_VIOLATION) {
-      ::CloseHandle(handle);
-      return FolderLock();
-    }
-    if (std::chrono::steady_clock::now() >= deadline) {
-      ::CloseHandle(handle);
-      return std::nullopt;
-    }
-    std::this_thread::sleep_for(pause);
-    pause = std::min(pause * 2, std::chrono::milliseconds(20));
-  }
+  if (handle == INVALID_HANDLE_VALUE) return -1;
   int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), 0);
-  if (fd < 0) {
-    ::CloseHandle(handle);
-    return FolderLock();
-  }
-  return FolderLock(fd);
+  if (fd < 0) ::CloseHandle(handle);
+  return fd;
 }
 
-void FolderLock::Release() noexcept {
-  if (fd_ >= 0) ::_close(fd_);  // closing the handle gives up its lock
-  fd_ = -1;
+Attempt TryLock(int fd) {
+  OVERLAPPED whole{};
+  HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+  if (::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole))
+    return Attempt::Locked;
+  return ::GetLastError() == ERROR_LOCK_VIOLATION ? Attempt::Busy : Attempt::Failed;
 }
+
+void Close(int fd) noexcept {
+  ::_close(fd);
+}  // closing the handle gives up its lock
+
+}  // namespace folder_lock
 
 }  // namespace tessaly

@@ -10,4 +10,7 @@ namespace tessaly {
 // its name ignoring the case of ASCII letters; `path` unchanged when there is none or several.
 std::string MatchNameCase(const std::string& path);
 
+// Whether `a` and `b` are equal ignoring the case of ASCII letters.
+bool EqualIgnoringCase(const std::string& a, const std::string& b);
+
 }  // namespace tessaly

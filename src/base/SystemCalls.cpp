@@ -15,47 +15,43 @@ Result Failed(int error) {
   return static_cast<Result>(-1);
 }
 
-int Fault(SystemCall call) {
-  return sys::InjectedFault(call);
-}
-
 }  // namespace
 
 namespace sys {
 
 ssize_t Pwrite(int fd, const void* buffer, size_t count, off_t position) {
-  if (int error = Fault(SystemCall::Write)) return Failed<ssize_t>(error);
+  if (int error = InjectedFault(SystemCall::Write)) return Failed<ssize_t>(error);
   return ::pwrite(fd, buffer, count, position);
 }
 
 ssize_t CopyFileRange(int in, off_t* inPosition, int out, off_t* outPosition, size_t count) {
-  if (int error = Fault(SystemCall::Write)) return Failed<ssize_t>(error);
+  if (int error = InjectedFault(SystemCall::Write)) return Failed<ssize_t>(error);
   return ::copy_file_range(in, inPosition, out, outPosition, count, 0);
 }
 
 int Ftruncate(int fd, off_t size) {
-  if (int error = Fault(SystemCall::Write)) return Failed<int>(error);
+  if (int error = InjectedFault(SystemCall::Write)) return Failed<int>(error);
   return ::ftruncate(fd, size);
 }
 
 int Fsync(int fd) {
-  if (int error = Fault(SystemCall::Sync)) return Failed<int>(error);
+  if (int error = InjectedFault(SystemCall::Sync)) return Failed<int>(error);
   return ::fsync(fd);
 }
 
 int Close(int fd) {
-  int error = Fault(SystemCall::Close);
+  int error = InjectedFault(SystemCall::Close);
   int result = ::close(fd);
   return error ? Failed<int>(error) : result;
 }
 
 int Rename(const char* from, const char* to) {
-  if (int error = Fault(SystemCall::Rename)) return Failed<int>(error);
+  if (int error = InjectedFault(SystemCall::Rename)) return Failed<int>(error);
   return std::rename(from, to);
 }
 
 int Unlink(const char* path) {
-  if (int error = Fault(SystemCall::Remove)) return Failed<int>(error);
+  if (int error = InjectedFault(SystemCall::Remove)) return Failed<int>(error);
   return ::unlink(path);
 }
 

@@ -2,11 +2,10 @@
 // links tessaly_media and defines TESSALY_HAS_MEDIA), else WAV files alone.
 #pragma once
 
-#include <algorithm>
-#include <cctype>
 #include <memory>
 #include <string>
 
+#include "base/NameCase.h"
 #include "base/Paths.h"
 #include "clips/WavAudioSource.h"
 #ifdef TESSALY_HAS_MEDIA
@@ -42,11 +41,7 @@ inline const char* AudioFileFilter() {
 // Whether a file by this name is worth offering to MakeAudioSource's reader: through FFmpeg any
 // file (its content decides), else names ending in ".wav" in any case.
 inline bool MayReadAudioFileNamed(const std::string& name) {
-  if (kAudioThroughFfmpeg) return true;
-  std::string ext = ExtractFileExt(name);
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return ext == ".wav";
+  return kAudioThroughFfmpeg || EqualIgnoringCase(ExtractFileExt(name), ".wav");
 }
 
 }  // namespace tessaly

@@ -14,6 +14,8 @@
 namespace tessaly::ui {
 namespace {
 
+#ifndef Q_OS_WIN
+
 constexpr QFileDevice::Permissions kOwnerOnly =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
 
@@ -63,16 +65,8 @@ TrashFolder TrashFor(const QString& path) {
   return TrashFolder{top + QStringLiteral("/.Trash-") + uid, top};
 }
 
-}  // namespace
-
-QString MoveToTrash(const QString& path) {
-  const QFileInfo source(path);
-  if (!source.exists() && !source.isSymLink()) return QStringLiteral("%1 does not exist").arg(path);
-#ifdef Q_OS_WIN
-  // Windows has one recycle bin, which the system's own call fills.
-  QFile file(path);
-  return file.moveToTrash() ? QString() : file.errorString();
-#endif
+// Moves the existing `source` into the trash folder for it.
+QString MoveIntoTrashFolder(const QFileInfo& source) {
   const QString absolute = QDir::cleanPath(source.absoluteFilePath());
   const TrashFolder trash = TrashFor(absolute);
   if (!Prepare(trash)) return QStringLiteral("the trash folder %1 can't be made").arg(trash.path);
@@ -111,6 +105,21 @@ QString MoveToTrash(const QString& path) {
     return QString::fromLocal8Bit(error.message());
   }
   return {};
+}
+#endif
+
+}  // namespace
+
+QString MoveToTrash(const QString& path) {
+  const QFileInfo source(path);
+  if (!source.exists() && !source.isSymLink()) return QStringLiteral("%1 does not exist").arg(path);
+#ifdef Q_OS_WIN
+  // Windows has one recycle bin, which the system's own call fills.
+  QFile file(path);
+  return file.moveToTrash() ? QString() : file.errorString();
+#else
+  return MoveIntoTrashFolder(source);
+#endif
 }
 
 }  // namespace tessaly::ui

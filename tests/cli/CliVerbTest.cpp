@@ -258,23 +258,20 @@ TEST_F(CliVerbTest, UnpackOfAnUpperCasePairFindsTheIndex) {
 // UTF-16, so a pair whose folder and name aren't ASCII unpacks and packs like any other.
 TEST_F(CliVerbTest, NamesOutsideAsciiUnpackAndPack) {
   const std::string place = "Kommentar \xC3\xA9t\xC3\xA9", name = "\xE5\xAE\x9F\xE6\xB3\x81";
-  auto native = [](const std::string& path) {
-    return std::filesystem::path(std::u8string(path.begin(), path.end()));
-  };
-  std::filesystem::create_directory(native(folder / place));
+  std::filesystem::create_directory(FsPath(folder / place));
   for (const char* ext : {".idx", ".big"})
-    std::filesystem::rename(native(folder / ("speech" + std::string(ext))),
-                            native(folder / (place + "/" + name + ext)));
+    std::filesystem::rename(FsPath(folder / ("speech" + std::string(ext))),
+                            FsPath(folder / (place + "/" + name + ext)));
 
   CliRun unpack = Run({"unpack", place + "/" + name + ".big"});
   EXPECT_EQ(unpack.status, 0) << unpack.err;
   EXPECT_EQ(unpack.out, "Successfully extracted to " + folder / (place + "/" + name + "_") + "\n");
   EXPECT_EQ(std::filesystem::file_size(
-                native(folder / (place + "/" + name + "_/" + name + "_00003.asf"))),
+                FsPath(folder / (place + "/" + name + "_/" + name + "_00003.asf"))),
             data.size() - 10240);
   CliRun pack = Run({"pack", place + "/" + name + "_"});
   EXPECT_EQ(pack.status, 0) << pack.err;
-  EXPECT_EQ(std::filesystem::file_size(native(folder / (place + "/" + name + "_.big"))),
+  EXPECT_EQ(std::filesystem::file_size(FsPath(folder / (place + "/" + name + "_.big"))),
             data.size());
 }
 

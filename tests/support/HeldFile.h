@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <string>
 
+#include "support/TempFolder.h"
+
 namespace tessaly::testing {
 
 // Holds `path` as a writer that shares it with nobody: on POSIX an exclusive advisory lock (the
@@ -20,9 +22,8 @@ class HeldFile {
  public:
   explicit HeldFile(const std::string& path) {
 #ifdef _WIN32
-    std::wstring wide = std::filesystem::path(std::u8string(path.begin(), path.end())).wstring();
-    handle_ = ::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+    handle_ = ::CreateFileW(FsPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 #else
     fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {

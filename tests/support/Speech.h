@@ -5,12 +5,12 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <numbers>
 #include <string>
 
 #include "audio/Pcm.h"
 #include "audio/Wav.h"
+#include "base/Files.h"
 
 namespace tessaly::testing {
 
@@ -49,10 +49,8 @@ inline PcmAudio VoicedStandIn(const std::string& text) {
 inline bool SpeakInto(const std::string& text, const std::string& wavPath) {
 #ifdef _WIN32
   std::vector<uint8_t> bytes = WavBytes(VoicedStandIn(text));
-  std::ofstream out(wavPath, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out);
+  WriteWholeFile(wavPath, bytes.data(), bytes.size());
+  return true;
 #else
   return std::system(("espeak-ng -w '" + wavPath + "' '" + text + "'").c_str()) == 0;
 #endif
