@@ -94,6 +94,10 @@ int main(int argc, char** argv) {
 
   try {
     app.parse(argc, argv);
+    // An empty argument names no file or folder: a usage error, as a missing one is.
+    for (int i = 1; i < argc; ++i)
+      if (argv[i][0] == '\0')
+        throw CLI::ValidationError("an empty argument names no file or folder");
     if (import->parsed()) {
       bool single = !clip.entry.empty() || !clip.audioFile.empty();
       if (single == !clip.from.empty() || (single && clip.audioFile.empty()))
@@ -106,7 +110,15 @@ int main(int argc, char** argv) {
   clip.matchLoudness = loudness == "match";
 
   const std::string chosen = app.get_subcommands().front()->get_name();
-  TerminalHost host(tessaly::cli::DialogPath(path), !quiet && tessaly::IsTerminal(stderr));
+  std::string dialogPath;
+  try {
+    dialogPath = tessaly::cli::DialogPath(path);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "tessaly-cli: \"%s\" can't be used as a path: %s\n", path.c_str(),
+                 e.what());
+    return tessaly::cli::kExitUsage;
+  }
+  TerminalHost host(dialogPath, !quiet && tessaly::IsTerminal(stderr));
   using namespace tessaly::cli;
   const std::map<std::string, std::function<int()>> run = {
       {"unpack", [&] { return UnpackCommand(host); }},

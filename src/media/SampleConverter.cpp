@@ -6,10 +6,14 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include <algorithm>
+#include <cmath>
+#include <string_view>
 #include <utility>
 
 #include "media/FfmpegText.h"
 #include "media/MediaError.h"
+#include "media/PcmConversion.h"
 
 namespace tessaly {
 
@@ -20,8 +24,15 @@ namespace {
 constexpr int kBlockFrames = 4096;
 // Bits of precision for the SoX resampler: its "very high quality" setting.
 constexpr double kResamplerPrecision = 28;
-// The most input channels libswresample mixes.
-constexpr int kMaxInputChannels = 64;
+// The most channels mixed, in and out: libswresample's mixing of more channels without known
+// positions reaches memory it never set.
+constexpr int kMaxChannels = 8;
+// The rates converted from and to: a rate under 1 kHz holds no speech.
+constexpr int kMinRate = 1000;
+constexpr int kMaxRate = 768000;
+// The SoX resampler is used within this ratio of the rates either way, libswresample's own
+// beyond it: the SoX one fails to start on ratios far from 1.
+constexpr double kSoxrMaxRatio = 4;
 
 // An AVChannelLayout that releases what it holds.
 struct OwnedLayout {
@@ -91,9 +102,18 @@ void SampleConverter::Configure(const AVChannelLayout& layout, int format, int r
   inputRate_ = rate;
 
   const int inputChannels = layout.nb_channels;
-  if (inputChannels < 1 || inputChannels > kMaxInputChannels || rate <= 0)
-    throw MediaError(path_, "Its audio has " + std::to_string(inputChannels) + " channels at " +
-                                std::to_string(rate) + " Hz");
+  if (inputChannels < 1 || inputChannels > kMaxChannels)
+    throw MediaError(
+        path_, "It has " + std::to_string(inputChannels) + " channels; at most 8 can be read");
+  if (outputRate_ < kMinRate || outputRate_ > kMaxRate)
+    throw MediaError(path_, "It can't be converted to " + std::to_string(outputRate_) +
+                                " Hz, outside the rates that can be written");
+  if (outputChannels_ < 1 || outputChannels_ > kMaxChannels)
+    throw MediaError(path_, "It can't be converted to " + std::to_string(outputChannels_) +
+                                " channels; at most 8 can be written");
+  if (rate < kMinRate || rate > kMaxRate)
+    throw MediaError(
+        path_, "Its sample rate of " + std::to_string(rate) + " Hz is outside what can be read");
   // Channels without positions get the usual layout for their count; the same count passes
   // through unmixed.
   OwnedLayout input, output;
@@ -107,29 +127,68 @@ void SampleConverter::Configure(const AVChannelLayout& layout, int format, int r
     av_channel_layout_default(&output.layout, outputChannels_);
   if (error < 0) throw MediaError(path_, FfmpegErrorText(error));
 
+  const double ratio = static_cast<double>(std::max(rate, outputRate_)) /
+                       static_cast<double>(std::min(rate, outputRate_));
+  // Each resampler is tried on a context of its own: a context whose initialisation failed is
+  // never initialised again.
+  for (const char* engine : {"soxr", "swr"}) {
+    if (engine == std::string_view("soxr") && ratio > kSoxrMaxRatio) continue;
+    error = Build(input.layout, output.layout, format, rate, engine);
+    if (error >= 0) return;
+  }
+  throw MediaError(path_, FfmpegErrorText(error));
+}
+
+int SampleConverter::Build(const AVChannelLayout& input, const AVChannelLayout& output, int format,
+                           int rate, const char* engine) {
+  resampler_.reset();
   SwrContext* resampler = nullptr;
-  error = swr_alloc_set_opts2(&resampler, &output.layout, AV_SAMPLE_FMT_FLT, outputRate_,
-                              &input.layout, static_cast<AVSampleFormat>(format), rate, 0, nullptr);
-  if (error < 0) throw MediaError(path_, FfmpegErrorText(error));
-  resampler_.reset(resampler);
+  // The library takes the layouts as non-const but only reads them.
+  int error = swr_alloc_set_opts2(
+      &resampler, const_cast<AVChannelLayout*>(&output), AV_SAMPLE_FMT_FLT, outputRate_,
+      const_cast<AVChannelLayout*>(&input), static_cast<AVSampleFormat>(format), rate, 0, nullptr);
+  if (error < 0) return error;
+  std::unique_ptr<SwrContext, Freer> owned(resampler);
   // Mixing down scales the matrix so that no output can exceed full scale: stereo becomes the
   // average of its two channels.
   av_opt_set_double(resampler, "rematrix_maxval", 1.0, 0);
-  if (inputChannels == 1 && outputChannels_ > 1) {
+  if (input.nb_channels == 1 && outputChannels_ > 1) {
     // Mono goes into every channel at its own level (FFmpeg's default lowers it by 3 dB).
     const std::vector<double> matrix(static_cast<size_t>(outputChannels_), 1.0);
     error = swr_set_matrix(resampler, matrix.data(), 1);
-    if (error < 0) throw MediaError(path_, FfmpegErrorText(error));
+    if (error < 0) return error;
   }
-  av_opt_set(resampler, "resampler", "soxr", 0);
-  av_opt_set_double(resampler, "precision", kResamplerPrecision, 0);
+  av_opt_set(resampler, "resampler", engine, 0);
+  if (engine == std::string_view("soxr"))
+    av_opt_set_double(resampler, "precision", kResamplerPrecision, 0);
   error = swr_init(resampler);
-  if (error < 0) {
-    // A libswresample built without the SoX resampler: its own one.
-    av_opt_set(resampler, "resampler", "swr", 0);
-    error = swr_init(resampler);
+  if (error < 0) return error;
+  resampler_ = std::move(owned);
+  return 0;
+}
+
+PcmAudio ConvertPcm(const PcmAudio& audio, int outputRate, int outputChannels,
+                    const std::string& name) {
+  PcmAudio converted;
+  converted.sampleRate = outputRate;
+  converted.channels = outputChannels;
+  SampleConverter converter(name, outputRate, outputChannels, [&](float* samples, size_t frames) {
+    const size_t count = frames * static_cast<size_t>(outputChannels);
+    for (size_t i = 0; i < count; ++i)
+      converted.samples.push_back(
+          static_cast<int16_t>(std::lrint(std::clamp(samples[i] * 32768.0f, -32768.0f, 32767.0f))));
+  });
+  OwnedLayout layout;
+  if (audio.channels > 0) av_channel_layout_default(&layout.layout, audio.channels);
+  const size_t frames = audio.Frames();
+  for (size_t done = 0; done < frames; done += kBlockFrames) {
+    const auto* data = reinterpret_cast<const uint8_t*>(audio.samples.data() +
+                                                        done * static_cast<size_t>(audio.channels));
+    converter.Convert(layout.layout, AV_SAMPLE_FMT_S16, audio.sampleRate, &data,
+                      static_cast<int>(std::min<size_t>(kBlockFrames, frames - done)));
   }
-  if (error < 0) throw MediaError(path_, FfmpegErrorText(error));
+  converter.Finish();
+  return converted;
 }
 
 }  // namespace tessaly
