@@ -8,7 +8,6 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
-#include <string_view>
 #include <utility>
 
 #include "media/FfmpegText.h"
@@ -22,17 +21,12 @@ namespace {
 // Output frames the resampler hands back per call, whatever the ratio of the rates: the input
 // that doesn't fit yet waits inside the resampler.
 constexpr int kBlockFrames = 4096;
-// Bits of precision for the SoX resampler: its "very high quality" setting.
-constexpr double kResamplerPrecision = 28;
 // The most channels mixed, in and out: libswresample's mixing of more channels without known
 // positions reaches memory it never set.
 constexpr int kMaxChannels = 8;
 // The rates converted from and to: a rate under 1 kHz holds no speech.
 constexpr int kMinRate = 1000;
 constexpr int kMaxRate = 768000;
-// The SoX resampler is used within this ratio of the rates either way, libswresample's own
-// beyond it: the SoX one fails to start on ratios far from 1.
-constexpr double kSoxrMaxRatio = 4;
 
 // An AVChannelLayout that releases what it holds.
 struct OwnedLayout {
@@ -79,12 +73,15 @@ void SampleConverter::Convert(const AVChannelLayout& layout, int format, int rat
 
 void SampleConverter::Finish() {
   if (!resampler_) return;
-  for (;;) {
-    const int produced = Resample(nullptr, 0);
-    if (produced <= 0) break;
-    sink_(buffer_.data(), static_cast<size_t>(produced));
-  }
+  // One flush with room for all that is left: the SoX resampler, asked to flush a second time,
+  // reads memory it has freed.
+  const int pending = std::max(swr_get_out_samples(resampler_.get(), 0), 0) + kBlockFrames;
+  std::vector<float> rest(static_cast<size_t>(pending) * static_cast<size_t>(outputChannels_));
+  uint8_t* output = reinterpret_cast<uint8_t*>(rest.data());
+  const int produced = swr_convert(resampler_.get(), &output, pending, nullptr, 0);
   resampler_.reset();
+  if (produced < 0) throw MediaError(path_, FfmpegErrorText(produced));
+  if (produced > 0) sink_(rest.data(), static_cast<size_t>(produced));
 }
 
 int SampleConverter::Resample(const uint8_t** input, int inputFrames) {
@@ -127,20 +124,12 @@ void SampleConverter::Configure(const AVChannelLayout& layout, int format, int r
     av_channel_layout_default(&output.layout, outputChannels_);
   if (error < 0) throw MediaError(path_, FfmpegErrorText(error));
 
-  const double ratio = static_cast<double>(std::max(rate, outputRate_)) /
-                       static_cast<double>(std::min(rate, outputRate_));
-  // Each resampler is tried on a context of its own: a context whose initialisation failed is
-  // never initialised again.
-  for (const char* engine : {"soxr", "swr"}) {
-    if (engine == std::string_view("soxr") && ratio > kSoxrMaxRatio) continue;
-    error = Build(input.layout, output.layout, format, rate, engine);
-    if (error >= 0) return;
-  }
-  throw MediaError(path_, FfmpegErrorText(error));
+  error = Build(input.layout, output.layout, format, rate);
+  if (error < 0) throw MediaError(path_, FfmpegErrorText(error));
 }
 
 int SampleConverter::Build(const AVChannelLayout& input, const AVChannelLayout& output, int format,
-                           int rate, const char* engine) {
+                           int rate) {
   resampler_.reset();
   SwrContext* resampler = nullptr;
   // The library takes the layouts as non-const but only reads them.
@@ -158,9 +147,9 @@ int SampleConverter::Build(const AVChannelLayout& input, const AVChannelLayout& 
     error = swr_set_matrix(resampler, matrix.data(), 1);
     if (error < 0) return error;
   }
-  av_opt_set(resampler, "resampler", engine, 0);
-  if (engine == std::string_view("soxr"))
-    av_opt_set_double(resampler, "precision", kResamplerPrecision, 0);
+  // libswresample's own resampler: the SoX one, at several common ratios, writes through a null
+  // pointer when flushed (libsoxr 0.1.3).
+  av_opt_set(resampler, "resampler", "swr", 0);
   error = swr_init(resampler);
   if (error < 0) return error;
   resampler_ = std::move(owned);

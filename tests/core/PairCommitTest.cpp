@@ -43,11 +43,6 @@ bool IsLeftover(const std::string& path) {
   return name[0] == '.' && (name.ends_with(".tmp") || name.ends_with(".old"));
 }
 
-Files WithoutLeftovers(Files files) {
-  std::erase_if(files, [](const auto& file) { return IsLeftover(file.first); });
-  return files;
-}
-
 Files Only(const Files& files, const std::vector<std::string>& names) {
   Files kept;
   for (const std::string& name : names)
@@ -216,12 +211,16 @@ class UnpackInterruption : public ::testing::Test {
   void SetUp() override {
     WritePair({0, 4, 9}, 9 * 256 + 700);
     ASSERT_EQ(RunUnpack(pristine.Path()), UnpackEnd::Success);
+    // A clip the user imported, which a stopped unpack must not leave empty or cut short.
+    WriteBytes(pristine / "speech_/speech_00001.asf", "SCHl" + std::string(5000, 'I'));
     WritePair({0, 6}, 6 * 256 + 333);
     before = Written(pristine.Path());
+    beforeEntries = Entries(pristine.Path());
     TempFolder reference;
     CopyTree(pristine.Path(), reference.Path());
     ASSERT_EQ(RunUnpack(reference.Path()), UnpackEnd::Success);
     after = Written(reference.Path());
+    afterEntries = Entries(reference.Path());
     ASSERT_NE(before, after);
   }
 
@@ -246,11 +245,17 @@ class UnpackInterruption : public ::testing::Test {
     return kept;
   }
 
+  static Files Entries(const std::string& root) {
+    Files entries = FilesUnder(root);
+    std::erase_if(entries, [](const auto& file) { return !file.first.ends_with(".asf"); });
+    return entries;
+  }
+
   TempFolder pristine;
-  Files before, after;
+  Files before, after, beforeEntries, afterEntries;
 };
 
-TEST_F(UnpackInterruption, FailureOrStopAtAnyCallLeavesIndexCopyAndTableOfOneRun) {
+TEST_F(UnpackInterruption, FailureOrStopAtAnyCallLeavesIndexCopyAndTableOfOneRunAndEntriesWhole) {
   std::map<SystemCall, int> counts = CountCalls([&] {
     TempFolder root;
     CopyTree(pristine.Path(), root.Path());
@@ -274,6 +279,12 @@ TEST_F(UnpackInterruption, FailureOrStopAtAnyCallLeavesIndexCopyAndTableOfOneRun
         RemoveLeftoverTemporaries(root / "speech_");
         Files now = Written(root.Path());
         EXPECT_TRUE(now == before || now == after);
+        // Each entry file holds its old bytes or its new ones, and no temporary is left.
+        for (const auto& [name, bytes] : Entries(root.Path())) {
+          SCOPED_TRACE(name);
+          EXPECT_TRUE(bytes == beforeEntries[name] || bytes == afterEntries[name]);
+        }
+        EXPECT_EQ(Entries(root.Path()).size(), afterEntries.size());
       }
 }
 
