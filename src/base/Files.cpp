@@ -152,14 +152,6 @@ File File::CreateReplace(const std::string& path) {
   return File(fd, path);
 }
 
-std::optional<File> File::CreateNew(const std::string& path) {
-  int error = 0;
-  int fd = OpenLocked(AT_FDCWD, path.c_str(), O_RDWR | O_CREAT | O_EXCL, true, error);
-  if (fd >= 0) return File(fd, path);
-  if (error == EEXIST) return std::nullopt;
-  throw FrameworkError(CannotCreateText(path, error));
-}
-
 File File::CreateBeside(const std::string& target) {
   static std::atomic<uint32_t> counter{0};
   const std::string folder = ExtractFilePath(target), name = ExtractFileName(target);

@@ -53,9 +53,6 @@ class File {
   static std::optional<File> TryOpenRead(const Folder& folder, std::string_view name);
   // Creates the file or truncates one of that name, for reading and writing, shared with nobody.
   static File CreateReplace(const std::string& path);
-  // Creates `path` for reading and writing, shared with nobody, when no file of that name exists;
-  // nullopt when one does.
-  static std::optional<File> CreateNew(const std::string& path);
   // Creates a new, uniquely named file in the folder of `target` (a hidden name derived from
   // it), for writing a replacement aside before renaming it over `target`.
   static File CreateBeside(const std::string& target);

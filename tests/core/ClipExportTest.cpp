@@ -95,8 +95,9 @@ TEST(ClipExport, AKillLeavesOnlyWholeFilesAndTheNextExportClearsTheRest) {
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     for (const auto& entry : fs::directory_iterator(wavs)) {
-      if (entry.path().extension() == ".wav")
+      if (entry.path().extension() == ".wav") {
         EXPECT_EQ(ReadWavFile(entry.path().string()).samples, tone.samples) << entry.path();
+      }
     }
 
     EXPECT_EQ(ExportClips(streams, {1}, wavs, host).written, 1);

@@ -17,6 +17,7 @@
 #include "base/Errors.h"
 #include "base/FileCommit.h"
 #include "base/SystemCalls.h"
+#include "clips/UnpackFolderFiles.h"
 #include "packing/FolderAccess.h"
 #include "packing/Packing.h"
 #include "packing/Unpacking.h"
@@ -273,6 +274,15 @@ TEST_F(UnpackInterruption, FailureOrStopAtAnyCallLeavesIndexCopyAndTableOfOneRun
           RunStoppingAt(call, nth, run);
         else
           RunFailingAt(call, nth, run);
+        // A reader of the folder (info, status, export) finds one run's table and changes
+        // nothing.
+        Files stopped = FilesUnder(root.Path());
+        UnpackFolderFiles files = FilesOfUnpackFolder(root / "speech_");
+        if (files.HasTableAndIndexCopy()) {
+          const int rows = LoadFolderTable(files).RowCount();
+          EXPECT_TRUE(rows == 3 || rows == 4) << rows;
+        }
+        EXPECT_EQ(FilesUnder(root.Path()), stopped);
         // What every pack or unpack of the folder does first.
         CleanUpInterrupted(root / "speech_",
                            {root / "speech_/speech_.id", root / "speech_/speech_.tbl"});

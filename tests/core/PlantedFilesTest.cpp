@@ -113,8 +113,8 @@ TEST_F(PlantedRecord, NamingOtherFilesItIsIgnoredAndReportedAndNothingMoves) {
       for (const auto& item : fs::directory_iterator(pack.root.Path()))
         fs::copy(item.path(), fs::path(root.Path()) / item.path().filename(),
                  fs::copy_options::recursive);
-      fs::create_symlink(elsewhere.Path(), fs::path(root.Path()) / "sub");
 #ifndef _WIN32
+      fs::create_symlink(elsewhere.Path(), fs::path(root.Path()) / "sub");
       if (std::string(planted.name).find("linked") != std::string::npos) {
         fs::rename(fs::path(root.Path()) / "speech_", fs::path(root.Path()) / "speech_real");
         fs::create_symlink(fs::path(elsewhere.Path()), fs::path(root.Path()) / "speech_");
@@ -255,7 +255,9 @@ TEST(TemporaryNames, StayWithinAFileNamesLengthAndAreKnownAgain) {
     EXPECT_TRUE(IsTemporaryName(temporary, target, ".tmp"));
     EXPECT_FALSE(IsTemporaryName(temporary, "other" + target, ".tmp"));
     size_t lead = temporary.find_last_of('\xC3');
-    if (lead != std::string::npos) EXPECT_EQ(temporary[lead + 1], '\xA9');
+    if (lead != std::string::npos) {
+      EXPECT_EQ(temporary[lead + 1], '\xA9');
+    }
   }
   EXPECT_FALSE(IsTemporaryName(".notes.txt.tmp", "notes.txt", ".tmp"));
   EXPECT_FALSE(IsTemporaryName(".notes.txt.12-3-4.tmp", "notes.txt", ".tmp"));
