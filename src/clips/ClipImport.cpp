@@ -69,7 +69,7 @@ std::string ImportClip(const std::string& entryPath, const std::string& audioPat
   ConvertedAudio converted =
       source.Read(audioPath, clip.sampleRate, clip.channels, reference ? &*reference : nullptr);
   if (converted.audio.Frames() == 0) throw AudioError("\"" + audioPath + "\" holds no audio");
-  ReplaceEntryFile(entryPath, EncodeStream(converted.audio, stream));
+  ReplaceEntryFile(entryPath, EncodeStream(converted.audio, stream, {.quality = options.quality}));
   return converted.loudnessNote;
 }
 
