@@ -11,13 +11,13 @@
 
 namespace tessaly {
 
-// How many bytes r2 and r3 may spend on escape frames (28 samples stored raw in 61 bytes) where
-// they remove more error than the same bytes would as ADPCM frames: never more than 5 % above the
-// stream of ADPCM frames alone, and
+// How many bytes XA r2 and r3 may spend on escape frames (28 samples stored raw in 61 bytes
+// instead of 15), which go only where they remove more error than the same bytes would as ADPCM
+// frames. Never more than kXaEscapePercent above the stream of ADPCM frames alone, and:
 enum class EncodeQuality {
-  kClipRate,  // no more bytes per second than the clip being replaced (the default)
-  kBest,      // the 5 % alone, even above the clip's bytes per second
-  kPlain,     // none: ADPCM frames only
+  kClipRate,  // the stream no more bytes per second than the clip being replaced (the default)
+  kBest,      // even above the clip's bytes per second
+  kPlain,     // no escape frames
 };
 
 struct EncodeOptions {

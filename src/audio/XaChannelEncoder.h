@@ -30,11 +30,12 @@ XaChannelFrames EncodeXaChannel(const std::vector<int16_t>& interleaved, size_t 
 
 // Turns frames of `channels` into escape frames where they pay and re-encodes the frames after
 // them from the exact history they leave. A frame pays when escaping it removes more squared
-// error (its own and the next frame's) than plain ADPCM would with the same bytes spent on every
-// frame: 46 bytes times the codec's own slope, 16 ln 2 times the mean error per sample per byte
-// of a sample. The best-paying frames are taken first while their bytes (46 each, and 2 for the
-// padding of a block of `framesPerBlock` frames that gains one) fit in `allowance`. Nothing
-// changes when no frame pays or the total error would not fall. Returns whether any frame did.
+// error (its own and the next frame's) than ADPCM would with its 46 extra bytes spread over every
+// frame: at the codec's own slope, an extra bit per sample lowers the error by 2 ln 2 of itself,
+// so a byte is worth 16 ln 2 times the mean error per sample. The best-paying frames are taken
+// first while their bytes (46 each, and 2 for the padding of a block of `framesPerBlock` frames
+// that gains one) fit in `allowance`. Nothing changes when no frame pays or the total error would
+// not fall. Returns whether any frame did.
 bool AddXaEscapeFrames(std::vector<XaChannelFrames>& channels, size_t framesPerBlock,
                        uint64_t allowance);
 
