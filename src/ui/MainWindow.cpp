@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QMimeData>
+#include <QPointer>
 #include <QProgressBar>
 #include <QScreen>
 #include <QShowEvent>
@@ -264,11 +265,15 @@ void MainWindow::ShowMessage(MessageKind kind, const std::string& text) {
 
 template <typename Operation>
 void MainWindow::RunCommand(Operation&& operation) {
+  // Disabling the window takes the focus away, and enabling it gives it to the first toolbar
+  // button: the control that had it gets it back (Space plays the grid's row again).
+  const QPointer<QWidget> focused = focusWidget();
   ++busy_;
   try {
     operation();
   } catch (const std::exception& error) {
     chosenFolder_.reset();
+    droppedArchive_.reset();
     // The operations' guards have re-enabled what they disabled; the grid shows the table as the
     // error left it while the box is open.
     grid_->Sync();
@@ -276,6 +281,8 @@ void MainWindow::RunCommand(Operation&& operation) {
   }
   --busy_;
   grid_->Sync();
+  if (focused && focused->isEnabled() && focused->isVisible())
+    focused->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::RunGuarded(const std::function<void()>& command) {
@@ -296,6 +303,10 @@ void MainWindow::LoadTable(const std::function<void(EntryTable&)>& load) {
 
 void MainWindow::OnUnpack() {
   RunCommand([this] {
+    // Replaced clips in the folder an unpack writes would be lost: asked about first.
+    std::optional<std::string> archive = PickArchiveFile();
+    if (!archive || !MayUnpackOver(UnpackFolderFor(*archive), *this, this)) return;
+    droppedArchive_ = std::move(archive);
     // The unpack may write over the files the workbench reads.
     workbench_->StopReading();
     UnpackResult result = Unpack(state_, table_, *this);
@@ -315,6 +326,7 @@ void MainWindow::OnPack() {
     chosenFolder_ = std::move(folder);
     PackResult result = Pack(table_, *this);
     chosenFolder_.reset();
+    droppedArchive_.reset();
     if (result.end != PackEnd::Cancelled && result.end != PackEnd::ResourcesMissing)
       workbench_->ShowFolder(result.end == PackEnd::Success ? result.folder : std::string());
   });

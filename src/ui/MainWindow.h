@@ -96,7 +96,8 @@ class MainWindow : public QWidget, public WorkbenchHost {
   QProgressBar* progressBar_;
   PanelStatusBar* statusBar_;
   Workbench* workbench_;
-  // An archive dropped onto the window: the next Unpack takes it instead of asking.
+  // An archive dropped onto the window or chosen before Unpack runs: Unpack takes it instead of
+  // asking.
   std::optional<std::string> droppedArchive_;
   // The folder Pack was given once it passed the question before packing: Pack asks for it.
   std::optional<std::string> chosenFolder_;

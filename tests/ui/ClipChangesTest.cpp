@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDropEvent>
+#include <QHelpEvent>
 #include <QMimeData>
 #include <QSettings>
 #include <QtTest>
@@ -21,6 +22,7 @@
 #include "ui/grid/ChangeMarks.h"
 #include "ui/grid/EntryTableModel.h"
 #include "ui/grid/WorkbenchModel.h"
+#include "ui/widgets/BalloonHints.h"
 
 using namespace tessaly;
 using namespace tessaly::testing;
@@ -100,6 +102,17 @@ class ClipChangesTest : public QObject {
              QStringLiteral("another channel count: 1, the clip it replaces has 2"));
     QVERIFY(Cell(s.form, kThird, kColNumber, Qt::DecorationRole).isNull());
     QVERIFY(Cell(s.form, kThird, kColSize, Qt::BackgroundRole).isNull());
+
+    // The problem shows as the cell's hint when the pointer rests on the row.
+    BalloonHints* hints = BalloonHints::Install();
+    QWidget* viewport = s.form.Grid()->viewport();
+    const QPoint at =
+        s.form.Grid()->visualRect(View(s.form)->index(RowOf(s.form, kSecond), kColName)).center();
+    QHelpEvent help(QEvent::ToolTip, at, viewport->mapToGlobal(at));
+    QApplication::sendEvent(viewport, &help);
+    QVERIFY(hints->CurrentBalloon()->isVisible());
+    QCOMPARE(hints->CurrentBalloon()->Text(),
+             QStringLiteral("another channel count: 1, the clip it replaces has 2"));
 
     s.form.findChild<QCheckBox*>(QStringLiteral("ChangedOnlyBox"))->setChecked(true);
     QCOMPARE(View(s.form)->rowCount(), 2);
@@ -217,6 +230,33 @@ class ClipChangesTest : public QObject {
     QCOMPARE(s.boxes.boxes.size(), size_t{4});
     for (const ShownBox& box : s.boxes.boxes)
       QVERIFY2(box.look.text.startsWith("Successfully extracted"), qPrintable(box.look.text));
+  }
+
+  void unpackAgainAsksBeforeWritingOverChangedEntries() {
+    Session s(ThreeEntries(), ThreeClips());
+    s.Unpack();
+    const Bytes mono = PcmStream(1, 1000);
+    const std::string replaced(mono.begin(), mono.end());
+    WriteBytes(Entry(s, 2), replaced);
+
+    // No: the replaced clip and the window stay as they were.
+    NextAnswers::Push(kUnpackQuestionName, std::nullopt);
+    s.Unpack();
+    const QString question = NextAnswers::LastQuestion();
+    QVERIFY2(question.startsWith("An entry file of " + Q(s.folder / "speech_") +
+                                 " was changed since it was unpacked:\n\nspeech_00002.asf"),
+             qPrintable(question));
+    QVERIFY(question.endsWith("Unpack again and write over it?"));
+    QCOMPARE(ReadBytes(Entry(s, 2)), replaced);
+    QCOMPARE(s.boxes.boxes.size(), size_t{1});
+    QVERIFY(s.form.isEnabled());
+
+    // Yes: the unpack writes the archive's clip back.
+    NextAnswers::Push(kUnpackQuestionName, QStringLiteral("Yes"));
+    s.Unpack();
+    QCOMPARE(s.boxes.boxes.size(), size_t{2});
+    QVERIFY(s.boxes.boxes[1].look.text.startsWith("Successfully extracted"));
+    QVERIFY(ReadBytes(Entry(s, 2)) != replaced);
   }
 
   void packAsksFirstWhenReplacedEntriesHaveProblems() {

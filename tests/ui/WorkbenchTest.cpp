@@ -7,6 +7,7 @@
 #include <QAbstractItemModelTester>
 #include <QAudioDevice>
 #include <QCheckBox>
+#include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -26,6 +27,7 @@
 #include "ui/grid/ClipColumns.h"
 #include "ui/grid/EntryTableModel.h"
 #include "ui/grid/WorkbenchModel.h"
+#include "ui/settings/WorkFolders.h"
 #include "ui/widgets/PanelStatusBar.h"
 
 using namespace tessaly;
@@ -189,6 +191,28 @@ class WorkbenchTest : public QObject {
     QVERIFY(!s.form.Bench()->Player().Playing());
   }
 
+  void theGridKeepsTheFocusAndItsRowAfterACommand() {
+    Session s(ThreeEntries(), ThreeClips());
+    s.Unpack();
+    QApplication::setActiveWindow(&s.form);
+    QVERIFY(QTest::qWaitForWindowActive(&s.form));
+    SelectRow(s.form, 1);
+    s.form.Grid()->setFocus();
+    QCOMPARE(QApplication::focusWidget(), s.form.Grid());
+    // Export disables the window while it writes; the focus comes back to the grid, where Space
+    // plays, not to the first toolbar button.
+    NextAnswers::Push(FolderDialog::kName, Q(s.folder / "wav"));
+    QMetaObject::invokeMethod(s.form.Bench(), &Workbench::OnExport);
+    QCOMPARE(s.boxes.boxes.size(), size_t{2});
+    // (Offscreen the disabled window loses its activation: its own focus widget is compared.)
+    QCOMPARE(s.form.focusWidget(), s.form.Grid());
+
+    // Ctrl+Home moves the current cell without selecting: the row shown selected is still meant.
+    QTest::keyClick(s.form.Grid(), Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(s.form.Grid()->currentIndex().row(), 0);
+    QCOMPARE(s.form.Grid()->CurrentTableRow(), 2);
+  }
+
   void withoutSoundOutputTheStatusBarSaysSo() {
     Session s(ThreeEntries(), ThreeClips());
     s.Unpack();
@@ -227,6 +251,44 @@ class WorkbenchTest : public QObject {
              qPrintable(text));
     QVERIFY(s.boxes.boxes[1].windowEnabled);
     QCOMPARE(s.form.Table().ColumnCount(), kEntryColumnCount);
+  }
+
+  void exportAsksBeforeWritingOverAndKeepsItsOwnFolder() {
+    Session s(ThreeEntries(), ThreeClips());
+    s.Unpack();
+    const std::string wav = s.folder / "wav";
+    QVERIFY(QDir().mkpath(Q(wav)));
+    WriteBytes(wav + "/speech_00001.wav", "old");
+    WriteBytes(wav + "/speech_00002.wav", "old");
+    auto exportRows = [&](std::initializer_list<const char*> answers) {
+      s.form.Grid()->selectAll();
+      NextAnswers::Push(FolderDialog::kName, Q(wav));
+      for (const char* answer : answers)
+        NextAnswers::Push(Workbench::kOverwriteQuestionName, QString::fromLatin1(answer));
+      s.Click("ExportWavButton");
+    };
+
+    // No for the first, Yes for the second: only the second is written over.
+    exportRows({"No", "Yes"});
+    QVERIFY2(NextAnswers::LastQuestion().startsWith("speech_00002.wav is already in "),
+             qPrintable(NextAnswers::LastQuestion()));
+    QCOMPARE(ReadBytes(wav + "/speech_00001.wav"), std::string("old"));
+    QVERIFY(QFileInfo(Q(wav + "/speech_00002.wav")).size() > 1000);
+    QVERIFY2(QFileInfo(Q(wav + "/speech_00003.wav")).size() > 1000,
+             qPrintable(s.boxes.boxes.back().look.text));
+    QVERIFY2(s.boxes.boxes.back().look.text.startsWith("Exported 2 of 2 clips to "),
+             qPrintable(s.boxes.boxes.back().look.text));
+
+    // Yes to All asks once: a second answer, were it asked, would keep a file.
+    exportRows({"Yes to All", "No"});
+    QVERIFY(QFileInfo(Q(wav + "/speech_00001.wav")).size() > 1000);
+    QVERIFY2(s.boxes.boxes.back().look.text.startsWith("Exported 3 of 3 clips to "),
+             qPrintable(s.boxes.boxes.back().look.text));
+
+    // The export target is remembered for exports alone: Pack and Open Folder start where the
+    // last Unpack wrote.
+    QCOMPARE(WorkFolders::ExportFolder(), Q(wav));
+    QCOMPARE(WorkFolders::StartFolder(), Q(s.folder / "speech_"));
   }
 
   void openFolderShowsItsTableAndWritesNothing() {

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QShortcut>
 #include <QToolButton>
 
@@ -14,6 +15,8 @@
 #include "clips/EntryStreams.h"
 #include "packing/TableFile.h"
 #include "ui/clipwork/ReplaceFlow.h"
+#include "ui/dialogs/FolderDialog.h"
+#include "ui/dialogs/Question.h"
 #include "ui/grid/EntryGrid.h"
 #include "ui/grid/WorkbenchModel.h"
 #include "ui/widgets/Design.h"
@@ -263,18 +266,25 @@ void Workbench::OnExport() {
     return;
   }
   window_.RunGuarded([this, rows] {
-    std::optional<std::string> target = window_.PickFolder();
-    if (!target || target->empty()) return;
+    std::optional<QString> chosen =
+        FolderDialog::Execute(window_.Widget(), FolderDialog::Use::ExportTarget);
+    if (!chosen || chosen->isEmpty()) return;
+    const std::optional<std::string> target = PathToBytes(*chosen);
     player_.Stop();
+    const EntryStreams streams = EntryStreams::InFolder(folder_, window_.Table());
+    const std::vector<int> written = RowsToWrite(streams, rows, *target);
+    if (written.empty()) return;
     ExportResult result;
     {
       WindowDisabled disabled(window_);
-      const EntryStreams streams = EntryStreams::InFolder(folder_, window_.Table());
-      result = ExportClips(streams, rows, *target, window_);
+      result = ExportClips(streams, written, *target, window_);
       window_.SetProgressPosition(0);
     }
     std::string text = "Exported " + std::to_string(result.written) + " of " +
-                       std::to_string(rows.size()) + " clips to " + *target;
+                       std::to_string(written.size()) + " clips to " + *target;
+    if (written.size() < rows.size())
+      text +=
+          " (" + std::to_string(rows.size() - written.size()) + " already there left as they were)";
     constexpr size_t kListed = 10;
     for (size_t i = 0; i < result.skipped.size() && i < kListed; ++i)
       text += "\nSkipped " + result.skipped[i].name + ": " + result.skipped[i].reason;
@@ -284,6 +294,29 @@ void Workbench::OnExport() {
     const bool whole = result.stopped.empty() && result.skipped.empty();
     window_.ShowMessage(whole ? MessageKind::Success : MessageKind::Error, text);
   });
+}
+
+std::vector<int> Workbench::RowsToWrite(const EntryStreams& streams, const std::vector<int>& rows,
+                                        const std::string& target) {
+  // A WAV file already in the target is written over only when the user says so, file by file
+  // or for all of them at once.
+  std::vector<int> chosen;
+  bool all = false;
+  for (int row : rows) {
+    const std::string wav = WavNameFor(streams.Name(row));
+    if (!all && FileExists(JoinPath(target, wav))) {
+      const QMessageBox::StandardButton answer =
+          Ask({kOverwriteQuestionName, QStringLiteral("Export to WAV"),
+               FromBytes(wav) + QStringLiteral(" is already in ") + FromBytes(target) +
+                   QStringLiteral(".\nWrite over it?"),
+               QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No},
+              window_.Widget());
+      if (answer == QMessageBox::No) continue;
+      all = answer == QMessageBox::YesToAll;
+    }
+    chosen.push_back(row);
+  }
+  return chosen;
 }
 
 void Workbench::OnFind() {

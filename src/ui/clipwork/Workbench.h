@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "clips/EntryStreams.h"
 #include "ui/clipwork/ClipPlayer.h"
 #include "ui/clipwork/FolderStatusWorker.h"
 #include "ui/clipwork/WorkbenchHost.h"
@@ -56,6 +57,8 @@ class Workbench : public QObject {
   // changes found again.
   void EntriesReplaced(const std::vector<std::string>& names);
   QLineEdit* Filter() const { return filter_; }
+  // The question before an export writes over a WAV file (tests answer it through NextAnswers).
+  static inline const QString kOverwriteQuestionName = QStringLiteral("OverwriteWavBox");
 
  public Q_SLOTS:
   void OnOpenFolder();
@@ -65,6 +68,10 @@ class Workbench : public QObject {
   void OnExport();
 
  private:
+  // The rows to export into `target`: those whose WAV file is not there yet, and those the user
+  // agrees to write over.
+  std::vector<int> RowsToWrite(const EntryStreams& streams, const std::vector<int>& rows,
+                               const std::string& target);
   QToolButton* AddButton(const char* name, const char* hint, const char* image,
                          void (Workbench::*handler)());
   void Note(const QString& text);

@@ -39,7 +39,7 @@ Remembered& Memory() {
 
 }  // namespace
 
-FolderDialog::FolderDialog(QWidget* parent)
+FolderDialog::FolderDialog(QWidget* parent, Use use)
     : QDialog(parent),
       model_(new QFileSystemModel(this)),
       tree_(new QTreeView(this)),
@@ -125,17 +125,18 @@ FolderDialog::FolderDialog(QWidget* parent)
   // The first showing's client area is the smallest the window may get.
   setMinimumSize(kFirstSize);
   resize(Memory().size.isValid() ? Memory().size : kFirstSize);
-  const QString start = WorkFolders::StartFolder();
+  const QString start =
+      use == Use::ExportTarget ? WorkFolders::ExportFolder() : WorkFolders::StartFolder();
   SelectPath(start.isEmpty() ? QDir::homePath() : start);
   UpdateButtons();
 }
 
 FolderDialog::~FolderDialog() = default;
 
-std::optional<QString> FolderDialog::Execute(QWidget* parent) {
+std::optional<QString> FolderDialog::Execute(QWidget* parent, Use use) {
   std::optional<QString> chosen;
   if (!NextAnswers::Take(kName, chosen)) {
-    FolderDialog dialog(parent);
+    FolderDialog dialog(parent, use);
     QRect screen =
         (parent && parent->screen() ? parent->screen() : QGuiApplication::primaryScreen())
             ->availableGeometry();
@@ -143,7 +144,8 @@ std::optional<QString> FolderDialog::Execute(QWidget* parent) {
     if (Memory().maximized) dialog.setWindowState(Qt::WindowMaximized);
     if (dialog.exec() == QDialog::Accepted) chosen = dialog.SelectedPath();
   }
-  if (chosen && !chosen->isEmpty()) WorkFolders::NotePacked(*chosen);
+  if (chosen && !chosen->isEmpty())
+    (use == Use::ExportTarget ? WorkFolders::NoteExported : WorkFolders::NotePacked)(*chosen);
   return chosen;
 }
 

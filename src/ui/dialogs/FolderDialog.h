@@ -21,12 +21,16 @@ class FolderDialog : public QDialog {
   Q_OBJECT
 
  public:
-  explicit FolderDialog(QWidget* parent = nullptr);
+  // What a folder is chosen for: a work folder (Pack, Open Folder) or an export target. Each
+  // starts at, and remembers, its own last folder.
+  enum class Use { WorkFolder, ExportTarget };
+
+  explicit FolderDialog(QWidget* parent = nullptr, Use use = Use::WorkFolder);
   ~FolderDialog() override;
 
   // Makes a window, shows it modally and releases it: the chosen folder's path after "OK"
   // (empty when the selection is no folder), nullopt after "Cancel" or the close button.
-  static std::optional<QString> Execute(QWidget* parent);
+  static std::optional<QString> Execute(QWidget* parent, Use use = Use::WorkFolder);
 
   // The selected folder's path without a trailing separator (the root keeps its "/"), or empty.
   QString SelectedPath() const;

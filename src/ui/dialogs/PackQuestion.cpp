@@ -43,7 +43,40 @@ std::string ProblemsOf(const std::string& folder, OperationHost& host) {
   return text;
 }
 
+// The changed entry files of `folder`, in table order; none when it has no readable table.
+std::vector<std::string> ChangedEntries(const std::string& folder, OperationHost& host) {
+  const UnpackFolderFiles files = FilesOfUnpackFolder(folder);
+  if (!files.HasTableAndIndexCopy()) return {};
+  std::vector<std::string> changed;
+  try {
+    const EntryTable table = LoadFolderTable(files);
+    WindowDisabled disabled(host);
+    const FolderStatus status = CheckFolderStatus(files, table, StatusDepth::kAllChanges, host);
+    for (const EntryChange& change : status.changes)
+      if (!change.missing) changed.push_back(change.name);
+  } catch (const std::exception&) {
+    return {};
+  }
+  return changed;
+}
+
 }  // namespace
+
+bool MayUnpackOver(const std::string& folder, OperationHost& host, QWidget* owner) {
+  const std::vector<std::string> changed = ChangedEntries(folder, host);
+  if (changed.empty()) return true;
+  std::string text = changed.size() == 1
+                         ? "An entry file of " + folder + " was changed since it was unpacked:\n"
+                         : std::to_string(changed.size()) + " entry files of " + folder +
+                               " were changed since they were unpacked:\n";
+  for (size_t i = 0; i < changed.size() && i < kListed; ++i) text += "\n" + changed[i];
+  if (changed.size() > kListed)
+    text += "\nand " + std::to_string(changed.size() - kListed) + " more";
+  text += changed.size() == 1 ? "\n\nUnpack again and write over it?"
+                              : "\n\nUnpack again and write over them?";
+  return Ask({kUnpackQuestionName, QStringLiteral("Unpack"), FromBytes(text)}, owner) ==
+         QMessageBox::Yes;
+}
 
 bool MayPack(const std::string& folder, OperationHost& host, QWidget* owner) {
   if (folder.empty()) return true;

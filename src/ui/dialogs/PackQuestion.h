@@ -21,4 +21,13 @@ inline const QString kPackQuestionName = QStringLiteral("PackQuestionBox");
 // shows the check's progress.
 bool MayPack(const std::string& folder, OperationHost& host, QWidget* owner);
 
+// The question before Unpack writes into a folder whose entry files were changed since they were
+// unpacked (replaced clips): it names them and asks whether to write over them; "No" (the
+// default) leaves the folder and the window as they were.
+inline const QString kUnpackQuestionName = QStringLiteral("UnpackQuestionBox");
+
+// True when Unpack may write into `folder`: it holds no changed entry files, or the user said
+// "Yes".
+bool MayUnpackOver(const std::string& folder, OperationHost& host, QWidget* owner);
+
 }  // namespace tessaly::ui

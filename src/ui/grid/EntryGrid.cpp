@@ -195,8 +195,12 @@ void EntryGrid::ApplyClipWidths() {
 
 int EntryGrid::CurrentTableRow() const {
   const QModelIndex current = currentIndex();
-  if (!current.isValid() || !selectionModel()->isRowSelected(current.row(), {})) return -1;
-  return view_->TableRow(current.row());
+  if (current.isValid() && selectionModel()->isRowSelected(current.row(), {}))
+    return view_->TableRow(current.row());
+  // Keys that move the current cell without selecting (Ctrl+Home) leave the row shown selected:
+  // that one is meant.
+  const std::vector<int> selected = SelectedTableRows();
+  return selected.empty() ? -1 : selected.front();
 }
 
 std::vector<int> EntryGrid::SelectedTableRows() const {

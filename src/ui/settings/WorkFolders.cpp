@@ -10,6 +10,7 @@ namespace {
 
 const QString kUnpacked = QStringLiteral("WorkFolders/unpacked");
 const QString kPacked = QStringLiteral("WorkFolders/packed");
+const QString kExported = QStringLiteral("WorkFolders/exported");
 const QString kLatest = QStringLiteral("WorkFolders/latest");  // the key noted last
 
 void Note(const QString& key, const QString& folder) {
@@ -27,6 +28,15 @@ void NoteUnpacked(const QString& folder) {
 
 void NotePacked(const QString& folder) {
   Note(kPacked, folder);
+}
+
+void NoteExported(const QString& folder) {
+  if (!folder.isEmpty()) UserSettings().setValue(kExported, folder);
+}
+
+QString ExportFolder() {
+  const QString folder = UserSettings().value(kExported).toString();
+  return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : StartFolder();
 }
 
 QString StartFolder() {

@@ -8,6 +8,11 @@ namespace tessaly::ui::WorkFolders {
 
 void NoteUnpacked(const QString& folder);
 void NotePacked(const QString& folder);
+// The folder Export to WAV last wrote to: kept apart, so an export target never becomes the start
+// of Pack or Open Folder.
+void NoteExported(const QString& folder);
+// That folder when it still exists, else the start folder below.
+QString ExportFolder();
 // The folder of the later of the last Unpack and the last Pack, or of the other when that one
 // is gone; empty when neither exists.
 QString StartFolder();

@@ -1,5 +1,6 @@
 #include "ui/widgets/BalloonHints.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCursor>
 #include <QEvent>
@@ -110,7 +111,10 @@ BalloonHints* BalloonHints::Install() {
 bool BalloonHints::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::ToolTip:
-      return true;  // the balloon replaces Qt's tool tip
+      // The balloon replaces Qt's tool tip; an item view's cells carry hints of their own (a
+      // row's problems), shown as balloons too.
+      ShowCellHint(watched, static_cast<QHelpEvent*>(event));
+      return true;
     case QEvent::Enter:
       if (watched->isWidgetType()) Enter(static_cast<QWidget*>(watched));
       break;
@@ -150,6 +154,17 @@ void BalloonHints::Leave(QWidget* widget) {
 void BalloonHints::Show() {
   if (!target_ || !target_->isVisible() || !target_->isEnabled()) return;
   balloon_->ShowAt(target_->toolTip(), QCursor::pos());
+  hideTimer_.start();
+}
+
+void BalloonHints::ShowCellHint(QObject* watched, QHelpEvent* help) {
+  auto* view = qobject_cast<QAbstractItemView*>(watched->parent());
+  if (!view || watched != view->viewport()) return;
+  const QString text = view->indexAt(help->pos()).data(Qt::ToolTipRole).toString();
+  if (text.isEmpty() || (balloon_->isVisible() && balloon_->Text() == text)) return;
+  showTimer_.stop();
+  target_ = nullptr;
+  balloon_->ShowAt(text, help->globalPos());
   hideTimer_.start();
 }
 

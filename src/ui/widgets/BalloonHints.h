@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QHelpEvent>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -56,6 +57,8 @@ class BalloonHints : public QObject {
   void Enter(QWidget* widget);
   void Leave(QWidget* widget);
   void Show();
+  // The hint of the item view cell under a tool tip event on the view's viewport, if it has one.
+  void ShowCellHint(QObject* watched, QHelpEvent* help);
   void Hide();
 
   QPointer<QWidget> target_;
