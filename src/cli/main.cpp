@@ -91,6 +91,13 @@ int main(int argc, char** argv) {
                        : "match: bring each file to the loudness of the clip it replaces (needs "
                          "the build with FFmpeg, refused by this one)")
       ->check(CLI::IsMember({"match"}));
+  std::string quality = "clip";
+  import
+      ->add_option("--quality", quality,
+                   "XA r2/r3 escape frames where they pay, up to 5 % above plain ADPCM: clip: no "
+                   "more bytes per second than the clip replaced (default); best: even above "
+                   "it; plain: none")
+      ->check(CLI::IsMember({"clip", "best", "plain"}));
 
   try {
     app.parse(argc, argv);
@@ -108,6 +115,9 @@ int main(int argc, char** argv) {
     return status == 0 ? tessaly::cli::kExitSuccess : tessaly::cli::kExitUsage;
   }
   clip.matchLoudness = loudness == "match";
+  clip.quality = quality == "best"    ? tessaly::EncodeQuality::kBest
+                 : quality == "plain" ? tessaly::EncodeQuality::kPlain
+                                      : tessaly::EncodeQuality::kClipRate;
 
   const std::string chosen = app.get_subcommands().front()->get_name();
   std::string dialogPath;

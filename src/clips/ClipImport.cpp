@@ -68,7 +68,7 @@ std::string ImportOne(const std::string& entryPath, const std::string& audioPath
   ConvertedAudio converted =
       source.Read(audioPath, clip.sampleRate, clip.channels, reference ? &*reference : nullptr);
   if (converted.audio.Frames() == 0) throw AudioError("\"" + audioPath + "\" holds no audio");
-  ReplaceEntryFile(entryPath, EncodeStream(converted.audio, stream));
+  ReplaceEntryFile(entryPath, EncodeStream(converted.audio, stream, {.quality = options.quality}));
   return converted.loudnessNote;
 }
 

@@ -1,4 +1,4 @@
-#include "ui/ChangeMarks.h"
+#include "ui/grid/ChangeMarks.h"
 
 #include <QApplication>
 #include <QStyle>

@@ -1,4 +1,4 @@
-#include "ui/HelpSupportDialog.h"
+#include "ui/dialogs/HelpSupportDialog.h"
 
 #include <QDesktopServices>
 #include <QGroupBox>
@@ -9,8 +9,8 @@
 
 #include <algorithm>
 
-#include "ui/Design.h"
-#include "ui/SupportInfo.h"
+#include "ui/dialogs/SupportInfo.h"
+#include "ui/widgets/Design.h"
 
 namespace tessaly::ui {
 namespace {

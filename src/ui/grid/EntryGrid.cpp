@@ -1,4 +1,4 @@
-#include "ui/EntryGrid.h"
+#include "ui/grid/EntryGrid.h"
 
 #include <QFontMetrics>
 #include <QScrollBar>
@@ -11,10 +11,10 @@
 #include <limits>
 
 #include "archive/RowOrder.h"
-#include "ui/Design.h"
-#include "ui/EntryTableModel.h"
-#include "ui/SortHeader.h"
-#include "ui/WorkbenchModel.h"
+#include "ui/grid/EntryTableModel.h"
+#include "ui/grid/SortHeader.h"
+#include "ui/grid/WorkbenchModel.h"
+#include "ui/widgets/Design.h"
 
 namespace tessaly::ui {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/PanelStatusBar.h"
+#include "ui/widgets/PanelStatusBar.h"
 
 #include <qdrawutil.h>
 #include <QPainter>

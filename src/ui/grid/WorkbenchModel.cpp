@@ -1,4 +1,4 @@
-#include "ui/WorkbenchModel.h"
+#include "ui/grid/WorkbenchModel.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -7,10 +7,10 @@
 #include <string_view>
 
 #include "archive/RowOrder.h"
-#include "ui/ChangeMarks.h"
-#include "ui/ClipColumns.h"
-#include "ui/Design.h"
-#include "ui/EntryTableModel.h"
+#include "ui/grid/ChangeMarks.h"
+#include "ui/grid/ClipColumns.h"
+#include "ui/grid/EntryTableModel.h"
+#include "ui/widgets/Design.h"
 
 namespace tessaly::ui {
 namespace {

@@ -1,8 +1,8 @@
-#include "ui/WindowMemory.h"
+#include "ui/settings/WindowMemory.h"
 
 #include <QSettings>
 
-#include "ui/UserSettings.h"
+#include "ui/settings/UserSettings.h"
 
 namespace tessaly::ui {
 namespace {

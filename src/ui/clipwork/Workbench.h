@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "ui/ChangeMarks.h"
-#include "ui/ClipColumns.h"
-#include "ui/ClipPlayer.h"
-#include "ui/FolderStatusWorker.h"
+#include "ui/clipwork/ClipPlayer.h"
+#include "ui/clipwork/FolderStatusWorker.h"
+#include "ui/grid/ChangeMarks.h"
+#include "ui/grid/ClipColumns.h"
 
 class QCheckBox;
 class QLineEdit;

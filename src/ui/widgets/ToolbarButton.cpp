@@ -1,4 +1,4 @@
-#include "ui/ToolbarButton.h"
+#include "ui/widgets/ToolbarButton.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "ui/OpenFileDialog.h"
+#include "ui/dialogs/OpenFileDialog.h"
 
 #include <QFileDialog>
 

@@ -1,4 +1,4 @@
-#include "ui/BalloonHints.h"
+#include "ui/widgets/BalloonHints.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -7,7 +7,7 @@
 #include <QPainterPath>
 #include <QScreen>
 
-#include "ui/Design.h"
+#include "ui/widgets/Design.h"
 
 namespace tessaly::ui {
 namespace {

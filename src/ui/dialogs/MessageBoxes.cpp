@@ -1,11 +1,11 @@
-#include "ui/MessageBoxes.h"
+#include "ui/dialogs/MessageBoxes.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QWidget>
 
 #include "base/Errors.h"
-#include "ui/Design.h"
+#include "ui/widgets/Design.h"
 
 namespace tessaly::ui {
 namespace {

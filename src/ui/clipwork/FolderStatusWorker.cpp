@@ -1,4 +1,4 @@
-#include "ui/FolderStatusWorker.h"
+#include "ui/clipwork/FolderStatusWorker.h"
 
 #include <QMetaObject>
 

@@ -1,4 +1,4 @@
-#include "ui/ReplaceFlow.h"
+#include "ui/clipwork/ReplaceFlow.h"
 
 #include <QAction>
 #include <QDragMoveEvent>
@@ -16,13 +16,13 @@
 #include "clips/ClipImport.h"
 #include "clips/EntryStreams.h"
 #include "media/AudioSources.h"
-#include "ui/Design.h"
-#include "ui/EntryGrid.h"
 #include "ui/MainWindow.h"
-#include "ui/NextAnswers.h"
-#include "ui/UserSettings.h"
-#include "ui/Workbench.h"
-#include "ui/WorkbenchModel.h"
+#include "ui/clipwork/Workbench.h"
+#include "ui/dialogs/NextAnswers.h"
+#include "ui/grid/EntryGrid.h"
+#include "ui/grid/WorkbenchModel.h"
+#include "ui/settings/UserSettings.h"
+#include "ui/widgets/Design.h"
 
 namespace tessaly::ui {
 namespace {

@@ -1,9 +1,9 @@
-#include "ui/WorkFolders.h"
+#include "ui/settings/WorkFolders.h"
 
 #include <QFileInfo>
 #include <QSettings>
 
-#include "ui/UserSettings.h"
+#include "ui/settings/UserSettings.h"
 
 namespace tessaly::ui::WorkFolders {
 namespace {

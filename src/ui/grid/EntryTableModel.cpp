@@ -1,8 +1,8 @@
-#include "ui/EntryTableModel.h"
+#include "ui/grid/EntryTableModel.h"
 
 #include <algorithm>
 
-#include "ui/Design.h"
+#include "ui/widgets/Design.h"
 
 namespace tessaly::ui {
 

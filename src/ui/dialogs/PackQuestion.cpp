@@ -1,4 +1,4 @@
-#include "ui/PackQuestion.h"
+#include "ui/dialogs/PackQuestion.h"
 
 #include <QMessageBox>
 
@@ -6,9 +6,9 @@
 
 #include "clips/FolderStatus.h"
 #include "clips/UnpackFolderFiles.h"
-#include "ui/Design.h"
 #include "ui/MainWindow.h"
-#include "ui/NextAnswers.h"
+#include "ui/dialogs/NextAnswers.h"
+#include "ui/widgets/Design.h"
 
 namespace tessaly::ui {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/ClipColumns.h"
+#include "ui/grid/ClipColumns.h"
 
 #include <QMetaObject>
 

@@ -1,4 +1,4 @@
-#include "ui/Workbench.h"
+#include "ui/clipwork/Workbench.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -13,12 +13,12 @@
 #include "clips/ClipExport.h"
 #include "clips/EntryStreams.h"
 #include "packing/TableFile.h"
-#include "ui/Design.h"
-#include "ui/EntryGrid.h"
 #include "ui/MainWindow.h"
-#include "ui/ReplaceFlow.h"
-#include "ui/ToolbarButton.h"
-#include "ui/WorkbenchModel.h"
+#include "ui/clipwork/ReplaceFlow.h"
+#include "ui/grid/EntryGrid.h"
+#include "ui/grid/WorkbenchModel.h"
+#include "ui/widgets/Design.h"
+#include "ui/widgets/ToolbarButton.h"
 
 namespace tessaly::ui {
 namespace {

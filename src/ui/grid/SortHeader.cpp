@@ -1,10 +1,10 @@
-#include "ui/SortHeader.h"
+#include "ui/grid/SortHeader.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 
-#include "ui/Design.h"
+#include "ui/widgets/Design.h"
 
 namespace tessaly::ui {
 

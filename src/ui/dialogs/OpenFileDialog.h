@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "ui/NextAnswers.h"
+#include "ui/dialogs/NextAnswers.h"
 
 class QWidget;
 

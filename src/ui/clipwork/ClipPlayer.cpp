@@ -1,4 +1,4 @@
-#include "ui/ClipPlayer.h"
+#include "ui/clipwork/ClipPlayer.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>

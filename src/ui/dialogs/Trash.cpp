@@ -1,4 +1,4 @@
-#include "ui/Trash.h"
+#include "ui/dialogs/Trash.h"
 
 #include <QDateTime>
 #include <QDir>

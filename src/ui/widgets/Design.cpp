@@ -1,4 +1,4 @@
-#include "ui/Design.h"
+#include "ui/widgets/Design.h"
 
 #include <QFile>
 #include <QFontDatabase>

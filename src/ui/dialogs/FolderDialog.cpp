@@ -1,4 +1,4 @@
-#include "ui/FolderDialog.h"
+#include "ui/dialogs/FolderDialog.h"
 
 #include <QCompleter>
 #include <QDialogButtonBox>
@@ -19,10 +19,10 @@
 #include <QToolButton>
 #include <QTreeView>
 
-#include "ui/Design.h"
-#include "ui/NextAnswers.h"
-#include "ui/Trash.h"
-#include "ui/WorkFolders.h"
+#include "ui/dialogs/NextAnswers.h"
+#include "ui/dialogs/Trash.h"
+#include "ui/settings/WorkFolders.h"
+#include "ui/widgets/Design.h"
 
 namespace tessaly::ui {
 namespace {

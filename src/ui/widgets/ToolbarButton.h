@@ -5,7 +5,7 @@
 
 #include <QToolButton>
 
-#include "ui/Design.h"
+#include "ui/widgets/Design.h"
 
 namespace tessaly::ui {
 
