@@ -182,13 +182,6 @@ TEST(CliFailures, ExitOneWithTheWindowsMessagesOnStandardError) {
        "Resource files not found in @/x_\n",
        {},
        {"x_.idx", "x_.big"}},
-      {"pack: a root folder",
-       nullptr,
-       {"pack", "/"},
-       "",
-       "Resource files not found in /\n",
-       {},
-       {}},
       {"pack: entry file missing",
        WriteUnpackedWithoutSecondEntry,
        {"pack", "speech_"},
@@ -330,6 +323,15 @@ TEST_F(CliVerbTest, PackBuildsAPairThatListsAndVerifiesWithTheMovedEntry) {
   EXPECT_NE(list.out.find("\nspeech_.idx - speech_.big\n"), std::string::npos);
   EXPECT_NE(list.out.find("3\tspeech__00003.asf\t7\t1\t1\t0\t10496\t0\t10496\t"), std::string::npos)
       << list.out;
+}
+
+// A root folder has no name to pack to: said at once, not after waiting for a lock.
+TEST(CliFailures, PackOfARootFolderFindsNoResourceFiles) {
+  TempFolder folder;
+  CliRun run = RunCli({"pack", "/"}, folder.Path());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(run.err.starts_with("Resource files not found in ")) << run.err;
+  EXPECT_EQ(run.err.find("Another pack"), std::string::npos);
 }
 
 TEST(CliUsage, UsageErrorsExitTwoWithoutRunningAnything) {
