@@ -7,7 +7,9 @@
 
 namespace tessaly {
 
-float MtReflection(int index) { return kMtReflectionTable[static_cast<size_t>(index & 63)]; }
+float MtReflection(int index) {
+  return kMtReflectionTable[static_cast<size_t>(index & 63)];
+}
 
 MtCodecHeader ReadMtCodecHeader(MtBitReader& bits) {
   MtCodecHeader h;
@@ -82,14 +84,14 @@ void MtSynth::Innovation(const MtSubframe& sub, float* out) const {
   if (!header_.halfBand) {
     for (int j = 0; j < kMtSubframeSamples; ++j) x[j] = static_cast<float>(sub.pulses[j]);
   } else {
-    for (int j = sub.phase; j < kMtSubframeSamples; j += 2) x[j] = static_cast<float>(sub.pulses[j]);
+    for (int j = sub.phase; j < kMtSubframeSamples; j += 2)
+      x[j] = static_cast<float>(sub.pulses[j]);
     if (!sub.zero) {
       float* p = x + (1 - sub.phase);
       for (int j = 0; j < kMtSubframeSamples; j += 2)
         p[j] = p[j - 5] * 0.01803267933428287506103515625f -
-               p[j - 3] * 0.114591561257839202880859375f +
-               p[j - 1] * 0.597385942935943603515625f + p[j + 1] * 0.597385942935943603515625f -
-               p[j + 3] * 0.114591561257839202880859375f +
+               p[j - 3] * 0.114591561257839202880859375f + p[j - 1] * 0.597385942935943603515625f +
+               p[j + 1] * 0.597385942935943603515625f - p[j + 3] * 0.114591561257839202880859375f +
                p[j + 5] * 0.01803267933428287506103515625f;
       gain *= 0.5f;
     }

@@ -20,9 +20,9 @@ inline constexpr uint8_t kMtPatchMarker = 0xEE;
 
 // The 15-bit codec header at the start of a stream's first frame.
 struct MtCodecHeader {
-  bool halfBand = true;  // innovation at every other position, the rest interpolated or zero
-  int thresholdBits = 8;  // multipulse when the first coefficient index < 32 - thresholdBits
-  int gainBaseBits = 7;   // first fixed gain 8 * (bits + 1)
+  bool halfBand = true;    // innovation at every other position, the rest interpolated or zero
+  int thresholdBits = 8;   // multipulse when the first coefficient index < 32 - thresholdBits
+  int gainBaseBits = 7;    // first fixed gain 8 * (bits + 1)
   int gainRatioBits = 28;  // ratio between fixed gains 1.04 + bits / 1000
 
   int Threshold() const { return 32 - thresholdBits; }

@@ -200,8 +200,8 @@ class BlockDecoder {
     int offset = static_cast<int16_t>(Read16Be(body_.data() + at));
     int count = static_cast<int16_t>(Read16Be(body_.data() + at + 2));
     if (offset < 0 || offset > kMtFrameSamples || count < 0 || count > kMtFrameSamples - offset)
-      Fail("has a PCM patch of " + std::to_string(count) + " samples at " +
-           std::to_string(offset) + ", outside its 432-sample frame");
+      Fail("has a PCM patch of " + std::to_string(count) + " samples at " + std::to_string(offset) +
+           ", outside its 432-sample frame");
     Require(at + 4 + 2 * static_cast<size_t>(count), "ends inside a PCM patch");
     for (int i = 0; i < count; ++i)
       frame[offset + i] = static_cast<int16_t>(Read16Be(body_.data() + at + 4 + 2 * i));
