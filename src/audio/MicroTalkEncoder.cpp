@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <numbers>
 
@@ -16,7 +15,7 @@ constexpr int kSub = kMtSubframeSamples;
 constexpr int kOrder = kMtOrder;
 constexpr int kGuard = 5;  // the half-band interpolation reaches 5 positions either side
 // Weighting filter W(z) = A(z/g1) / A(z/g2).
-constexpr float kGamma1 = 0.92f, kGamma2 = 0.6f;
+constexpr double kGamma1 = 0.92, kGamma2 = 0.72;
 constexpr float kInterpolation[3] = {0.597385942935943603515625f, -0.114591561257839202880859375f,
                                      0.01803267933428287506103515625f};
 
@@ -263,18 +262,6 @@ class Encoder {
       }
     }
     synth_.Synthesize(frame);
-    if (std::getenv("MTDEBUG") && f >= 90 && f <= 97) {
-      std::fprintf(stderr, "frame %zu mp %d mu %.4g rc0 %d\n", f, multipulse, mu_, frame.rc[0]);
-      for (const MtSubframe& sb : frame.sub) {
-        int nnz = 0, mx = 0;
-        for (int v : sb.pulses) {
-          nnz += v != 0;
-          mx = std::max(mx, std::abs(v));
-        }
-        std::fprintf(stderr, "  lag %d pg %d gain %d ph %d z %d nnz %d max %d\n", sb.lag,
-                     sb.pitchGain, sb.gain, sb.phase, sb.zero, nnz, mx);
-      }
-    }
     WriteMtFrame(coded.bits, frame, settings_.header, multipulse);
     if (settings_.rev3) Patch(start, coded);
   }
@@ -374,8 +361,9 @@ class Encoder {
     }
     const double e = std::max(xEnergy / kSub, 200.0);
     if (e > 1000) average_ += 0.02 * (e - average_);
-    static const double alpha = std::getenv("MT_ALPHA") ? std::atof(std::getenv("MT_ALPHA")) : 1.0;
-    lambda_ = mu_ * std::pow(e, alpha) * std::pow(average_, 1 - alpha);
+    // The bits' price between the subframe's own level (equal SNR everywhere) and the running
+    // level of the speech (least squared error overall).
+    lambda_ = mu_ * std::sqrt(e * average_);
 
     struct Option {
       int phase;
@@ -387,7 +375,6 @@ class Encoder {
     Option bestOption{0, true};
 
     // Each option at three gains around the last subframe's; the best option then refined.
-    int bestO = 0;
     for (int o = 0; o < optionCount; ++o) {
       const Option option = halfBand_ ? options[o] : Option{0, true};
       Prepare(target, option.phase, halfBand_ && !option.zero);
@@ -399,12 +386,10 @@ class Encoder {
         if (t.cost < best.cost) {
           best = t;
           bestOption = option;
-          bestO = o;
         }
       }
     }
     if (optionCount > 1) Prepare(target, bestOption.phase, halfBand_ && !bestOption.zero);
-    (void)bestO;
     {
       const float scale = halfBand_ && !bestOption.zero ? 0.5f : 1.0f;
       auto tryGain = [&](int g) {
@@ -579,7 +564,13 @@ class Encoder {
       prefix[u + 1] = prefix[u] + err;
     }
     const int units = (n + kUnit - 1) / kUnit;
-    const double lambda = mu_ * std::max(energy / n, 200.0) * 2.0;
+    // Only where the codec is known to do worst: its start from zero state, an onset (a frame
+    // far louder than the one before), and the last, partial frame.
+    const double before = previousEnergy_;
+    previousEnergy_ = energy / n;
+    const bool onset = energy / n > 8 * before && energy / n > 1e5;
+    if (start != 0 && n == kMtFrameSamples && !onset) return;
+    const double lambda = mu_ * std::max(energy / n, 200.0) * 4.0;
     double bestGain = 0;
     int bestFirst = 0, bestCount = 0;
     for (int first = 0; first < units; ++first)
@@ -609,6 +600,7 @@ class Encoder {
   double lagWindow_[kOrder + 1];
   double mu_ = 0.04, lambda_ = 0, average_ = 1e5;
   int lastGain_ = 24;
+  double previousEnergy_ = 0;
 
   float num_[kOrder + 1] = {}, den_[kOrder + 1] = {};
   float errorIn_[kOrder] = {}, errorOut_[kOrder] = {};

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <string>
 
 #include "audio/AudioError.h"
@@ -261,7 +260,9 @@ std::vector<std::vector<uint8_t>> EncodeMicroTalkBlocks(const PcmAudio& audio,
   const double overhead = blocks * (8 + 4 + 5.0 * static_cast<double>(channels) + 2);
   MtEncodeSettings settings;
   settings.header = layout.codec;
-  if (std::getenv("MT_T")) settings.header.thresholdBits = std::atoi(std::getenv("MT_T"));
+  // Multipulse for every frame whose first coefficient is negative (voiced, mostly): with the
+  // bits its prefix code spends where they pay, it beats the RELP code there.
+  settings.header.thresholdBits = 0;
   settings.rev3 = header.microTalkRev3;
   settings.bitsPerFrame = frames == 0
                               ? 0
