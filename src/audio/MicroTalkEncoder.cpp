@@ -180,12 +180,15 @@ class Encoder {
           static_cast<double>(out[f].bits.Bits()) +
           (settings_.rev3 ? 8 + 4 + (out[f].patch.empty() ? 0 : 32 + 16 * out[f].patch.size()) : 0);
       spent += used;
-      // Steer the rate: the multiplier follows the bits spent against the budget so far.
-      double target = settings_.bitsPerFrame * static_cast<double>(f + 1);
-      double miss = (spent - target) / settings_.bitsPerFrame;
-      double frameMiss = (used - settings_.bitsPerFrame) / settings_.bitsPerFrame;
-      mu_ *= std::exp(0.35 * frameMiss + 0.05 * std::clamp(miss, -20.0, 20.0));
-      mu_ = std::clamp(mu_, 1e-5, 50.0);
+      // Steer the rate: the multiplier follows this frame's bits and, less, the debt or credit
+      // so far (bounded, so that a long silence, which can't spend its share, doesn't leave the
+      // next words a glut of bits and the words after them starved).
+      const double target = settings_.bitsPerFrame * static_cast<double>(f + 1);
+      const double miss = std::clamp((spent - target) / settings_.bitsPerFrame, -4.0, 4.0);
+      const double frameMiss = (used - settings_.bitsPerFrame) / settings_.bitsPerFrame;
+      if (frameLevel_ > 100.0 * 100.0 || frameMiss > 0)
+        mu_ *= std::exp(0.3 * std::clamp(frameMiss, -1.0, 1.0) + 0.08 * miss);
+      mu_ = std::clamp(mu_, 0.002, 1.0);
     }
     return out;
   }
@@ -216,6 +219,11 @@ class Encoder {
 
   void EncodeFrame(size_t f, MtCodedFrame& coded) {
     const size_t start = f * kMtFrameSamples;
+    frameLevel_ = 0;
+    for (int i = 0; i < kMtFrameSamples; ++i) {
+      float v = Sample(static_cast<ptrdiff_t>(start) + i);
+      frameLevel_ += v * v / kMtFrameSamples;
+    }
     double a[kOrder + 1], rc[kOrder];
     Analyse(start, a, rc);
     MtFrame frame;
@@ -600,7 +608,7 @@ class Encoder {
   double lagWindow_[kOrder + 1];
   double mu_ = 0.04, lambda_ = 0, average_ = 1e5;
   int lastGain_ = 24;
-  double previousEnergy_ = 0;
+  double previousEnergy_ = 0, frameLevel_ = 0;
 
   float num_[kOrder + 1] = {}, den_[kOrder + 1] = {};
   float errorIn_[kOrder] = {}, errorOut_[kOrder] = {};
