@@ -382,12 +382,12 @@ class Encoder {
     Trial best;
     Option bestOption{0, true};
 
-    // Each option at three gains around the last subframe's; the best option then refined.
+    // Each option at two gains around the last subframe's; the best option then refined.
     for (int o = 0; o < optionCount; ++o) {
       const Option option = halfBand_ ? options[o] : Option{0, true};
       Prepare(target, option.phase, halfBand_ && !option.zero);
       const float scale = halfBand_ && !option.zero ? 0.5f : 1.0f;
-      for (int g : {lastGain_ - 6, lastGain_, lastGain_ + 6}) {
+      for (int g : {lastGain_ - 3, lastGain_ + 3}) {
         g = std::clamp(g, 0, 63);
         Trial t = Place(gains_[g] * scale, targetEnergy, multipulse);
         t.gain = g;
@@ -406,11 +406,16 @@ class Encoder {
         t.gain = g;
         if (t.cost < best.cost) best = t;
       };
+      // Outward in steps of 6 while that helps, then 2 and 1 either side.
+      for (int step : {-6, 6}) {
+        for (int g = best.gain + step, tries = 0; tries < 4; g += step, ++tries) {
+          int before = best.gain;
+          tryGain(g);
+          if (best.gain == before) break;
+        }
+      }
       int center = best.gain;
-      if (center == std::clamp(lastGain_ - 6, 0, 63) || center == std::clamp(lastGain_ + 6, 0, 63))
-        for (int g : {center - 6, center + 6}) tryGain(g);
-      center = best.gain;
-      for (int g : {center - 3, center + 3}) tryGain(g);
+      for (int g : {center - 2, center + 2}) tryGain(g);
       center = best.gain;
       for (int g : {center - 1, center + 1}) tryGain(g);
     }
