@@ -42,7 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> payload;
     for (int c = 0; c < channels; ++c) {
       Append32(block, static_cast<uint32_t>(payload.size()), false);
-      size_t n = at < size ? std::min<size_t>(data[at++], size - at) : 0;
+      size_t n = 0;
+      if (at < size) {
+        n = data[at];
+        ++at;
+        n = std::min(n, size - at);
+      }
       payload.push_back(blocks.empty() ? 1 : 0);
       payload.insert(payload.end(), data + at, data + at + n);
       at += n;
