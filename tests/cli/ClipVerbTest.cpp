@@ -149,6 +149,28 @@ TEST_F(ClipVerbTest, ExportWritesTheChosenEntriesAsWav) {
   EXPECT_EQ(std::distance(fs::directory_iterator(folder / "wavs"), fs::directory_iterator()), 2);
 }
 
+TEST_F(ClipVerbTest, AMicroTalkClipExportsAndImportsBackInItsOwnFormat) {
+  WriteClipPair(folder, "talk", {Encode(speech, MicroTalkTemplate())});
+  CliRun run = Run({"export", "talk.idx", "--to", "wavs"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  PcmAudio exported = ReadWavFile(folder / "wavs/talk_00001.wav");
+  EXPECT_EQ(exported.Frames(), speech.Frames());
+  EXPECT_EQ(exported.sampleRate, 22050);
+
+  ASSERT_EQ(Run({"unpack", "talk.idx"}).status, 0);
+  run = Run({"import", "talk_", "talk_00001.asf", "wavs/talk_00001.wav"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  ClipInfo info = InfoOfFile(folder / "talk_/talk_00001.asf");
+  EXPECT_EQ(info.codecName, "MicroTalk 5:1");
+  EXPECT_EQ(info.samples, speech.Frames());
+  CliRun status = Run({"status", "talk_"});
+  EXPECT_EQ(status.status, 0) << status.err;
+  EXPECT_NE(status.out.find("talk_00001.asf\tok"), std::string::npos) << status.out;
+  ASSERT_EQ(Run({"pack", "talk_"}).status, 0);
+  EXPECT_EQ(Run({"export", "talk.idx", "--to", "again"}).status, 0);
+  EXPECT_EQ(ReadWavFile(folder / "again/talk_00001.wav").Frames(), speech.Frames());
+}
+
 TEST_F(ClipVerbTest, ExportOfAFolderSkipsTheUndecodableEntryAndSaysWhy) {
   Unpack();
   CliRun run = Run({"export", "speech_", "--to", "wavs"});
