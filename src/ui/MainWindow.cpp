@@ -249,6 +249,7 @@ std::optional<std::string> MainWindow::PickArchiveFile() {
 }
 
 std::optional<std::string> MainWindow::PickFolder() {
+  if (chosenFolder_) return std::exchange(chosenFolder_, std::nullopt);
   auto chosen = FolderDialog::Execute(this);
   if (!chosen) return std::nullopt;
   return PathToBytes(*chosen);
@@ -267,6 +268,7 @@ void MainWindow::RunCommand(Operation&& operation) {
   try {
     operation();
   } catch (const std::exception& error) {
+    chosenFolder_.reset();
     // The operations' guards have re-enabled what they disabled; the grid shows the table as the
     // error left it while the box is open.
     grid_->Sync();
@@ -276,8 +278,20 @@ void MainWindow::RunCommand(Operation&& operation) {
   grid_->Sync();
 }
 
-void MainWindow::RunGuarded(const std::function<void()>& operation) {
-  RunCommand(operation);
+void MainWindow::RunGuarded(const std::function<void()>& command) {
+  RunCommand(command);
+}
+
+void MainWindow::LoadTable(const std::function<void(EntryTable&)>& load) {
+  table_.Reset();
+  try {
+    load(table_);
+  } catch (...) {
+    table_.Reset();
+    grid_->Sync();
+    throw;
+  }
+  grid_->Sync();
 }
 
 void MainWindow::OnUnpack() {
@@ -295,9 +309,12 @@ void MainWindow::OnUnpack() {
 
 void MainWindow::OnPack() {
   RunCommand([this] {
+    std::optional<std::string> folder = PickFolder();
     // Asks first when replaced entries can't be packed as they are.
-    PackQuestion host(*this);
-    PackResult result = Pack(table_, host);
+    if (!folder || !MayPack(*folder, *this, this)) return;
+    chosenFolder_ = std::move(folder);
+    PackResult result = Pack(table_, *this);
+    chosenFolder_.reset();
     if (result.end != PackEnd::Cancelled && result.end != PackEnd::ResourcesMissing)
       workbench_->ShowFolder(result.end == PackEnd::Success ? result.folder : std::string());
   });

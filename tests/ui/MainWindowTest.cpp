@@ -21,6 +21,7 @@
 #include <QTableView>
 #include "base/Errors.h"
 #include "ui/dialogs/FolderDialog.h"
+#include "ui/dialogs/NextAnswers.h"
 #include "ui/dialogs/OpenFileDialog.h"
 #include "ui/grid/EntryTableModel.h"
 #include "ui/grid/SortHeader.h"
@@ -88,10 +89,7 @@ class MainWindowTest : public QObject {
     UseSettingsIn(settings_.path());
   }
 
-  void cleanup() {
-    OpenFileDialog::ClearNextAnswers();
-    FolderDialog::ClearNextAnswers();
-  }
+  void cleanup() { NextAnswers::Clear(); }
 
   void startsIdleWithAnEmptyGrid() {
     MainWindow form;
@@ -195,9 +193,9 @@ class MainWindowTest : public QObject {
     s.form.Grid()->SortBy(kColName);
     QStringList numbers = Numbers(s.form), status = StatusTexts(s.form);
 
-    OpenFileDialog::SetNextAnswer(std::nullopt);
+    NextAnswers::Push(OpenFileDialog::kName, std::nullopt);
     s.Click("ExportButton");
-    FolderDialog::SetNextAnswer(std::nullopt);
+    NextAnswers::Push(FolderDialog::kName, std::nullopt);
     s.Click("ImportButton");
 
     QCOMPARE(Numbers(s.form), numbers);
@@ -268,7 +266,7 @@ class MainWindowTest : public QObject {
     QVERIFY(!s.form.State().IsOpen());
 
     // The toolbar takes the next command.
-    OpenFileDialog::SetNextAnswer(std::nullopt);
+    NextAnswers::Push(OpenFileDialog::kName, std::nullopt);
     s.Click("ExportButton");
     QCOMPARE(int(s.boxes.boxes.size()), boxCount);
   }
@@ -282,7 +280,7 @@ class MainWindowTest : public QObject {
 
     // Entry 2 grows from 6144 to 7000 bytes: stored as 7168, entry 3 moves up by 1024.
     WriteBytes(s.folder / "speech_/speech_00002.asf", "SCHl" + std::string(6996, 'x'));
-    FolderDialog::SetNextAnswer(Q(s.folder / "speech_"));
+    NextAnswers::Push(FolderDialog::kName, Q(s.folder / "speech_"));
     s.Click("ImportButton");
 
     QCOMPARE(s.boxes.boxes.size(), size_t{2});
@@ -351,7 +349,7 @@ class MainWindowTest : public QObject {
     QVERIFY(QFile::rename(unpacked.filePath("speech_.id"), unpacked.filePath("SPEECH_.ID")));
     WriteBytes(s.folder / "speech_/speech_00002.asf", "SCHl" + std::string(6996, 'x'));
 
-    FolderDialog::SetNextAnswer(unpacked.path());
+    NextAnswers::Push(FolderDialog::kName, unpacked.path());
     s.Click("ImportButton");
     QCOMPARE(s.boxes.boxes.size(), size_t{2});
     QVERIFY2(s.boxes.boxes[1].look.text.startsWith("Successfully saved to "),
@@ -383,7 +381,7 @@ class MainWindowTest : public QObject {
     s.Unpack();
     QVERIFY(!enabledWhilePumped.empty());
     size_t duringUnpack = enabledWhilePumped.size();
-    FolderDialog::SetNextAnswer(Q(s.folder / "speech_"));
+    NextAnswers::Push(FolderDialog::kName, Q(s.folder / "speech_"));
     s.Click("ImportButton");
     probe.stop();
 
