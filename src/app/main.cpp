@@ -29,10 +29,18 @@ constexpr const char* kUsage =
     "\n"
     "The command line for scripts is tessaly-cli (tessaly-cli --help).\n";
 
-bool IsArchiveFile(const char* path) {
+// Why `path` can't be opened, or empty when it is an archive's index or data file.
+std::string ArchiveProblem(const char* path) {
   const QFileInfo info(QString::fromLocal8Bit(path));
   const QString suffix = info.suffix().toLower();
-  return info.isFile() && (suffix == QLatin1String("idx") || suffix == QLatin1String("big"));
+  const std::string name = std::string("'") + path + "'";
+  if (!info.exists())
+    return name + " does not exist: give an archive's index (.idx) or data file (.big)";
+  if (!info.isFile() || (suffix != QLatin1String("idx") && suffix != QLatin1String("big")))
+    return name +
+           " is not an archive's index (.idx) or data file (.big): give one of the two files of "
+           "a pair (an unpacked folder is packed with the Pack button)";
+  return {};
 }
 
 // Qt picks the platform from QT_QPA_PLATFORM, else from the session: with neither an X nor a
@@ -69,12 +77,12 @@ int main(int argc, char* argv[]) {
     }
     archive = arg;
   }
-  if (archive && !IsArchiveFile(archive)) {
-    std::fprintf(stderr,
-                 "tessaly: '%s' is not an archive's index (.idx) or data file (.big): "
-                 "give one of the two files of a pair\n",
-                 archive);
-    return 2;
+  if (archive) {
+    const std::string problem = ArchiveProblem(archive);
+    if (!problem.empty()) {
+      std::fprintf(stderr, "tessaly: %s\n", problem.c_str());
+      return 2;
+    }
   }
   if (!HasDisplay()) {
     std::fputs(

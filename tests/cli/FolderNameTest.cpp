@@ -1,0 +1,43 @@
+// Export to and import from folders whose paths hold non-ASCII characters or run past Windows'
+// old 260-character limit: paths are UTF-8 throughout, on Windows too.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/CliRunner.h"
+#include "cli/ClipFixtures.h"
+
+namespace tessaly::testing {
+namespace {
+
+TEST(FolderNameTest, ExportToAndImportFromNonAsciiAndLongFolders) {
+  TempFolder folder;
+  const PcmAudio tone = Tone(32000, 2, 4000, 440);
+  WriteClipPair(folder, "speech",
+                {Encode(tone, PcmStereoTemplate(32000)), Encode(tone, PcmStereoTemplate(32000))});
+  ASSERT_EQ(RunCli({"unpack", "speech.idx"}, folder.Path()).status, 0);
+
+  const std::string part(60, 'd');
+  const std::string places[] = {
+      "Kommentar – Jürgen, Ça, 日本語",
+      part + "/" + part + "/" + part + "/" + part + "/" + part + " ü",  // past 260 in all
+  };
+  for (const std::string& place : places) {
+    SCOPED_TRACE(place);
+    ASSERT_GT((folder / place).size(), place.size());
+    CliRun run = RunCli({"export", "speech.idx", "--entries", "2", "--to", place}, folder.Path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(run.out.starts_with("Exported 1 of 1 clips to ")) << run.out;  // any separators
+    EXPECT_EQ(ReadWavFile(folder / (place + "/speech_00002.wav")).samples, tone.samples);
+
+    run = RunCli({"import", "speech_", "--from", place}, folder.Path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "Imported speech_00002.wav into speech_00002.asf\nImported 1 files, skipped 0\n");
+  }
+  EXPECT_GT((folder / places[1]).size(), 260u);
+}
+
+}  // namespace
+}  // namespace tessaly::testing
