@@ -11,6 +11,8 @@
 #include "base/Errors.h"
 #include "cli/ArgumentPaths.h"
 #include "cli/Commands.h"
+#include "cli/Json.h"
+#include "cli/Suggest.h"
 #include "media/AudioSources.h"
 
 namespace {
@@ -52,7 +54,7 @@ constexpr Verb kVerbs[] = {
 int main(int argc, char** argv) {
   tessaly::PrepareConsole(argc, argv);
   CLI::App app{"Unpacks and packs the commentary audio archives of a sports game.", "tessaly-cli"};
-  app.set_version_flag("--version", std::string("tessaly-cli ") + TESSALY_VERSION);
+  app.set_version_flag("-V,--version", std::string("tessaly-cli ") + TESSALY_VERSION);
   app.require_subcommand(1);
   bool quiet = false;
   const char* quietHelp = "Draw no progress bar";
@@ -69,6 +71,9 @@ int main(int argc, char** argv) {
     command->add_flag("-q,--quiet", quiet, quietHelp);
     commands[verb.name] = command;
   }
+  const char* jsonHelp = "Print one JSON document instead of text (fields: man tessaly-cli)";
+  for (const char* name : {"list", "info", "status", "verify"})
+    commands[name]->add_flag("--json", tessaly::cli::JsonRequested(), jsonHelp);
   commands["pack"]->add_flag("--force", force,
                              "Pack even when replaced entries have problems (see status)");
   commands["export"]->add_option(
@@ -92,6 +97,15 @@ int main(int argc, char** argv) {
                          "the build with FFmpeg, refused by this one)")
       ->check(CLI::IsMember({"match"}));
 
+  // A mistyped verb or option, or `help`: say what was meant instead of CLI11's general message.
+  if (auto suggestion = tessaly::cli::CheckWords(app, argc, argv)) {
+    if (suggestion->wantsHelp) {
+      std::fputs(app.help().c_str(), stdout);
+      return tessaly::cli::kExitSuccess;
+    }
+    std::fprintf(stderr, "%s\n", suggestion->message.c_str());
+    return tessaly::cli::kExitUsage;
+  }
   try {
     app.parse(argc, argv);
     if (import->parsed()) {
