@@ -12,6 +12,7 @@
 #include "cli/ArgumentPaths.h"
 #include "cli/Commands.h"
 #include "cli/Json.h"
+#include "cli/Mistakes.h"
 #include "cli/Suggest.h"
 #include "media/AudioSources.h"
 
@@ -79,7 +80,11 @@ int main(int argc, char** argv) {
   commands["export"]->add_option(
       "--entries", clip.entries,
       "Numbers, ranges and names: 3,10-20,speech_00042.asf (default: all)");
-  commands["export"]->add_option("--to", clip.to, "The folder for the WAV files")->required();
+  commands["export"]
+      ->add_option("--to", clip.to,
+                   "The folder for the WAV files, or - to write one entry's WAV to the "
+                   "standard output")
+      ->required();
   CLI::App* import = commands["import"];
   import->add_option("ENTRY", clip.entry, "The entry to replace: its row number or its name");
   import->add_option("AUDIOFILE", clip.audioFile,
@@ -120,6 +125,11 @@ int main(int argc, char** argv) {
   clip.matchLoudness = loudness == "match";
 
   const std::string chosen = app.get_subcommands().front()->get_name();
+  // A file of the wrong kind: say what it is and what to type instead.
+  if (auto mistake = tessaly::cli::MistakeIn(chosen, tessaly::cli::DialogPath(path))) {
+    std::fprintf(stderr, "%s\n", mistake->c_str());
+    return tessaly::cli::kExitUsage;
+  }
   TerminalHost host(tessaly::cli::DialogPath(path), !quiet && tessaly::IsTerminal(stderr));
   using namespace tessaly::cli;
   const std::map<std::string, std::function<int()>> run = {

@@ -429,6 +429,45 @@ TEST(CliUsage, MistakesGetADidYouMeanOrTheHelp) {
   }
 }
 
+// A file of the wrong kind gets a message that names it and says what to type instead, and
+// nothing runs.
+TEST(CliUsage, WrongKindsOfFileAreNamedWithWhatToTypeInstead) {
+  TempFolder folder;
+  WriteThreeEntries(folder);
+  WriteBytes(folder / "take.idx", "RIFF\x24\0\0\0WAVEfmt ");
+  ASSERT_EQ(RunCli({"unpack", "speech.idx"}, folder.Path()).status, 0);
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{"unpack", "take.idx"},
+       "take.idx' is a WAV file, not an archive's index (.idx) or data file (.big). To put a "
+       "recording in the place of a clip, unpack the archive and use 'tessaly-cli import FOLDER "
+       "ENTRY take.idx'.\n"},
+      {{"pack", "speech.idx"},
+       "speech.idx' is a file: pack takes the folder that unpack wrote: 'tessaly-cli pack "
+       "speech_'.\n"},
+      {{"pack", "take.big"}, ""},  // no such file: pack's own message
+      {{"status", "speech_/speech_00001.asf"}, "is a file: status takes the folder that unpack"},
+      {{"unpack", "speech_"}, "speech_' is a folder: unpack takes an archive's index (.idx)"},
+      {{"verify", "speech_/speech_00003.asf"},
+       "speech_00003.asf' is a single clip, not an archive: verify takes the pair's index"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+    CliRun run = RunCli(c.args, folder.Path());
+    if (c.err.empty()) {
+      EXPECT_EQ(run.status, 1) << run.err;
+      continue;
+    }
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(run.err.starts_with("tessaly-cli: '" + folder.Path())) << run.err;
+    EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(folder / "speech_.idx"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "take_"));
+}
+
 TEST(CliUsage, HelpForEveryVerbAndVersion) {
   TempFolder folder;
   for (const char* verb : {"unpack", "pack", "list", "verify"}) {
