@@ -14,6 +14,7 @@ bool LoadUnpackFolderTable(TerminalHost& host, const std::string& folder, EntryT
     return false;
   }
   table = LoadFolderTable(files);
+  if (!files.interrupted.empty()) host.ShowMessage(MessageKind::Information, files.interrupted);
   return true;
 }
 

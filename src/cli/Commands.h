@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "audio/StreamEncoder.h"
 #include "cli/TerminalHost.h"
 #include "clips/AudioSource.h"
 
@@ -40,6 +41,7 @@ struct ClipArguments {
   std::string audioFile;
   std::string from;  // import --from
   bool matchLoudness = false;
+  EncodeQuality quality = EncodeQuality::kClipRate;  // import --quality
 };
 
 // Clip information of every entry of the archive or folder the host's dialog answer names: a

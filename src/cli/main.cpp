@@ -101,6 +101,13 @@ int main(int argc, char** argv) {
                        : "match: bring each file to the loudness of the clip it replaces (needs "
                          "the build with FFmpeg, refused by this one)")
       ->check(CLI::IsMember({"match"}));
+  std::string quality = "clip";
+  import
+      ->add_option("--quality", quality,
+                   "XA r2/r3 escape frames where they pay, up to 5 % above plain ADPCM: clip: no "
+                   "more bytes per second than the clip replaced (default); best: even above "
+                   "it; plain: none")
+      ->check(CLI::IsMember({"clip", "best", "plain"}));
 
   // A mistyped verb or option, or `help`: say what was meant instead of CLI11's general message.
   if (auto suggestion = tessaly::cli::CheckWords(app, argc, argv)) {
@@ -113,6 +120,10 @@ int main(int argc, char** argv) {
   }
   try {
     app.parse(argc, argv);
+    // An empty argument names no file or folder: a usage error, as a missing one is.
+    for (int i = 1; i < argc; ++i)
+      if (argv[i][0] == '\0')
+        throw CLI::ValidationError("an empty argument names no file or folder");
     if (import->parsed()) {
       bool single = !clip.entry.empty() || !clip.audioFile.empty();
       if (single == !clip.from.empty() || (single && clip.audioFile.empty()))
@@ -123,14 +134,25 @@ int main(int argc, char** argv) {
     return status == 0 ? tessaly::cli::kExitSuccess : tessaly::cli::kExitUsage;
   }
   clip.matchLoudness = loudness == "match";
+  clip.quality = quality == "best"    ? tessaly::EncodeQuality::kBest
+                 : quality == "plain" ? tessaly::EncodeQuality::kPlain
+                                      : tessaly::EncodeQuality::kClipRate;
 
   const std::string chosen = app.get_subcommands().front()->get_name();
+  std::string dialogPath;
+  try {
+    dialogPath = tessaly::cli::DialogPath(path);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "tessaly-cli: \"%s\" can't be used as a path: %s\n", path.c_str(),
+                 e.what());
+    return tessaly::cli::kExitUsage;
+  }
   // A file of the wrong kind: say what it is and what to type instead.
-  if (auto mistake = tessaly::cli::MistakeIn(chosen, tessaly::cli::DialogPath(path))) {
+  if (auto mistake = tessaly::cli::MistakeIn(chosen, dialogPath)) {
     std::fprintf(stderr, "%s\n", mistake->c_str());
     return tessaly::cli::kExitUsage;
   }
-  TerminalHost host(tessaly::cli::DialogPath(path), !quiet && tessaly::IsTerminal(stderr));
+  TerminalHost host(dialogPath, !quiet && tessaly::IsTerminal(stderr));
   using namespace tessaly::cli;
   const std::map<std::string, std::function<int()>> run = {
       {"unpack", [&] { return UnpackCommand(host); }},

@@ -1,6 +1,7 @@
 #include "clips/UnpackFolderFiles.h"
 
 #include "base/Errors.h"
+#include "base/FileCommit.h"
 #include "base/Files.h"
 #include "base/Paths.h"
 #include "packing/TableFile.h"
@@ -21,6 +22,21 @@ UnpackFolderFiles FilesOfUnpackFolder(const std::string& folder) {
   std::string name = ExtractFileName(folder);
   files.tableFile = JoinPath(folder, ChangeFileExt(name, ".tbl"));
   files.indexCopy = JoinPath(folder, ChangeFileExt(name, ".id"));
+  if (!name.empty()) {
+    // Read as they are, finished by the next unpack or pack of the folder.
+    std::vector<std::string> trusted = CommitTargetsOf(folder);
+    trusted.push_back(files.tableFile);
+    trusted.push_back(files.indexCopy);
+    InterruptedCommit commit = ReadInterruptedCommit(CommitRecordPath(folder), trusted);
+    if (commit.NewFile(files.tableFile) != files.tableFile ||
+        commit.NewFile(files.indexCopy) != files.indexCopy) {
+      files.tableFile = commit.NewFile(files.tableFile);
+      files.indexCopy = commit.NewFile(files.indexCopy);
+      files.interrupted = "An unpack or a pack of " + folder +
+                          " was stopped while it replaced its table file: the new one is read. "
+                          "Unpack the pair or pack the folder again to finish it.";
+    }
+  }
   if (name.size() > 1 && name.back() == '_') {
     std::string base = ExtractFilePath(folder) + name.substr(0, name.size() - 1);
     files.sourceIndex = base + ".idx";

@@ -17,6 +17,9 @@ struct UnpackFolderFiles {
   // The source pair; empty when the folder's name doesn't end in "_".
   std::string sourceIndex;
   std::string sourceData;
+  // An unpack or a pack of the folder was stopped while it replaced the table and the index copy:
+  // `tableFile` and `indexCopy` name its new ones, and this says which command finishes it.
+  std::string interrupted;
 
   bool HasTableAndIndexCopy() const;
   // Both files of the source pair exist.

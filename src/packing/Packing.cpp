@@ -182,11 +182,15 @@ PackResult Pack(EntryTable& table, OperationHost& host) {
   result.indexPath = paths.indexFile;
   result.dataPath = paths.dataFile;
   FolderLock folderLock;
-  if (!result.folder.empty()) {
+  // A root folder ("/", "C:\\") has no name to pack to, and no resource files named after it.
+  const bool named = !ExtractFileName(result.folder).empty();
+  if (named) {
     folderLock = TakeFolder(result.folder);
-    CleanUpInterrupted(CommitRecordPath(result.folder), paths.Outputs());
+    if (std::optional<std::string> ignored = CleanUpInterrupted(result.folder, paths.Outputs()))
+      host.ShowMessage(MessageKind::Information, *ignored);
+    RemoveLeftoverTemporaries(result.folder);
   }
-  if (result.folder.empty() || !FileExists(paths.tableFile) || !FileExists(paths.indexCopy)) {
+  if (!named || !FileExists(paths.tableFile) || !FileExists(paths.indexCopy)) {
     folderLock.Release();
     host.ShowMessage(MessageKind::Information, "Resource files not found in " + result.folder);
     result.end = PackEnd::ResourcesMissing;

@@ -53,7 +53,9 @@ void ReportSizeMismatch(ArchiveState& state, EntryTable& table, OperationHost& h
 }
 
 // Every row's stream into its own file. Each is copied by the file layer with bounded memory,
-// so a stream of any size unpacks.
+// so a stream of any size unpacks. It is written aside and renamed over the entry file: a stop
+// or a failure leaves every entry file old or new (a clip imported there stays whole), and a
+// link at an entry's name is replaced, never written through.
 void ExtractEntries(const ArchiveState& state, const EntryTable& table, const std::string& folder,
                     OperationHost& host) {
   MessagePump pump(host);
@@ -67,9 +69,17 @@ void ExtractEntries(const ArchiveState& state, const EntryTable& table, const st
     host.Repaint();
     pump.Poll();
     host.SetProgressPosition(r);
-    File entry = File::CreateReplace(JoinPath(folder, name));
-    entry.CopyFrom(state.dataStream, start, size, 0);
-    entry.Close();
+    const std::string path = JoinPath(folder, name);
+    File entry = File::CreateBeside(path);
+    try {
+      entry.CopyFrom(state.dataStream, start, size, 0);
+      entry.Close();
+      ReplaceFile(entry.Path(), path);
+    } catch (...) {
+      entry.Release();
+      RemoveFileQuietly(entry.Path());
+      throw;
+    }
   }
 }
 
@@ -144,7 +154,10 @@ UnpackResult Unpack(ArchiveState& state, EntryTable& table, OperationHost& host)
   const std::string tableFile = TableFilePathFor(state.chosenPath);
   const std::string record = CommitRecordPath(result.folder);
   FolderLock folderLock = TakeFolder(result.folder);
-  CleanUpInterrupted(record, {indexCopy, tableFile});
+  if (std::optional<std::string> ignored =
+          CleanUpInterrupted(result.folder, {indexCopy, tableFile}))
+    host.ShowMessage(MessageKind::Information, *ignored);
+  RemoveLeftoverTemporaries(result.folder);
   host.SetProgressPosition(0);
   host.UpdatePainting();
   ExtractEntries(state, table, result.folder, host);
