@@ -1,8 +1,9 @@
 // bench_audio [benchmark flags]: decoding and encoding speed of the native stream code on one
 // core, as multiples of real time ("x_realtime": seconds of audio per second of processing), for
-// each XA variant and for PCM, on ten seconds of espeak-ng speech at 22050 Hz (a synthetic signal
-// when espeak-ng is missing). BM_EncodeQuality adds the stream's size and SNR for XA r2 and r3
-// with and without escape frames, on that speech and on white noise.
+// each XA variant, MicroTalk 10:1 and 5:1 (Revision 3) and PCM, on ten seconds of espeak-ng
+// speech at 22050 Hz (a synthetic signal when espeak-ng is missing). BM_EncodeQuality adds the
+// stream's size and SNR for XA r2 and r3 with and without escape frames, on that speech and on
+// white noise.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -68,13 +69,23 @@ Bytes TemplateFor(int variant, int channels) {
       return Template(3, {Field(0x80, 3)}, channels);  // XA r3
     case 3:
       return Template(0, {Field(0x83, 7)}, channels);  // XA v1
+    case 5:  // MicroTalk 10:1, PS2, version 2: half band at the codec's usual 4000 bytes a second
+      return Template(5, {Field(0x80, 2), Field(0xA0, 0x04), Field(0x84, 22050)}, channels);
+    case 6:  // MicroTalk 5:1, PS2, version 3 (Revision 3): full band, 8000 bytes a second
+      return Template(5, {Field(0x80, 3), Field(0xA0, 0x16), Field(0x84, 22050)}, channels);
     default:
       return Template(0, {Field(0xA0, 0x08)}, channels);  // PCM split
   }
 }
 
 void Label(benchmark::State& state, const PcmAudio& audio, const std::string& more = "") {
-  static const char* names[] = {"XA r1", "XA r2", "XA r3", "XA v1", "PCM S16LE split"};
+  static const char* names[] = {"XA r1",
+                                "XA r2",
+                                "XA r3",
+                                "XA v1",
+                                "PCM S16LE split",
+                                "MicroTalk 10:1",
+                                "MicroTalk 5:1 Rev.3"};
   state.SetLabel(std::string(names[state.range(0)]) + (audio.channels == 1 ? " mono" : " stereo") +
                  more);
   state.counters["x_realtime"] = benchmark::Counter(
@@ -96,9 +107,10 @@ void BM_Encode(benchmark::State& state) {
 }
 
 void Variants(benchmark::internal::Benchmark* b) {
-  for (int variant = 0; variant < 5; ++variant)
+  for (int variant = 0; variant < 7; ++variant)
     for (int channels : {1, 2})
-      if (variant != 3 || channels == 2) b->Args({variant, channels});
+      if ((variant != 3 || channels == 2) && (variant < 5 || channels == 1))
+        b->Args({variant, channels});
 }
 
 // Ten seconds of white noise, uniform in +-8000.

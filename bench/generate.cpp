@@ -2,7 +2,8 @@
 // Everything is drawn from a seeded generator, so the same arguments give the same bytes.
 //
 //   bench_generate archive --out DIR --name NAME --entries N --data-bytes B [--per-block K]
-//                          [--digit-index D] [--aliases PERMILLE] [--seed S] [--clips]
+//                          [--digit-index D] [--aliases PERMILLE] [--seed S]
+//                          [--clips [--microtalk]]
 //   bench_generate replace --folder DIR --mode grown|tenth|shorter [--seed S]
 #include <fcntl.h>
 #include <unistd.h>
@@ -44,19 +45,26 @@ class Random {
   uint64_t state_;
 };
 
-// Real clips of increasing length (XA r2, mono, 22050 Hz: a tone with noise through the encoder),
-// so that a stream of any size can begin with the longest one that fits; the rest of the stream
-// is filler, as the padding after a replaced clip is.
+// Real clips of increasing length (XA r2, or MicroTalk 10:1, mono, 22050 Hz: a tone with noise
+// through the encoder), so that a stream of any size can begin with the longest one that fits;
+// the rest of the stream is filler, as the padding after a replaced clip is.
 class ClipLadder {
  public:
-  ClipLadder() {
-    // PC, version 3 (XA r2), one channel, 22050 Hz, then the end chunk.
-    static const char kTemplate[] =
+  explicit ClipLadder(bool microTalk) {
+    // PC, version 3 (XA r2), one channel, 22050 Hz, then the end chunk; or PS2, version 2,
+    // MicroTalk 10:1.
+    static const char kXa[] =
         "SCHl\x18\0\0\0PT\0\0\x80\x01\x03\x82\x01\x01\x84\x02\x56\x22\xFF\0\0"
         "SCEl\x08\0\0\0";
-    std::vector<uint8_t> templateStream(kTemplate, kTemplate + sizeof kTemplate - 1);
+    static const char kMicroTalk[] =
+        "SCHl\x18\0\0\0PT\x05\0\xFD\x80\x01\x02\xA0\x01\x04\x84\x02\x56\x22\xFF"
+        "SCEl\x08\0\0\0";
+    std::vector<uint8_t> templateStream =
+        microTalk ? std::vector<uint8_t>(kMicroTalk, kMicroTalk + sizeof kMicroTalk - 1)
+                  : std::vector<uint8_t>(kXa, kXa + sizeof kXa - 1);
+    const size_t unit = microTalk ? 432 : 28, most = microTalk ? 432 * 256 : 28 * 8192;
     uint64_t noise = 1;
-    for (size_t frames = 28; frames <= 28 * 8192; frames = frames * 5 / 4 / 28 * 28 + 28) {
+    for (size_t frames = unit; frames <= most; frames = frames * 5 / 4 / unit * unit + unit) {
       tessaly::PcmAudio audio{22050, 1, {}};
       for (size_t i = 0; i < frames; ++i) {
         noise = noise * 6364136223846793005ULL + 1442695040888963407ULL;
@@ -149,7 +157,8 @@ struct ArchiveParameters {
   unsigned digitIndex = 2;
   unsigned aliasesPerMille = 0;  // entries that start where the next one does (size 0)
   uint64_t seed = 1;
-  bool clips = false;  // every stream starts with a real clip
+  bool clips = false;      // every stream starts with a real clip
+  bool microTalk = false;  // MicroTalk clips instead of XA
 };
 
 // Stream sizes in listing order. Inside a block every stream but the last is a whole number of
@@ -227,7 +236,7 @@ void GenerateArchive(const ArchiveParameters& p) {
 
   StreamBytes bytes(p.seed);
   std::optional<ClipLadder> clips;
-  if (p.clips) clips.emplace();
+  if (p.clips) clips.emplace(p.microTalk);
   Output data(p.out + "/" + p.name + ".big");
   std::string buffer;
   constexpr size_t kFlushAt = 8 << 20;
@@ -302,6 +311,7 @@ int main(int argc, char** argv) {
                       "Per mille of entries that share the next entry's start");
   archive->add_option("--seed", p.seed, "Seed");
   archive->add_flag("--clips", p.clips, "Begin every stream with a real clip (XA r2, 22050 Hz)");
+  archive->add_flag("--microtalk", p.microTalk, "Make the clips MicroTalk 10:1 (PS2) instead");
 
   std::string folder, mode;
   uint64_t seed = 1;

@@ -6,6 +6,7 @@
 
 #include "audio/AudioError.h"
 #include "audio/ByteOrder.h"
+#include "audio/MicroTalk.h"
 #include "audio/StreamChunks.h"
 #include "audio/StreamHeader.h"
 #include "audio/XaFrames.h"
@@ -18,7 +19,11 @@ namespace {
 class BlockDecoder {
  public:
   BlockDecoder(const StreamHeader& header, PcmAudio& out)
-      : header_(header), out_(out), history_(static_cast<size_t>(header.channels)) {}
+      : header_(header),
+        out_(out),
+        history_(static_cast<size_t>(header.channels)),
+        talk_(header.layout == SampleLayout::kMicroTalk ? static_cast<size_t>(header.channels)
+                                                        : 0) {}
 
   void Decode(std::span<const uint8_t> body, size_t position) {
     position_ = position;
@@ -26,10 +31,14 @@ class BlockDecoder {
     const size_t channels = static_cast<size_t>(header_.channels);
     Require(4, "has no sample count");
     uint32_t count = Read32(body.data(), header_.bigEndianBlocks);
-    // Every layout spends at least half a byte on a sample: a count beyond that can't be true,
-    // and checking it first keeps a hostile count from reserving memory.
+    // Every layout but MicroTalk spends at least half a byte on a sample, and a MicroTalk frame
+    // at least 24 bytes on 432 samples: a count beyond that can't be true, and checking it first
+    // keeps a hostile count from reserving memory.
     if (count == 0) return;
-    if (static_cast<uint64_t>(count) * channels > static_cast<uint64_t>(body.size()) * 2)
+    const uint64_t most = header_.layout == SampleLayout::kMicroTalk
+                              ? (static_cast<uint64_t>(body.size()) + 24) * 18
+                              : static_cast<uint64_t>(body.size()) * 2;
+    if (static_cast<uint64_t>(count) * channels > most)
       Fail("claims " + std::to_string(count) + " samples per channel in " +
            std::to_string(body.size()) + " bytes");
     first_ = out_.samples.size();
@@ -44,6 +53,8 @@ class BlockDecoder {
         return DecodeXaInterleaved();
       case SampleLayout::kXaSplit:
         return DecodeXaSplit();
+      case SampleLayout::kMicroTalk:
+        return DecodeMicroTalk();
       case SampleLayout::kUnsupported:
         break;
     }
@@ -151,11 +162,64 @@ class BlockDecoder {
     }
   }
 
+  // Each channel from its offset: a flag byte, then frames; the bit reader starts afresh in every
+  // block while the decoder's state runs on, and the codec header opens the first block.
+  void DecodeMicroTalk() {
+    const size_t channels = static_cast<size_t>(header_.channels);
+    for (size_t c = 0; c < channels; ++c) {
+      MicroTalkChannel& channel = talk_[c];
+      MtBitReader bits(body_, ChannelStart(c) + 1);
+      int16_t* out = Out(c);
+      for (size_t done = 0; done < count_; done += kMtFrameSamples) {
+        size_t frameStart = bits.Position();
+        int patchMarker = header_.microTalkRev3 ? bits.Byte() : 0;
+        bits.Fill();
+        if (!channel.started) {
+          channel.synth.SetHeader(ReadMtCodecHeader(bits));
+          channel.started = true;
+        }
+        if (!channel.synth.Parse(bits, frame_))
+          Fail("holds a pulse beyond 16 bits in the frame at byte " + std::to_string(frameStart));
+        channel.synth.Synthesize(frame_);
+        if (header_.microTalkRev3) {
+          bits.AlignToByte();
+          if (patchMarker == kMtPatchMarker) ApplyPatch(bits, channel.synth.MutableOutput());
+        }
+        const size_t n = std::min<size_t>(kMtFrameSamples, count_ - done);
+        const float* decoded = channel.synth.Output();
+        for (size_t i = 0; i < n; ++i) out[(done + i) * channels] = MtSample(decoded[i]);
+      }
+    }
+  }
+
+  // A Revision 3 frame's PCM: big-endian offset and count, then that many big-endian samples
+  // written over the frame's output (not its state).
+  void ApplyPatch(MtBitReader& bits, float* frame) {
+    size_t at = bits.Position();
+    Require(at + 4, "ends inside a PCM patch's offset and count");
+    int offset = static_cast<int16_t>(Read16Be(body_.data() + at));
+    int count = static_cast<int16_t>(Read16Be(body_.data() + at + 2));
+    if (offset < 0 || offset > kMtFrameSamples || count < 0 || count > kMtFrameSamples - offset)
+      Fail("has a PCM patch of " + std::to_string(count) + " samples at " + std::to_string(offset) +
+           ", outside its 432-sample frame");
+    Require(at + 4 + 2 * static_cast<size_t>(count), "ends inside a PCM patch");
+    for (int i = 0; i < count; ++i)
+      frame[offset + i] = static_cast<int16_t>(Read16Be(body_.data() + at + 4 + 2 * i));
+    bits = MtBitReader(body_, at + 4 + 2 * static_cast<size_t>(count));
+  }
+
   bool Be() const { return header_.bigEndianBlocks; }
+
+  struct MicroTalkChannel {
+    MtSynth synth;
+    bool started = false;
+  };
 
   const StreamHeader& header_;
   PcmAudio& out_;
   std::vector<XaHistory> history_;
+  std::vector<MicroTalkChannel> talk_;
+  MtFrame frame_;
   std::span<const uint8_t> body_;
   size_t position_ = 0;
   size_t first_ = 0;

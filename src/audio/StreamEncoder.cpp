@@ -1,10 +1,13 @@
 #include "audio/StreamEncoder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "audio/AudioError.h"
 #include "audio/ByteOrder.h"
+#include "audio/MicroTalk.h"
+#include "audio/MicroTalkEncoder.h"
 #include "audio/StreamChunks.h"
 #include "audio/StreamDecoder.h"
 #include "audio/StreamHeader.h"
@@ -90,6 +93,7 @@ class BlockEncoder {
       case SampleLayout::kXaInterleaved:
         EncodeInterleavedXa(body, first, count);
         break;
+      case SampleLayout::kMicroTalk:  // encoded by EncodeMicroTalkBlocks
       case SampleLayout::kUnsupported:
         break;
     }
@@ -199,6 +203,157 @@ uint64_t EscapeAllowance(const EncodeOptions& options, uint64_t plainSize,
   return allowance;
 }
 
+// The stream around its blocks' bodies: the template's header with the new sample count, a count
+// chunk when the template has one, the blocks, the end chunk.
+std::vector<uint8_t> AssembleStream(std::span<const uint8_t> headerBody, const StreamHeader& header,
+                                    const StreamChunks& walk, uint32_t frames,
+                                    const std::vector<std::vector<uint8_t>>& bodies) {
+  size_t size = headerBody.size() + 64;
+  for (const auto& body : bodies) size += body.size() + kChunkHeaderSize;
+  std::vector<uint8_t> out;
+  out.reserve(size);
+  AppendChunk(out, kHeaderTag, HeaderWithCount(headerBody, header, frames), walk.bigEndianSizes);
+  bool hasCountChunk = std::any_of(walk.chunks.begin(), walk.chunks.end(),
+                                   [](const StreamChunk& c) { return c.tag == kCountTag; });
+  if (hasCountChunk) {
+    std::vector<uint8_t> count;
+    Append32(count, static_cast<uint32_t>(bodies.size()), header.bigEndianBlocks);
+    AppendChunk(out, kCountTag, count, walk.bigEndianSizes);
+  }
+  for (const auto& body : bodies) AppendChunk(out, kBlockTag, body, walk.bigEndianSizes);
+  AppendChunk(out, kEndTag, {}, walk.bigEndianSizes);
+  return out;
+}
+
+// What a MicroTalk template says about the stream to write: its codec header (from the first
+// block's first channel), its bytes per second and the samples of its blocks.
+struct MicroTalkLayout {
+  MtCodecHeader codec;
+  double bytesPerSecond = 0;
+  std::vector<uint32_t> blockSamples;
+};
+
+MicroTalkLayout ReadMicroTalkLayout(std::span<const uint8_t> stream, const StreamChunks& walk,
+                                    const StreamHeader& header) {
+  MicroTalkLayout layout;
+  // Without a block to read them from: the bandwidth and rate the codec number stands for.
+  layout.codec.halfBand = header.codecId == codec::kMicroTalk;
+  layout.bytesPerSecond = (layout.codec.halfBand ? 4000.0 : 8000.0) * header.sampleRate / 22050;
+  uint64_t bytes = 0, samples = 0;
+  bool first = true;
+  for (const StreamChunk& chunk : walk.chunks) {
+    if (chunk.tag != kBlockTag || chunk.BodySize() < 9 + 4 * static_cast<size_t>(header.channels))
+      continue;
+    auto body = stream.subspan(chunk.BodyPosition(), chunk.BodySize());
+    uint32_t count = Read32(body.data(), header.bigEndianBlocks);
+    if (count == 0) continue;
+    bytes += chunk.size;
+    samples += count;
+    layout.blockSamples.push_back(count);
+    if (first) {
+      uint32_t offset = Read32(body.data() + 4, header.bigEndianBlocks);
+      size_t at = 4 + 4 * static_cast<size_t>(header.channels) + offset + 1 +
+                  (header.microTalkRev3 ? 1 : 0);
+      if (at < body.size()) {
+        MtBitReader bits(body, at);
+        bits.Fill();
+        layout.codec = ReadMtCodecHeader(bits);
+      }
+      first = false;
+    }
+  }
+  if (samples > 0 && bytes > 0)
+    layout.bytesPerSecond =
+        static_cast<double>(bytes) * header.sampleRate / static_cast<double>(samples);
+  return layout;
+}
+
+// The blocks of a MicroTalk stream: as many whole frames per block as the template's blocks hold
+// (3 or 4), each channel's data a flag byte (1 in the first block) and its frames; the codec
+// header opens the first frame. Every block keeps under the 4096 bytes decoders read at once.
+std::vector<std::vector<uint8_t>> EncodeMicroTalkBlocks(const PcmAudio& audio,
+                                                        const StreamHeader& header,
+                                                        const MicroTalkLayout& layout) {
+  const size_t channels = static_cast<size_t>(header.channels);
+  const size_t frames = (audio.Frames() + kMtFrameSamples - 1) / kMtFrameSamples;
+  std::vector<size_t> pattern;
+  for (size_t i = 0; i + 1 < layout.blockSamples.size(); ++i)
+    if (layout.blockSamples[i] % kMtFrameSamples == 0 &&
+        (layout.blockSamples[i] / kMtFrameSamples == 3 ||
+         layout.blockSamples[i] / kMtFrameSamples == 4))
+      pattern.push_back(layout.blockSamples[i] / kMtFrameSamples);
+  if (pattern.empty()) pattern = {4, 3};
+  double framesPerBlock = 0;
+  for (size_t p : pattern) framesPerBlock += static_cast<double>(p);
+  framesPerBlock /= static_cast<double>(pattern.size());
+
+  // The budget: the template's bytes per second, less the chunks' and blocks' own bytes.
+  const double seconds = audio.Seconds();
+  const double blocks = std::ceil(static_cast<double>(frames) / framesPerBlock);
+  const double overhead = blocks * (8 + 4 + 5.0 * static_cast<double>(channels) + 2);
+  MtEncodeSettings settings;
+  settings.header = layout.codec;
+  // Multipulse for every frame whose first coefficient is negative (voiced, mostly): with the
+  // bits its prefix code spends where they pay, it beats the RELP code there.
+  settings.header.thresholdBits = 0;
+  settings.rev3 = header.microTalkRev3;
+  settings.bitsPerFrame = frames == 0
+                              ? 0
+                              : std::max(200.0, (layout.bytesPerSecond * seconds - overhead) * 8 /
+                                                    static_cast<double>(frames * channels));
+  std::vector<std::vector<MtCodedFrame>> coded;
+  for (size_t c = 0; c < channels; ++c)
+    coded.push_back(EncodeMicroTalk(audio.samples.data() + c, audio.Frames(), channels, settings));
+
+  auto channelData = [&](size_t c, size_t first, size_t count) {
+    MtBitWriter out;
+    out.PutByte(first == 0 ? 1 : 0);
+    for (size_t f = first; f < first + count; ++f) {
+      const MtCodedFrame& frame = coded[c][f];
+      if (settings.rev3) out.PutByte(frame.patch.empty() ? 0 : kMtPatchMarker);
+      if (f == 0) WriteMtCodecHeader(out, settings.header);
+      out.Append(frame.bits);
+      if (settings.rev3) {
+        out.PadToByte();
+        if (!frame.patch.empty()) {
+          std::vector<uint8_t> patch;
+          Append16(patch, static_cast<uint16_t>(frame.patchOffset), true);
+          Append16(patch, static_cast<uint16_t>(frame.patch.size()), true);
+          for (int16_t s : frame.patch) Append16(patch, static_cast<uint16_t>(s), true);
+          for (uint8_t b : patch) out.PutByte(b);
+        }
+      }
+    }
+    out.PadToByte();
+    return out.Bytes();
+  };
+
+  std::vector<std::vector<uint8_t>> bodies;
+  for (size_t first = 0, b = 0; first < frames; ++b) {
+    size_t count = std::min(pattern[b % pattern.size()], frames - first);
+    std::vector<uint8_t> body;
+    for (;; --count) {
+      size_t last = first + count;
+      uint32_t samples = static_cast<uint32_t>(std::min(audio.Frames(), last * kMtFrameSamples) -
+                                               first * kMtFrameSamples);
+      body.clear();
+      Append32(body, samples, header.bigEndianBlocks);
+      std::vector<uint8_t> data;
+      for (size_t c = 0; c < channels; ++c) {
+        Append32(body, static_cast<uint32_t>(data.size()), header.bigEndianBlocks);
+        std::vector<uint8_t> one = channelData(c, first, count);
+        data.insert(data.end(), one.begin(), one.end());
+      }
+      body.insert(body.end(), data.begin(), data.end());
+      while ((body.size() + kChunkHeaderSize) % 4) body.push_back(0);
+      if (body.size() + kChunkHeaderSize <= 4096 || count == 1) break;
+    }
+    bodies.push_back(std::move(body));
+    first += count;
+  }
+  return bodies;
+}
+
 }  // namespace
 
 std::vector<uint8_t> EncodeStream(const PcmAudio& audio, std::span<const uint8_t> templateStream,
@@ -218,6 +373,11 @@ std::vector<uint8_t> EncodeStream(const PcmAudio& audio, std::span<const uint8_t
                      " Hz");
   const size_t frames = audio.Frames();
   if (frames > UINT32_MAX) throw AudioError("the audio is too long for a stream");
+
+  if (header.layout == SampleLayout::kMicroTalk)
+    return AssembleStream(
+        headerBody, header, walk, static_cast<uint32_t>(frames),
+        EncodeMicroTalkBlocks(audio, header, ReadMicroTalkLayout(templateStream, walk, header)));
 
   // Blocks as long as the template's first; whole frames in every block but the last, so that
   // decoders which drop a block's partial frame lose nothing in between.
@@ -241,24 +401,13 @@ std::vector<uint8_t> EncodeStream(const PcmAudio& audio, std::span<const uint8_t
       xa.push_back(EncodeXaChannel(audio.samples, static_cast<size_t>(audio.channels), c));
 
   auto assemble = [&] {
-    std::vector<uint8_t> out;
-    out.reserve(headerChunk.size + frames * audio.channels * 2 + blocks * 64 + 64);
-    AppendChunk(out, kHeaderTag, HeaderWithCount(headerBody, header, static_cast<uint32_t>(frames)),
-                walk.bigEndianSizes);
-    bool hasCountChunk = std::any_of(walk.chunks.begin(), walk.chunks.end(),
-                                     [](const StreamChunk& c) { return c.tag == kCountTag; });
-    if (hasCountChunk) {
-      std::vector<uint8_t> count;
-      Append32(count, static_cast<uint32_t>(blocks), header.bigEndianBlocks);
-      AppendChunk(out, kCountTag, count, walk.bigEndianSizes);
-    }
+    std::vector<std::vector<uint8_t>> bodies;
+    bodies.reserve(blocks);
     BlockEncoder encoder(header, audio, xa);
-    for (size_t first = 0; first < frames; first += blockSamples) {
-      uint32_t count = static_cast<uint32_t>(std::min<size_t>(blockSamples, frames - first));
-      AppendChunk(out, kBlockTag, encoder.Encode(first, count), walk.bigEndianSizes);
-    }
-    AppendChunk(out, kEndTag, {}, walk.bigEndianSizes);
-    return out;
+    for (size_t first = 0; first < frames; first += blockSamples)
+      bodies.push_back(encoder.Encode(
+          first, static_cast<uint32_t>(std::min<size_t>(blockSamples, frames - first))));
+    return AssembleStream(headerBody, header, walk, static_cast<uint32_t>(frames), bodies);
   };
   std::vector<uint8_t> out = assemble();
   if (header.layout == SampleLayout::kXaSplit && header.xa != XaVariant::kR1 &&

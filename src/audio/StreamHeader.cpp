@@ -168,6 +168,11 @@ void ResolveLayout(StreamHeader& h) {
       if (h.channels == 1 || (h.channels == 2 && h.platform != platform::kSaturn))
         h.layout = SampleLayout::kXaInterleaved;
       return;
+    case codec::kMicroTalk:
+    case codec::kMicroTalk5:
+      h.layout = SampleLayout::kMicroTalk;
+      h.microTalkRev3 = h.version >= 3;
+      return;
     case codec::kXaSplit: {
       h.layout = SampleLayout::kXaSplit;
       bool history = h.version <= 1 || (h.version == 2 && (h.platform == platform::kPs2 ||

@@ -34,6 +34,7 @@ enum class SampleLayout {
   kPcmSplit,        // count, an offset per channel, then each channel's samples
   kXaInterleaved,   // count, 8 bytes of history, then 30-byte stereo (15-byte mono) frames
   kXaSplit,         // count, an offset per channel, then each channel's 15-byte frames
+  kMicroTalk,       // count, an offset per channel, then each channel's flag byte and frames
 };
 enum class PcmFormat { kS16Le, kS16Be, kS8 };
 // Split XA: r1 starts every channel of every block with its history; r2 (little-endian block
@@ -54,6 +55,10 @@ struct StreamHeader {
   SampleLayout layout = SampleLayout::kUnsupported;
   PcmFormat pcm = PcmFormat::kS16Le;
   XaVariant xa = XaVariant::kNone;
+  // MicroTalk in Revision 3 framing (each frame byte-aligned after a marker byte, with optional
+  // PCM patches): taken, as the public SCHl MicroTalk decoder takes it, from a version of 3 or
+  // more on every platform.
+  bool microTalkRev3 = false;
 
   // Where, in the header chunk's body, the sample count field's tag byte is (0 when absent) and
   // where the field list ends (just past its end marker, or the body's end).

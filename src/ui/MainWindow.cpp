@@ -43,17 +43,19 @@ constexpr int kProgressTop = Scaled(345);
 constexpr int kProgressHeight = Scaled(16);
 constexpr int kStatusTop = Scaled(368);
 
+// An existing ".idx" or ".big" file.
+bool IsArchiveFile(const QString& path) {
+  const QString suffix = QFileInfo(path).suffix().toLower();
+  return (suffix == QLatin1String("idx") || suffix == QLatin1String("big")) &&
+         QFileInfo(path).isFile();
+}
+
 // The archive file among dropped URLs: one local ".idx" or ".big".
 std::optional<QString> DroppedArchive(const QMimeData* mime) {
   if (!mime || !mime->hasUrls() || mime->urls().size() != 1) return std::nullopt;
   const QUrl& url = mime->urls().front();
-  if (!url.isLocalFile()) return std::nullopt;
-  const QString path = url.toLocalFile();
-  const QString suffix = QFileInfo(path).suffix().toLower();
-  if ((suffix != QLatin1String("idx") && suffix != QLatin1String("big")) ||
-      !QFileInfo(path).isFile())
-    return std::nullopt;
-  return path;
+  if (!url.isLocalFile() || !IsArchiveFile(url.toLocalFile())) return std::nullopt;
+  return url.toLocalFile();
 }
 
 }  // namespace
@@ -153,11 +155,17 @@ void MainWindow::dropEvent(QDropEvent* event) {
   std::optional<QString> archive = DroppedArchive(event->mimeData());
   if (Busy() || !archive) return;
   event->acceptProposedAction();
+  OpenArchive(*archive);
+}
+
+bool MainWindow::OpenArchive(const QString& path) {
+  if (Busy() || !IsArchiveFile(path)) return false;
   // Unpacked as if it had been chosen in the open-file dialog.
-  droppedArchive_ = PathToBytes(*archive);
-  openDialog1_.SetLastFile(*archive);
+  droppedArchive_ = PathToBytes(path);
+  openDialog1_.SetLastFile(path);
   OnUnpack();
   droppedArchive_.reset();
+  return true;
 }
 
 MainWindow::~MainWindow() {

@@ -41,6 +41,10 @@ class MainWindow : public QWidget, public WorkbenchHost {
   // again when the window closes. Windows that don't call it leave the settings alone.
   void RememberBetweenRuns();
 
+  // Unpacks an archive's index or data file as when it is dropped onto the window (a file
+  // manager's "open with" goes here). False while a command runs or for any other file.
+  bool OpenArchive(const QString& path);
+
   // True while a command's operation runs.
   bool Busy() const { return busy_ > 0; }
 

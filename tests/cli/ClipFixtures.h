@@ -34,6 +34,10 @@ inline std::string AsString(const Bytes& bytes) {
 inline Bytes XaR2MonoTemplate(uint32_t rate = 22050) {
   return Stream(HeaderBody(0, {Field(0x80, 3), Field(0x82, 1), Field(0x84, rate)}), {});
 }
+// PS2, version 3: MicroTalk 5:1 in Revision 3 framing, as the games keep speech.
+inline Bytes MicroTalkTemplate() {
+  return Stream(HeaderBody(5, {Field(0x80, 3), Field(0xA0, 0x16)}), {});
+}
 inline Bytes PcmStereoTemplate(uint32_t rate) {
   return Stream(HeaderBody(0, {Field(0x82, 2), Field(0x84, rate)}), {});
 }

@@ -120,6 +120,18 @@ TEST_F(ClipVerbTest, AnEntrySharingTheNextOnesStartIsThatClipAndNoChange) {
   EXPECT_EQ(info.status, 0) << info.err;
   EXPECT_NE(info.out.find("\n2\tPCM S16LE\t2\t32000\t0.500\n"), std::string::npos) << info.out;
   ASSERT_EQ(Run({"unpack", "alias.idx"}).status, 0);
+  // The untouched folder answers as the archive does: `unpack && export` works in scripts.
+  for (const char* target : {"alias.idx", "alias_"}) {
+    SCOPED_TRACE(target);
+    CliRun folderInfo = Run({"info", target});
+    EXPECT_EQ(folderInfo.status, 0) << folderInfo.err;
+    EXPECT_NE(folderInfo.out.find("\n1\talias_00001.asf\tPCM S16LE\t2\t32000\t8000\t0.250\n"),
+              std::string::npos)
+        << folderInfo.out;
+    CliRun exported = Run({"export", target, "--to", std::string("wavs-") + target});
+    EXPECT_EQ(exported.status, 0) << exported.err;
+  }
+  EXPECT_EQ(ReadWavFile(folder / "wavs-alias_/alias_00001.wav").samples, tone.samples);
   CliRun status = Run({"status", "alias_"});
   EXPECT_EQ(status.status, 0);
   EXPECT_EQ(status.out, "Compared with " + folder / "alias.big" +
@@ -147,6 +159,28 @@ TEST_F(ClipVerbTest, ExportWritesTheChosenEntriesAsWav) {
   EXPECT_EQ(Run({"export", "speech.idx", "--entries", "2", "--to", "wavs"}).status, 0);
   EXPECT_EQ(ReadWavFile(folder / "wavs/speech_00002.wav").samples, tone.samples);
   EXPECT_EQ(std::distance(fs::directory_iterator(folder / "wavs"), fs::directory_iterator()), 2);
+}
+
+TEST_F(ClipVerbTest, AMicroTalkClipExportsAndImportsBackInItsOwnFormat) {
+  WriteClipPair(folder, "talk", {Encode(speech, MicroTalkTemplate())});
+  CliRun run = Run({"export", "talk.idx", "--to", "wavs"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  PcmAudio exported = ReadWavFile(folder / "wavs/talk_00001.wav");
+  EXPECT_EQ(exported.Frames(), speech.Frames());
+  EXPECT_EQ(exported.sampleRate, 22050);
+
+  ASSERT_EQ(Run({"unpack", "talk.idx"}).status, 0);
+  run = Run({"import", "talk_", "talk_00001.asf", "wavs/talk_00001.wav"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  ClipInfo info = InfoOfFile(folder / "talk_/talk_00001.asf");
+  EXPECT_EQ(info.codecName, "MicroTalk 5:1");
+  EXPECT_EQ(info.samples, speech.Frames());
+  CliRun status = Run({"status", "talk_"});
+  EXPECT_EQ(status.status, 0) << status.err;
+  EXPECT_NE(status.out.find("talk_00001.asf\tok"), std::string::npos) << status.out;
+  ASSERT_EQ(Run({"pack", "talk_"}).status, 0);
+  EXPECT_EQ(Run({"export", "talk.idx", "--to", "again"}).status, 0);
+  EXPECT_EQ(ReadWavFile(folder / "again/talk_00001.wav").Frames(), speech.Frames());
 }
 
 TEST_F(ClipVerbTest, ExportOfAFolderSkipsTheUndecodableEntryAndSaysWhy) {

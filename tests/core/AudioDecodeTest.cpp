@@ -234,7 +234,7 @@ TEST(DecodeStream, RefusesOtherCodecsAndHostileBlocksWithAClearError) {
     Bytes stream;
     const char* message;
   } cases[] = {
-      {Stream(HeaderBody(0, {Field(0xA0, 4)}), {}), "can't decode MicroTalk audio"},
+      {Stream(HeaderBody(0, {Field(0xA0, 5)}), {}), "can't decode PS ADPCM audio"},
       {Stream(HeaderBody(0, {Field(0xA0, 0x10)}), {}), "can't decode MPEG layer 3 audio"},
       {Stream(HeaderBody(0, {Field(0xA0, 3), Field(0x82, 4)}), {}),
        "can't decode XA v1 audio of 4 channels"},

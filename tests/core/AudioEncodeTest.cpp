@@ -241,7 +241,7 @@ TEST(EncodeStream, RefusesWhatItCantEncode) {
     Bytes tmpl;
     const char* message;
   } cases[] = {
-      {Template(HeaderBody(0, {Field(0xA0, 4)}), 100), "can't encode MicroTalk audio"},
+      {Template(HeaderBody(0, {Field(0xA0, 5)}), 100), "can't encode PS ADPCM audio"},
       {Template(HeaderBody(0, {Field(0x80, 3), Field(0x82, 2)}), 100),
        "the audio has 1 channels at 22050 Hz, the clip it replaces 2 at 22050 Hz"},
       {Template(HeaderBody(0, {Field(0x80, 3), Field(0x84, 32000)}), 100), "at 32000 Hz"},

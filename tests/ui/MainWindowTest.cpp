@@ -186,6 +186,23 @@ class MainWindowTest : public QObject {
     QVERIFY(!form.State().IsOpen());
   }
 
+  // `tessaly FILE` (a file manager's open) unpacks as a drop does, without asking for a file;
+  // anything but an existing index or data file is refused and changes nothing.
+  void openArchiveUnpacksAsADropDoes() {
+    ArchiveBuilder builder = ThreeEntries();
+    Session s(builder, builder.Data(12000));
+    for (const std::string& other : {s.folder / "speech.wav", s.folder / "missing.idx"}) {
+      if (other.ends_with(".wav")) WriteBytes(other, "RIFF");
+      QVERIFY(!s.form.OpenArchive(Q(other)));
+    }
+    QCOMPARE(s.boxes.boxes.size(), size_t{0});
+    QVERIFY(s.form.OpenArchive(Q(s.pair.dataPath)));
+    QCOMPARE(s.form.Grid()->Model()->rowCount(), 3);
+    QVERIFY(QFile::exists(Q(s.folder / "speech_/speech_00003.asf")));
+    QCOMPARE(s.boxes.boxes.size(), size_t{1});
+    QCOMPARE(s.boxes.boxes[0].look.text, "Successfully extracted to " + Q(s.folder / "speech_"));
+  }
+
   void cancellingEitherDialogChangesNothing() {
     ArchiveBuilder builder = ThreeEntries();
     Session s(builder, builder.Data(12000));
