@@ -1,17 +1,17 @@
 #include "cli/ClipTarget.h"
 
 #include "base/Files.h"
-#include "clips/UnpackFolderFiles.h"
+#include "packing/UnpackFolder.h"
 
 namespace tessaly::cli {
 
 bool LoadUnpackFolderTable(TerminalHost& host, const std::string& folder, EntryTable& table) {
-  UnpackFolderFiles files = FilesOfUnpackFolder(folder);
-  if (folder.empty() || !files.HasTableAndIndexCopy()) {
+  const UnpackFolder files = UnpackFolder::Chosen(folder);
+  if (!files.HasTableAndIndexCopy()) {
     host.ShowMessage(MessageKind::Information, "Resource files not found in " + folder);
     return false;
   }
-  table = LoadFolderTable(files);
+  LoadFolderTable(files, table);
   return true;
 }
 

@@ -1,5 +1,3 @@
-#include <exception>
-
 #include "base/Paths.h"
 #include "cli/Commands.h"
 #include "clips/FolderStatus.h"
@@ -13,19 +11,8 @@ namespace {
 // when there is any. Missing files and unreadable tables are left to Pack's own messages.
 bool ReportReplacedEntryProblems(TerminalHost& host) {
   const std::string folder = host.PickFolder().value_or("");
-  UnpackFolderFiles files = FilesOfUnpackFolder(folder);
-  if (folder.empty() || !files.HasTableAndIndexCopy()) return false;
-  FolderStatus status;
-  EntryTable table;
-  try {
-    table = LoadFolderTable(files);
-    status = CheckFolderStatus(files, table, StatusDepth::kProblemsOnly, host);
-  } catch (const std::exception&) {
-    return false;
-  }
   int found = 0;
-  for (const EntryChange& change : status.changes) {
-    if (change.missing) continue;
+  for (const EntryChange& change : ReplacedEntryProblems(UnpackFolder::Chosen(folder), host)) {
     for (const std::string& problem : change.problems) {
       host.ReportFailure(JoinPath(folder, change.name) + ": " + problem);
       ++found;

@@ -26,10 +26,10 @@ std::string ChangeLine(const EntryChange& change) {
 
 int StatusCommand(TerminalHost& host) {
   const std::string folder = host.PickFolder().value_or("");
-  UnpackFolderFiles files = FilesOfUnpackFolder(folder);
   EntryTable table;
   if (!LoadUnpackFolderTable(host, folder, table)) return kExitFailure;
-  FolderStatus status = CheckFolderStatus(files, table, StatusDepth::kAllChanges, host);
+  FolderStatus status =
+      CheckFolderStatus(UnpackFolder::Chosen(folder), table, StatusDepth::kAllChanges, host);
 
   if (!status.comparedWith.empty())
     host.PrintResult("Compared with " + status.comparedWith);

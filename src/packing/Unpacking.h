@@ -37,9 +37,4 @@ UnpackResult Unpack(ArchiveState& state, EntryTable& table, OperationHost& host)
 // Throws FrameworkError for a cell that doesn't parse.
 uint32_t ComputeSizes(EntryTable& table, uint64_t dataFileSize, OperationHost& host);
 
-// The UnpackFolder and the names of the index copy and table file for a chosen archive path.
-std::string UnpackFolderFor(const std::string& chosenPath);
-std::string IndexCopyPathFor(const std::string& chosenPath);
-std::string TableFilePathFor(const std::string& chosenPath);
-
 }  // namespace tessaly

@@ -2,10 +2,7 @@
 
 #include <QMessageBox>
 
-#include <exception>
-
 #include "clips/FolderStatus.h"
-#include "clips/UnpackFolderFiles.h"
 #include "ui/Design.h"
 #include "ui/MainWindow.h"
 #include "ui/NextAnswers.h"
@@ -82,29 +79,16 @@ std::optional<std::string> PackQuestion::PickFolder() {
 }
 
 std::string PackQuestion::ProblemsOf(const std::string& folder) {
-  const UnpackFolderFiles files = FilesOfUnpackFolder(folder);
-  // A folder without its table, or with one that can't be read, is Pack's to report.
-  if (!files.HasTableAndIndexCopy()) return {};
-  FolderStatus status;
-  try {
-    const EntryTable table = LoadFolderTable(files);
-    WindowDisabled disabled(window_);
-    status = CheckFolderStatus(files, table, StatusDepth::kProblemsOnly, window_);
-  } catch (const std::exception&) {
-    return {};
-  }
-  // A missing entry file is Pack's own message to give.
-  std::vector<const EntryChange*> listed;
-  for (const EntryChange& change : status.changes)
-    if (!change.missing && !change.problems.empty()) listed.push_back(&change);
+  const std::vector<EntryChange> listed =
+      ReplacedEntryProblems(UnpackFolder::Chosen(folder), window_);
   if (listed.empty()) return {};
   std::string text = listed.size() == 1 ? "A replaced entry can't be packed as it is:\n"
                                         : std::to_string(listed.size()) +
                                               " replaced entries can't be packed as they are:\n";
   for (size_t i = 0; i < listed.size() && i < kListed; ++i) {
-    text += "\n" + listed[i]->name + ": ";
-    for (size_t p = 0; p < listed[i]->problems.size(); ++p)
-      text += (p ? "; " : "") + listed[i]->problems[p];
+    text += "\n" + listed[i].name + ": ";
+    for (size_t p = 0; p < listed[i].problems.size(); ++p)
+      text += (p ? "; " : "") + listed[i].problems[p];
   }
   if (listed.size() > kListed) text += "\nand " + std::to_string(listed.size() - kListed) + " more";
   text += "\n\nPack all the same?";

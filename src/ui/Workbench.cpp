@@ -12,7 +12,7 @@
 #include "base/Paths.h"
 #include "clips/ClipExport.h"
 #include "clips/EntryStreams.h"
-#include "packing/TableFile.h"
+#include "packing/UnpackFolder.h"
 #include "ui/Design.h"
 #include "ui/EntryGrid.h"
 #include "ui/MainWindow.h"
@@ -25,8 +25,6 @@ namespace {
 
 constexpr int kFilterWidth = 200;
 constexpr int kMargin = 6;
-// Commentary clips are far smaller; a damaged table can't make a play read gigabytes.
-constexpr uint64_t kMaxPlayedStream = uint64_t{256} << 20;
 
 }  // namespace
 
@@ -190,10 +188,8 @@ void Workbench::OnOpenFolder() {
     std::optional<std::string> chosen = window_.PickFolder();
     if (!chosen) return;
     const std::string& folder = *chosen;
-    const std::string name = ExtractFileName(folder);
-    const std::string tableFile = JoinPath(folder, ChangeFileExt(name, ".tbl"));
-    const std::string indexCopy = JoinPath(folder, ChangeFileExt(name, ".id"));
-    if (folder.empty() || !FileExists(tableFile) || !FileExists(indexCopy)) {
+    const UnpackFolder files = UnpackFolder::Chosen(folder);
+    if (!files.HasTableAndIndexCopy()) {
       window_.ShowMessage(MessageKind::Information, "Resource files not found in " + folder);
       return;
     }
@@ -205,7 +201,7 @@ void Workbench::OnOpenFolder() {
     table.Reset();
     MessagePump pump(window_);
     try {
-      LoadTableFile(table, tableFile, &pump);
+      LoadFolderTable(files, table, &pump);
     } catch (...) {
       table.Reset();
       throw;
@@ -235,12 +231,7 @@ void Workbench::OnPlay() {
   }
   PcmAudio audio;
   try {
-    File file = File::OpenRead(JoinPath(folder_, name));
-    const uint64_t size = file.Size();
-    if (size > kMaxPlayedStream) throw std::runtime_error("the stream is too large to play");
-    std::vector<uint8_t> bytes(static_cast<size_t>(size));
-    file.ReadExactlyAt(0, bytes.data(), bytes.size());
-    audio = DecodeStream(bytes);
+    audio = DecodeStream(ReadWholeStream(JoinPath(folder_, name)));
   } catch (const std::exception& error) {
     Note(QStringLiteral("Can't play ") + FromBytes(name) + QStringLiteral(": ") +
          FromBytes(error.what()));
