@@ -162,19 +162,17 @@ bool CheckSchl(ArchiveState& state, uint32_t realAddress, OperationHost& host) {
   return CheckSchl(state, realAddress, host, firstBytes);
 }
 
-ListingEnd ListArchive(ArchiveState& state, EntryTable& table, OperationHost& host,
-                       EntryStartReader* starts) {
+ListingEnd ListArchive(const std::string& chosenPath, ArchiveState& state, EntryTable& table,
+                       OperationHost& host, EntryStartReader* starts) {
   // Whatever an earlier operation left open is not this listing's archive.
   state.Release();
-  std::optional<std::string> chosen = host.PickArchiveFile();
-  if (!chosen) return ListingEnd::Cancelled;
   // A pack of this pair stopped while it replaced the files is finished first.
-  const std::string commitRecord = CommitRecordPath(*chosen);
+  const std::string commitRecord = CommitRecordPath(chosenPath);
   {
     FolderLock commits = LockCommits(commitRecord);
     FinishInterruptedCommit(commitRecord);
   }
-  if (!FindPair(state, *chosen, host)) return ListingEnd::FileMissing;
+  if (!FindPair(state, chosenPath, host)) return ListingEnd::FileMissing;
 
   table.Reset();
   for (int panel = 0; panel < 4; ++panel) host.SetStatusText(panel, "");

@@ -15,8 +15,8 @@ bool LoadUnpackFolderTable(TerminalHost& host, const std::string& folder, EntryT
   return true;
 }
 
-bool OpenClipTarget(TerminalHost& host, ClipTarget& target, bool withHeaders) {
-  std::string path = host.PickFolder().value_or("");
+bool OpenClipTarget(TerminalHost& host, const std::string& path, ClipTarget& target,
+                    bool withHeaders) {
   if (FolderExists(path)) {
     if (!LoadUnpackFolderTable(host, path, target.table)) return false;
     target.streams = EntryStreams::InFolder(path, target.table);
@@ -24,7 +24,8 @@ bool OpenClipTarget(TerminalHost& host, ClipTarget& target, bool withHeaders) {
     return true;
   }
   ListedHeaders headers;
-  ListingEnd end = ListArchive(target.state, target.table, host, withHeaders ? &headers : nullptr);
+  ListingEnd end =
+      ListArchive(path, target.state, target.table, host, withHeaders ? &headers : nullptr);
   if (!target.state.IsOpen()) return false;
   target.streams = EntryStreams::InArchive(target.state.dataStream, target.table, &headers);
   target.complete = end == ListingEnd::Complete;

@@ -24,8 +24,7 @@ std::string ChangeLine(const EntryChange& change) {
 
 }  // namespace
 
-int StatusCommand(TerminalHost& host) {
-  const std::string folder = host.PickFolder().value_or("");
+int StatusCommand(TerminalHost& host, const std::string& folder) {
   EntryTable table;
   if (!LoadUnpackFolderTable(host, folder, table)) return kExitFailure;
   FolderStatus status =

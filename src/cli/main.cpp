@@ -106,17 +106,18 @@ int main(int argc, char** argv) {
   clip.matchLoudness = loudness == "match";
 
   const std::string chosen = app.get_subcommands().front()->get_name();
-  TerminalHost host(tessaly::cli::DialogPath(path), !quiet && tessaly::IsTerminal(stderr));
+  TerminalHost host(!quiet && tessaly::IsTerminal(stderr));
   using namespace tessaly::cli;
+  const std::string given = DialogPath(path);
   const std::map<std::string, std::function<int()>> run = {
-      {"unpack", [&] { return UnpackCommand(host); }},
-      {"pack", [&] { return PackCommand(host, force); }},
-      {"list", [&] { return ListCommand(host); }},
-      {"verify", [&] { return VerifyCommand(host); }},
-      {"info", [&] { return InfoCommand(host); }},
-      {"export", [&] { return ExportCommand(host, clip); }},
-      {"import", [&] { return ImportCommand(host, clip); }},
-      {"status", [&] { return StatusCommand(host); }},
+      {"unpack", [&] { return UnpackCommand(host, given); }},
+      {"pack", [&] { return PackCommand(host, given, force); }},
+      {"list", [&] { return ListCommand(host, given); }},
+      {"verify", [&] { return VerifyCommand(host, given); }},
+      {"info", [&] { return InfoCommand(host, given); }},
+      {"export", [&] { return ExportCommand(host, given, clip); }},
+      {"import", [&] { return ImportCommand(host, given, clip); }},
+      {"status", [&] { return StatusCommand(host, given); }},
   };
   int status = kExitFailure;
   try {

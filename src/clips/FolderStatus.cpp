@@ -34,9 +34,9 @@ void OpenSourcePair(const UnpackFolder& files, int entries, SourcePair& pair) {
                               ExtractFileName(files.sourceData) + " beside the folder";
     return;
   }
-  QuietHost quiet(files.sourceIndex);  // answers the listing's dialog with the source pair
+  QuietHost quiet;
   try {
-    ListingEnd end = ListArchive(pair.state, pair.table, quiet);
+    ListingEnd end = ListArchive(files.sourceIndex, pair.state, pair.table, quiet);
     if (end != ListingEnd::Complete) {
       pair.unusable = "its pair can't be listed: " + quiet.LastMessage();
     } else if (pair.table.RowCount() - 1 != entries) {

@@ -161,12 +161,10 @@ PackEnd Stop(PackRun& run, WindowDisabled& disabled, const PackStop& stop) {
 
 }  // namespace
 
-PackResult Pack(EntryTable& table, OperationHost& host) {
+PackResult Pack(const std::string& chosenFolder, EntryTable& table, OperationHost& host) {
   PackResult result;
-  std::optional<std::string> chosen = host.PickFolder();
-  if (!chosen) return result;
-  result.folder = *chosen;
-  const UnpackFolder folder = UnpackFolder::Chosen(result.folder);
+  result.folder = chosenFolder;
+  const UnpackFolder folder = UnpackFolder::Chosen(chosenFolder);
   result.indexPath = folder.packedIndex;
   result.dataPath = folder.packedData;
   FolderLock folderLock;

@@ -94,10 +94,11 @@ uint32_t ComputeSizes(EntryTable& table, uint64_t dataFileSize, OperationHost& h
   return sum;
 }
 
-UnpackResult Unpack(ArchiveState& state, EntryTable& table, OperationHost& host) {
+UnpackResult Unpack(const std::string& chosenPath, ArchiveState& state, EntryTable& table,
+                    OperationHost& host) {
   UnpackResult result;
   host.UpdatePainting();
-  result.listing = ListArchive(state, table, host);
+  result.listing = ListArchive(chosenPath, state, table, host);
   host.UpdatePainting();
   if (!state.IsOpen()) return result;
 

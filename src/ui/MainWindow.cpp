@@ -153,10 +153,8 @@ void MainWindow::dropEvent(QDropEvent* event) {
   if (Busy() || !archive) return;
   event->acceptProposedAction();
   // Unpacked as if it had been chosen in the open-file dialog.
-  droppedArchive_ = PathToBytes(*archive);
   openDialog1_.SetLastFile(*archive);
-  OnUnpack();
-  droppedArchive_.reset();
+  RunCommand([this, chosen = PathToBytes(*archive)] { UnpackChosen(chosen); });
 }
 
 MainWindow::~MainWindow() {
@@ -242,7 +240,6 @@ void MainWindow::ProcessMessages() {
 }
 
 std::optional<std::string> MainWindow::PickArchiveFile() {
-  if (droppedArchive_) return std::exchange(droppedArchive_, std::nullopt);
   auto chosen = openDialog1_.Execute(this);
   if (!chosen) return std::nullopt;
   return PathToBytes(*chosen);
@@ -282,23 +279,28 @@ void MainWindow::RunGuarded(const std::function<void()>& operation) {
 
 void MainWindow::OnUnpack() {
   RunCommand([this] {
-    // The unpack may write over the files the workbench reads.
-    workbench_->StopReading();
-    UnpackResult result = Unpack(state_, table_, *this);
-    workbench_->ShowFolder(result.end == UnpackEnd::Success     ? result.folder
-                           : result.end == UnpackEnd::NoArchive ? workbench_->Folder()
-                                                                : std::string());
-    // The folder just written is where a Pack is likely to start.
-    if (result.end == UnpackEnd::Success) WorkFolders::NoteUnpacked(PathFromBytes(result.folder));
+    if (std::optional<std::string> chosen = PickArchiveFile()) UnpackChosen(*chosen);
   });
+}
+
+void MainWindow::UnpackChosen(const std::string& chosen) {
+  // The unpack may write over the files the workbench reads.
+  workbench_->StopReading();
+  UnpackResult result = Unpack(chosen, state_, table_, *this);
+  workbench_->ShowFolder(result.end == UnpackEnd::Success     ? result.folder
+                         : result.end == UnpackEnd::NoArchive ? workbench_->Folder()
+                                                              : std::string());
+  // The folder just written is where a Pack is likely to start.
+  if (result.end == UnpackEnd::Success) WorkFolders::NoteUnpacked(PathFromBytes(result.folder));
 }
 
 void MainWindow::OnPack() {
   RunCommand([this] {
+    std::optional<std::string> folder = PickFolder();
     // Asks first when replaced entries can't be packed as they are.
-    PackQuestion host(*this);
-    PackResult result = Pack(table_, host);
-    if (result.end != PackEnd::Cancelled && result.end != PackEnd::ResourcesMissing)
+    if (!folder || !PackQuestion::Allows(*this, *folder)) return;
+    PackResult result = Pack(*folder, table_, *this);
+    if (result.end != PackEnd::ResourcesMissing)
       workbench_->ShowFolder(result.end == PackEnd::Success ? result.folder : std::string());
   });
 }
@@ -313,8 +315,10 @@ void MainWindow::OnExit() {
 
 void MainWindow::OnListArchive() {
   RunCommand([this] {
-    const ListingEnd end = ListArchive(state_, table_, *this);
-    const bool listed = end != ListingEnd::Cancelled && end != ListingEnd::FileMissing;
+    // A cancelled dialog, like a pair that isn't there, leaves no archive open.
+    std::optional<std::string> chosen = PickArchiveFile();
+    const bool listed =
+        chosen && ListArchive(*chosen, state_, table_, *this) != ListingEnd::FileMissing;
     state_.Release();
     if (listed)
       workbench_->ShowListing(state_.dataPath);

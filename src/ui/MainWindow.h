@@ -1,6 +1,6 @@
 // The main window (object name Form1). A toolbar with the four commands, the entry grid, a progress
 // bar and a status bar; the operations see it through OperationHost and run inside the command
-// handlers.
+// handlers, which ask the dialogs first and hand the operations what was chosen.
 #pragma once
 
 #include <QElapsedTimer>
@@ -54,9 +54,12 @@ class MainWindow : public QWidget, public OperationHost {
   void Repaint() override;
   void UpdatePainting() override;
   void ProcessMessages() override;
-  std::optional<std::string> PickArchiveFile() override;
-  std::optional<std::string> PickFolder() override;
   void ShowMessage(MessageKind kind, const std::string& text) override;
+
+  // The open-file dialog ("*.big;*.idx"): the chosen file's full path, or nullopt on cancel.
+  std::optional<std::string> PickArchiveFile();
+  // The folder dialog: the chosen folder's path (may be empty), or nullopt on cancel.
+  std::optional<std::string> PickFolder();
 
  public Q_SLOTS:
   void OnUnpack();
@@ -85,6 +88,8 @@ class MainWindow : public QWidget, public OperationHost {
   void SetTabOrder();
   void KeepOnScreen();
   void ShowEmptyRangeEmpty();
+  // Unpack's work once the archive is chosen (in the dialog or by a drop).
+  void UnpackChosen(const std::string& chosen);
 
   EntryTable table_;
   ArchiveState state_;
@@ -94,8 +99,6 @@ class MainWindow : public QWidget, public OperationHost {
   QProgressBar* progressBar_;
   PanelStatusBar* statusBar_;
   Workbench* workbench_;
-  // An archive dropped onto the window: the next Unpack takes it instead of asking.
-  std::optional<std::string> droppedArchive_;
   int busy_ = 0;
   bool remembers_ = false;
   QElapsedTimer lastRepaint_;

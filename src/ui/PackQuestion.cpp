@@ -35,52 +35,15 @@ QString PackQuestion::LastQuestion() {
   return Asked();
 }
 
-void PackQuestion::SetProgressMin(int value) {
-  window_.SetProgressMin(value);
-}
-void PackQuestion::SetProgressMax(int value) {
-  window_.SetProgressMax(value);
-}
-void PackQuestion::SetProgressPosition(int value) {
-  window_.SetProgressPosition(value);
-}
-void PackQuestion::SetStatusText(int panel, const std::string& text) {
-  window_.SetStatusText(panel, text);
-}
-void PackQuestion::SetToolbarAndGridEnabled(bool enabled) {
-  window_.SetToolbarAndGridEnabled(enabled);
-}
-void PackQuestion::SetWindowEnabled(bool enabled) {
-  window_.SetWindowEnabled(enabled);
-}
-void PackQuestion::Repaint() {
-  window_.Repaint();
-}
-void PackQuestion::UpdatePainting() {
-  window_.UpdatePainting();
-}
-void PackQuestion::ProcessMessages() {
-  window_.ProcessMessages();
-}
-std::optional<std::string> PackQuestion::PickArchiveFile() {
-  return window_.PickArchiveFile();
-}
-void PackQuestion::ShowMessage(MessageKind kind, const std::string& text) {
-  window_.ShowMessage(kind, text);
+bool PackQuestion::Allows(MainWindow& window, const std::string& folder) {
+  if (folder.empty()) return true;
+  const std::string problems = ProblemsOf(window, folder);
+  return problems.empty() || Ask(window, FromBytes(problems));
 }
 
-std::optional<std::string> PackQuestion::PickFolder() {
-  std::optional<std::string> chosen = window_.PickFolder();
-  if (!chosen || chosen->empty()) return chosen;
-  const std::string problems = ProblemsOf(*chosen);
-  if (problems.empty()) return chosen;
-  if (Ask(FromBytes(problems))) return chosen;
-  return std::nullopt;
-}
-
-std::string PackQuestion::ProblemsOf(const std::string& folder) {
+std::string PackQuestion::ProblemsOf(MainWindow& window, const std::string& folder) {
   const std::vector<EntryChange> listed =
-      ReplacedEntryProblems(UnpackFolder::Chosen(folder), window_);
+      ReplacedEntryProblems(UnpackFolder::Chosen(folder), window);
   if (listed.empty()) return {};
   std::string text = listed.size() == 1 ? "A replaced entry can't be packed as it is:\n"
                                         : std::to_string(listed.size()) +
@@ -95,12 +58,12 @@ std::string PackQuestion::ProblemsOf(const std::string& folder) {
   return text;
 }
 
-bool PackQuestion::Ask(const QString& text) {
+bool PackQuestion::Ask(MainWindow& window, const QString& text) {
   Asked() = text;
   std::optional<QString> answer;
   if (Queued().Take(answer)) return answer && *answer == QLatin1String("Yes");
   QMessageBox box(QMessageBox::Warning, QStringLiteral("Pack"), text,
-                  QMessageBox::Yes | QMessageBox::No, &window_);
+                  QMessageBox::Yes | QMessageBox::No, &window);
   box.setObjectName(QStringLiteral("PackQuestionBox"));
   box.setDefaultButton(QMessageBox::No);
   box.setEscapeButton(QMessageBox::No);

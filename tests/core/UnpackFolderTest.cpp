@@ -55,10 +55,9 @@ class UnpackedClips : public ::testing::Test {
 
   void Unpack(const std::string& chosen) {
     RecordingHost host;
-    host.archiveAnswers.push_back(chosen);
     ArchiveState state;
     EntryTable table;
-    ASSERT_EQ(tessaly::Unpack(state, table, host).end, UnpackEnd::Success);
+    ASSERT_EQ(tessaly::Unpack(chosen, state, table, host).end, UnpackEnd::Success);
   }
 
   std::string Entry(int row) const {
@@ -114,9 +113,8 @@ TEST_F(UnpackedClips, EveryCallerFindsPartnersWhoseNamesDifferInCase) {
       {"pack",
        [&] {
          RecordingHost host;
-         host.folderAnswers.push_back(folder);
          EntryTable table;
-         EXPECT_EQ(Pack(table, host).end, PackEnd::Success);
+         EXPECT_EQ(Pack(folder, table, host).end, PackEnd::Success);
          EXPECT_EQ(ReadBytes(folder + "/Speech_.Id"), ReadBytes(root / "speech_.idx"));
        }},
       {"unpack", [&] { Unpack(root / "speech.idx"); }},

@@ -25,10 +25,7 @@ using testing::WriteBytes;
 
 class UnpackTest : public ::testing::Test {
  protected:
-  UnpackResult Run(const std::string& chosen) {
-    host.archiveAnswers.push_back(chosen);
-    return Unpack(state, table, host);
-  }
+  UnpackResult Run(const std::string& chosen) { return Unpack(chosen, state, table, host); }
 
   // A pair "speech" of one block whose entries start at the given units of 256 bytes.
   ArchivePair WriteSpeech(std::vector<uint16_t> units, size_t dataSize) {
