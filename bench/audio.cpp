@@ -1,7 +1,8 @@
 // bench_audio [benchmark flags]: decoding and encoding speed of the native stream code on one
 // core, as multiples of real time ("x_realtime": seconds of audio per second of processing), for
 // each XA variant and for PCM, on ten seconds of espeak-ng speech at 22050 Hz (a synthetic signal
-// when espeak-ng is missing).
+// when espeak-ng is missing). BM_EncodeQuality adds the stream's size and SNR for XA r2 and r3
+// with and without escape frames, on that speech and on white noise.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -72,9 +73,10 @@ Bytes TemplateFor(int variant, int channels) {
   }
 }
 
-void Label(benchmark::State& state, const PcmAudio& audio) {
+void Label(benchmark::State& state, const PcmAudio& audio, const std::string& more = "") {
   static const char* names[] = {"XA r1", "XA r2", "XA r3", "XA v1", "PCM S16LE split"};
-  state.SetLabel(std::string(names[state.range(0)]) + (audio.channels == 1 ? " mono" : " stereo"));
+  state.SetLabel(std::string(names[state.range(0)]) + (audio.channels == 1 ? " mono" : " stereo") +
+                 more);
   state.counters["x_realtime"] = benchmark::Counter(
       audio.Seconds() * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
@@ -99,8 +101,34 @@ void Variants(benchmark::internal::Benchmark* b) {
       if (variant != 3 || channels == 2) b->Args({variant, channels});
 }
 
+// Ten seconds of white noise, uniform in +-8000.
+PcmAudio Noise() {
+  PcmAudio audio{22050, 1, {}};
+  uint32_t state = 1;
+  for (int i = 0; i < 220500; ++i) {
+    state = state * 1103515245u + 12345u;
+    audio.samples.push_back(static_cast<int16_t>(static_cast<int>((state >> 16) % 16001) - 8000));
+  }
+  return audio;
+}
+
+// Args: variant (1 r2, 2 r3), quality (0 plain, 1 best), signal (0 speech, 1 noise); mono.
+void BM_EncodeQuality(benchmark::State& state) {
+  const bool noise = state.range(2) == 1;
+  PcmAudio audio = noise ? Noise() : Speech(1);
+  Bytes tmpl = TemplateFor(static_cast<int>(state.range(0)), 1);
+  EncodeOptions options{.quality = state.range(1) ? EncodeQuality::kBest : EncodeQuality::kPlain};
+  Bytes stream;
+  for (auto _ : state) benchmark::DoNotOptimize(stream = EncodeStream(audio, tmpl, options));
+  Label(state, audio,
+        std::string(noise ? " noise" : " speech") + (state.range(1) ? " best" : " plain"));
+  state.counters["bytes"] = static_cast<double>(stream.size());
+  state.counters["snr_db"] = testing::SnrDb(audio.samples, DecodeStream(stream).samples);
+}
+
 BENCHMARK(BM_Decode)->Apply(Variants)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Encode)->Apply(Variants)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EncodeQuality)->ArgsProduct({{1, 2}, {0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -82,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   EntryTable grid;
   tessaly::testing::RecordingHost host;
   host.recordProgress = false;
-  PackEnd end = PackEnd::Cancelled;
+  PackEnd end = PackEnd::ResourcesMissing;
   bool threw = false;
   try {
     end = Pack(box.folder, grid, host).end;

@@ -2,9 +2,9 @@
 #include <QApplication>
 #include <QIcon>
 
-#include "ui/BalloonHints.h"
-#include "ui/Design.h"
 #include "ui/MainWindow.h"
+#include "ui/widgets/BalloonHints.h"
+#include "ui/widgets/Design.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);

@@ -35,12 +35,13 @@ int ProgressValue(uint64_t value) {
 
 // Derives both paths from the chosen file, taking a partner whose name differs only in case when
 // the exact one is missing, and checks that both files exist, the index first.
-bool FindPair(ArchiveState& state, const std::string& chosen, OperationHost& host) {
+bool FindPair(ArchiveState& state, const std::string& chosen, const InterruptedCommit& commit,
+              OperationHost& host) {
   state.chosenPath = chosen;
   state.indexPath = MatchNameCase(ChangeFileExt(chosen, ".idx"));
   state.dataPath = MatchNameCase(ChangeFileExt(chosen, ".big"));
   for (const std::string* path : {&state.indexPath, &state.dataPath}) {
-    if (!FileExists(*path)) {
+    if (!FileExists(commit.NewFile(*path))) {
       host.ShowMessage(MessageKind::Error, "File: " + *path + " not found.");
       return false;
     }
@@ -48,11 +49,12 @@ bool FindPair(ArchiveState& state, const std::string& chosen, OperationHost& hos
   return true;
 }
 
-// Reads the index whole into memory and opens the data file for reading.
-void OpenPair(ArchiveState& state, OperationHost& host) {
-  state.index = IndexImage::ReadFrom(state.indexPath);
+// Reads the index whole into memory and opens the data file for reading: the new files of a pack
+// that was stopped while it replaced them.
+void OpenPair(ArchiveState& state, const InterruptedCommit& commit, OperationHost& host) {
+  state.index = IndexImage::ReadFrom(commit.NewFile(state.indexPath));
   host.Repaint();
-  state.dataStream = File::OpenRead(state.dataPath);
+  state.dataStream = File::OpenRead(commit.NewFile(state.dataPath));
   state.dataFileSize = state.dataStream.Size();
   state.dataSize = static_cast<uint32_t>(state.dataFileSize);
 }
@@ -166,13 +168,20 @@ ListingEnd ListArchive(const std::string& chosenPath, ArchiveState& state, Entry
                        OperationHost& host, EntryStartReader* starts) {
   // Whatever an earlier operation left open is not this listing's archive.
   state.Release();
-  // A pack of this pair stopped while it replaced the files is finished first.
+  // A pack of this pair stopped while it replaced the files is left for the next pack to finish:
+  // the listing reads its new files and says so.
   const std::string commitRecord = CommitRecordPath(chosenPath);
+  const std::string packedFolder = RemoveFileExt(chosenPath);
+  std::vector<std::string> trusted = CommitTargetsOf(packedFolder);
+  trusted.push_back(ChangeFileExt(chosenPath, ".idx"));
+  trusted.push_back(ChangeFileExt(chosenPath, ".big"));
+  InterruptedCommit commit;
   {
     FolderLock commits = LockCommits(commitRecord);
-    FinishInterruptedCommit(commitRecord);
+    commit = ReadInterruptedCommit(commitRecord, trusted);
   }
-  if (!FindPair(state, chosenPath, host)) return ListingEnd::FileMissing;
+  if (!FindPair(state, chosenPath, commit, host)) return ListingEnd::FileMissing;
+  if (commit.ignored) host.ShowMessage(MessageKind::Information, *commit.ignored);
 
   table.Reset();
   for (int panel = 0; panel < 4; ++panel) host.SetStatusText(panel, "");
@@ -187,8 +196,15 @@ ListingEnd ListArchive(const std::string& chosenPath, ArchiveState& state, Entry
     {
       // Both files opened while no pack replaces them: they belong to one pair.
       FolderLock commits = LockCommits(commitRecord);
-      OpenPair(state, host);
+      commit = ReadInterruptedCommit(commitRecord, trusted);
+      OpenPair(state, commit, host);
     }
+    if (commit.NewFile(state.indexPath) != state.indexPath ||
+        commit.NewFile(state.dataPath) != state.dataPath)
+      host.ShowMessage(MessageKind::Information,
+                       "A pack of " + packedFolder +
+                           " was stopped while it replaced this pair: its new files are read. "
+                           "Pack that folder again to finish it.");
     ListingEnd end;
     try {
       end = ListEntries(run);

@@ -8,6 +8,7 @@
 #include "audio/StreamChunks.h"
 #include "audio/StreamDecoder.h"
 #include "audio/StreamHeader.h"
+#include "audio/XaChannelEncoder.h"
 #include "audio/XaFrames.h"
 
 namespace tessaly {
@@ -55,9 +56,12 @@ std::vector<uint8_t> HeaderWithCount(std::span<const uint8_t> body, const Stream
 
 class BlockEncoder {
  public:
-  BlockEncoder(const StreamHeader& header, const PcmAudio& audio)
+  // `xa`: the channels' frames of split XA, encoded beforehand.
+  BlockEncoder(const StreamHeader& header, const PcmAudio& audio,
+               const std::vector<XaChannelFrames>& xa)
       : header_(header),
         audio_(audio),
+        xa_(xa),
         channels_(static_cast<size_t>(header.channels)),
         history_(channels_) {}
 
@@ -77,9 +81,10 @@ class BlockEncoder {
         break;
       case SampleLayout::kXaSplit:
         EncodeSplit(body, [&](std::vector<uint8_t>& out, size_t c) {
-          if (header_.xa == XaVariant::kR1) AppendHistory(out, history_[c]);
+          size_t frame = first / kXaFrameSamples;
+          if (header_.xa == XaVariant::kR1) AppendHistory(out, xa_[c].before[frame]);
           for (size_t done = 0; done < count; done += kXaFrameSamples)
-            AppendSplitFrame(out, first + done, c);
+            AppendSplitFrame(out, xa_[c], frame++);
         });
         break;
       case SampleLayout::kXaInterleaved:
@@ -130,28 +135,17 @@ class BlockEncoder {
     body.insert(body.end(), data.begin(), data.end());
   }
 
-  void AppendSplitFrame(std::vector<uint8_t>& out, size_t first, size_t c) {
-    int16_t samples[kXaFrameSamples];
-    FrameSamples(first, c, samples);
-    XaFrameChoice choice = EncodeXaFrame(samples, history_[c], 0);
+  static void AppendSplitFrame(std::vector<uint8_t>& out, const XaChannelFrames& channel,
+                               size_t frame) {
     size_t at = out.size();
-    if (header_.xa != XaVariant::kR1 && NeedsEscape(samples, choice)) {
+    if (channel.escaped[frame]) {
       out.resize(at + kXaEscapeFrameBytes);
-      WriteXaEscapeFrame(samples, out.data() + at, history_[c]);
-      return;
+      XaHistory after;
+      WriteXaEscapeFrame(channel.FrameSamples(frame), out.data() + at, after);
+    } else {
+      out.resize(at + kXaFrameBytes);
+      WriteXaFrame(channel.frames[frame], out.data() + at);
     }
-    out.resize(at + kXaFrameBytes);
-    WriteXaFrame(choice, out.data() + at);
-    history_[c] = choice.after;
-  }
-
-  // An escape frame costs four times the bytes: worth it only where the best filter leaves the
-  // frame under 24 dB and audibly off.
-  static bool NeedsEscape(const int16_t* samples, const XaFrameChoice& choice) {
-    int64_t energy = 0;
-    for (int i = 0; i < kXaFrameSamples; ++i)
-      energy += static_cast<int64_t>(samples[i]) * samples[i];
-    return choice.error * 250 > energy && choice.error > 64 * 64 * kXaFrameSamples;
   }
 
   void EncodeInterleavedXa(std::vector<uint8_t>& body, size_t first, uint32_t count) {
@@ -177,6 +171,7 @@ class BlockEncoder {
 
   const StreamHeader& header_;
   const PcmAudio& audio_;
+  const std::vector<XaChannelFrames>& xa_;
   size_t channels_;
   std::vector<XaHistory> history_;
 };
@@ -188,9 +183,26 @@ void AppendChunk(std::vector<uint8_t>& out, uint32_t tag, std::span<const uint8_
   out.insert(out.end(), body.begin(), body.end());
 }
 
+// The bytes escape frames may add to `plainSize`, the size of the stream of ADPCM frames alone.
+uint64_t EscapeAllowance(const EncodeOptions& options, uint64_t plainSize,
+                         const StreamHeader& header, const StreamChunks& walk, uint64_t frames) {
+  if (options.quality == EncodeQuality::kPlain) return 0;
+  uint64_t allowance = plainSize * kXaEscapePercent / 100;
+  if (options.quality == EncodeQuality::kClipRate) {
+    // The clip's own bytes per second over the new length; none when its length is unknown.
+    const StreamChunk& last = walk.chunks.back();
+    const uint64_t bytes = last.position + last.size, samples = header.samples;
+    uint64_t atClipRate =
+        samples == 0 ? 0 : bytes / samples * frames + bytes % samples * frames / samples;
+    allowance = std::min(allowance, atClipRate > plainSize ? atClipRate - plainSize : 0);
+  }
+  return allowance;
+}
+
 }  // namespace
 
-std::vector<uint8_t> EncodeStream(const PcmAudio& audio, std::span<const uint8_t> templateStream) {
+std::vector<uint8_t> EncodeStream(const PcmAudio& audio, std::span<const uint8_t> templateStream,
+                                  const EncodeOptions& options) {
   StreamChunks walk = WalkChunks(templateStream);
   const StreamChunk& headerChunk = walk.chunks.front();
   auto headerBody = templateStream.subspan(headerChunk.BodyPosition(), headerChunk.BodySize());
@@ -216,30 +228,43 @@ std::vector<uint8_t> EncodeStream(const PcmAudio& audio, std::span<const uint8_t
     if (blockSamples > 0) break;
   }
   if (blockSamples == 0) blockSamples = kDefaultBlockSamples;
-  bool xa =
-      header.layout == SampleLayout::kXaSplit || header.layout == SampleLayout::kXaInterleaved;
-  if (xa)
+  if (header.layout == SampleLayout::kXaSplit || header.layout == SampleLayout::kXaInterleaved)
     blockSamples =
         std::max<uint32_t>(kXaFrameSamples, blockSamples / kXaFrameSamples * kXaFrameSamples);
   const size_t blocks = (frames + blockSamples - 1) / blockSamples;
 
-  std::vector<uint8_t> out;
-  out.reserve(headerChunk.size + frames * audio.channels * 2 + blocks * 64 + 64);
-  AppendChunk(out, kHeaderTag, HeaderWithCount(headerBody, header, static_cast<uint32_t>(frames)),
-              walk.bigEndianSizes);
-  bool hasCountChunk = std::any_of(walk.chunks.begin(), walk.chunks.end(),
-                                   [](const StreamChunk& c) { return c.tag == kCountTag; });
-  if (hasCountChunk) {
-    std::vector<uint8_t> count;
-    Append32(count, static_cast<uint32_t>(blocks), header.bigEndianBlocks);
-    AppendChunk(out, kCountTag, count, walk.bigEndianSizes);
-  }
-  BlockEncoder encoder(header, audio);
-  for (size_t first = 0; first < frames; first += blockSamples) {
-    uint32_t count = static_cast<uint32_t>(std::min<size_t>(blockSamples, frames - first));
-    AppendChunk(out, kBlockTag, encoder.Encode(first, count), walk.bigEndianSizes);
-  }
-  AppendChunk(out, kEndTag, {}, walk.bigEndianSizes);
+  // Split XA is encoded a channel at a time before the blocks are laid out, so that escape
+  // frames can go where they pay most over the whole stream.
+  std::vector<XaChannelFrames> xa;
+  if (header.layout == SampleLayout::kXaSplit)
+    for (size_t c = 0; c < static_cast<size_t>(audio.channels); ++c)
+      xa.push_back(EncodeXaChannel(audio.samples, static_cast<size_t>(audio.channels), c));
+
+  auto assemble = [&] {
+    std::vector<uint8_t> out;
+    out.reserve(headerChunk.size + frames * audio.channels * 2 + blocks * 64 + 64);
+    AppendChunk(out, kHeaderTag, HeaderWithCount(headerBody, header, static_cast<uint32_t>(frames)),
+                walk.bigEndianSizes);
+    bool hasCountChunk = std::any_of(walk.chunks.begin(), walk.chunks.end(),
+                                     [](const StreamChunk& c) { return c.tag == kCountTag; });
+    if (hasCountChunk) {
+      std::vector<uint8_t> count;
+      Append32(count, static_cast<uint32_t>(blocks), header.bigEndianBlocks);
+      AppendChunk(out, kCountTag, count, walk.bigEndianSizes);
+    }
+    BlockEncoder encoder(header, audio, xa);
+    for (size_t first = 0; first < frames; first += blockSamples) {
+      uint32_t count = static_cast<uint32_t>(std::min<size_t>(blockSamples, frames - first));
+      AppendChunk(out, kBlockTag, encoder.Encode(first, count), walk.bigEndianSizes);
+    }
+    AppendChunk(out, kEndTag, {}, walk.bigEndianSizes);
+    return out;
+  };
+  std::vector<uint8_t> out = assemble();
+  if (header.layout == SampleLayout::kXaSplit && header.xa != XaVariant::kR1 &&
+      AddXaEscapeFrames(xa, blockSamples / kXaFrameSamples,
+                        EscapeAllowance(options, out.size(), header, walk, frames)))
+    out = assemble();
   return out;
 }
 

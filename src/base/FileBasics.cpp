@@ -1,8 +1,10 @@
 // The parts of the file layer that are the same on every system: its texts, moving files, and
 // what is built on positioned reads and writes.
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "base/Errors.h"
@@ -18,11 +20,77 @@ std::string Quoted(const std::string& path) {
   return "\"" + path + "\"";
 }
 
+constexpr size_t kMaxNameBytes = 255;
+
+// A "<pid>-<n>" tag: digits, one dash, digits.
+bool IsTag(std::string_view tag) {
+  size_t dash = tag.find('-');
+  if (dash == 0 || dash == std::string_view::npos || dash + 1 == tag.size()) return false;
+  return std::all_of(tag.begin(), tag.end(),
+                     [](char c) { return c == '-' || (c >= '0' && c <= '9'); }) &&
+         tag.find('-', dash + 1) == std::string_view::npos;
+}
+
+// The target part of a temporary's name (".<target>.<tag><suffix>"), nullopt for another name.
+std::optional<std::string_view> TargetPart(std::string_view name, std::string_view suffix) {
+  if (name.size() < 1 + suffix.size() || name[0] != '.' || !name.ends_with(suffix))
+    return std::nullopt;
+  std::string_view rest = name.substr(1, name.size() - 1 - suffix.size());
+  size_t dot = rest.rfind('.');
+  if (dot == std::string_view::npos || dot == 0 || !IsTag(rest.substr(dot + 1)))
+    return std::nullopt;
+  return rest.substr(0, dot);
+}
+
+// A name that had to be cut short: within a UTF-8 character's length of the limit.
+bool IsCutShort(std::string_view name) {
+  return name.size() + 3 >= kMaxNameBytes && name.size() <= kMaxNameBytes;
+}
+
 const char* Reason(int error) {
   return error == EBUSY ? "The file is in use by another program" : std::strerror(error);
 }
 
 }  // namespace
+
+std::string TemporaryName(std::string_view targetName, std::string_view tag,
+                          std::string_view suffix) {
+  size_t room = kMaxNameBytes - std::min(kMaxNameBytes, 2 + tag.size() + suffix.size());
+  if (targetName.size() > room) {
+    targetName = targetName.substr(0, room);
+    // Not inside a UTF-8 character: continuation bytes are 10xxxxxx.
+    while (!targetName.empty() && (static_cast<unsigned char>(targetName.back()) & 0xC0) == 0x80)
+      targetName.remove_suffix(1);
+    if (!targetName.empty() && static_cast<unsigned char>(targetName.back()) >= 0xC0)
+      targetName.remove_suffix(1);
+  }
+  return "." + std::string(targetName) + "." + std::string(tag) + std::string(suffix);
+}
+
+bool IsTemporaryName(std::string_view name, std::string_view targetName, std::string_view suffix) {
+  std::optional<std::string_view> part = TargetPart(name, suffix);
+  if (!part) return false;
+  if (*part == targetName) return true;
+  return !part->empty() && targetName.starts_with(*part) && IsCutShort(name);
+}
+
+bool IsTemporaryNameOfKind(std::string_view name, const std::vector<std::string_view>& extensions,
+                           const std::vector<std::string_view>& suffixes) {
+  for (std::string_view suffix : suffixes) {
+    std::optional<std::string_view> part = TargetPart(name, suffix);
+    if (!part || part->empty()) continue;
+    if (IsCutShort(name)) return true;
+    for (std::string_view extension : extensions)
+      if (part->size() > extension.size() &&
+          std::equal(extension.begin(), extension.end(), part->end() - extension.size(),
+                     [](char a, char b) {
+                       return std::tolower(static_cast<unsigned char>(a)) ==
+                              std::tolower(static_cast<unsigned char>(b));
+                     }))
+        return true;
+  }
+  return false;
+}
 
 std::string CannotOpenText(const std::string& path, int error) {
   return "Cannot open file " + Quoted(path) + ". " + Reason(error);

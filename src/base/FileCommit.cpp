@@ -1,12 +1,14 @@
 #include "base/FileCommit.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <exception>
 #include <optional>
 #include <set>
 
 #include "base/Errors.h"
+#include "base/NameCase.h"
 #include "base/Paths.h"
 
 namespace tessaly {
@@ -70,22 +72,6 @@ std::optional<std::string> Relative(const std::string& folder, const std::string
   return relative;
 }
 
-// True for a temporary that File::CreateBeside makes for `target`: ".<target name>.<pid>-<n>"
-// followed by `suffix`, in the target's folder.
-bool IsTemporaryOf(std::string_view name, std::string_view targetName, std::string_view suffix) {
-  if (name.size() < targetName.size() + 2 + suffix.size() || name[0] != '.' ||
-      name.substr(1, targetName.size()) != targetName || name[targetName.size() + 1] != '.' ||
-      !name.ends_with(suffix))
-    return false;
-  std::string_view middle = name.substr(targetName.size() + 2);
-  middle.remove_suffix(suffix.size());
-  size_t dash = middle.find('-');
-  if (dash == 0 || dash == std::string_view::npos || dash + 1 == middle.size()) return false;
-  return std::all_of(middle.begin(), middle.end(),
-                     [](char c) { return c == '-' || (c >= '0' && c <= '9'); }) &&
-         middle.find('-', dash + 1) == std::string_view::npos;
-}
-
 std::string Encode(const std::string& folder, const std::vector<Replaced>& replaced) {
   std::string bytes(kMagic, kMagicSize);
   AppendNumber(bytes, replaced.size(), 4);
@@ -101,6 +87,13 @@ std::string Encode(const std::string& folder, const std::vector<Replaced>& repla
   AppendNumber(bytes, Checksum(bytes), 8);
   return bytes;
 }
+
+// A record read: absent, cut short or not ours (no rename began under it), or whole, naming
+// only the trusted targets or not.
+struct Record {
+  enum class Kind { Absent, Broken, Untrusted, Trusted } kind = Kind::Absent;
+  std::vector<Replaced> replaced;
+};
 
 // The replacements of a whole, intact record that names only temporaries of ours beside their
 // targets; nullopt for anything else.
@@ -121,15 +114,55 @@ std::optional<std::vector<Replaced>> Decode(const std::string& folder, std::stri
       path = std::string(in.substr(0, size));
       in.remove_prefix(size);
     }
-    const std::string &temporary = paths[0], &target = paths[1];
-    if (!Relative("", temporary) || !Relative("", target) ||
-        ExtractFilePath(temporary) != ExtractFilePath(target) ||
-        !IsTemporaryOf(ExtractFileName(temporary), ExtractFileName(target), ".tmp"))
-      return std::nullopt;
-    replaced.push_back({folder + temporary, folder + target});
+    replaced.push_back({paths[0], paths[1]});
   }
   if (!in.empty()) return std::nullopt;
+  for (Replaced& item : replaced) {
+    item.temporary = folder + item.temporary;
+    item.target = folder + item.target;
+  }
   return replaced;
+}
+
+// Each target is one of `trusted`, in the record's folder or in a folder there that is not a
+// link, and each temporary is one of ours beside it.
+bool IsTrusted(const std::string& folder, const std::vector<Replaced>& replaced,
+               const std::vector<std::string>& trusted) {
+  for (const Replaced& item : replaced) {
+    std::optional<std::string> temporary = Relative(folder, item.temporary);
+    std::optional<std::string> target = Relative(folder, item.target);
+    if (!temporary || !target || ExtractFilePath(*temporary) != ExtractFilePath(*target) ||
+        !IsTemporaryName(ExtractFileName(*temporary), ExtractFileName(*target), ".tmp"))
+      return false;
+    if (std::none_of(trusted.begin(), trusted.end(),
+                     [&](const std::string& path) { return EqualIgnoringCase(path, item.target); }))
+      return false;
+    if (!ExtractFilePath(*target).empty() && !IsFolderNotLink(ExtractFilePath(item.target)))
+      return false;
+  }
+  return true;
+}
+
+Record ReadRecord(const std::string& recordPath, const std::vector<std::string>& trusted) {
+  Record record;
+  std::optional<std::string> bytes = ReadFileStart(recordPath, kMaxRecordSize + 1);
+  if (!bytes) return record;
+  std::string folder = RecordFolder(recordPath);
+  std::optional<std::vector<Replaced>> replaced = Decode(folder, *bytes);
+  if (!replaced) {
+    record.kind = Record::Kind::Broken;
+    return record;
+  }
+  record.kind =
+      IsTrusted(folder, *replaced, trusted) ? Record::Kind::Trusted : Record::Kind::Untrusted;
+  record.replaced = std::move(*replaced);
+  return record;
+}
+
+std::string IgnoredText(const std::string& recordPath) {
+  return "Ignored " + Quoted(recordPath) +
+         ": it names files that are not this pair's own. Nothing was moved; remove it if you "
+         "did not put it there.";
 }
 
 void SyncFolders(const std::string& recordPath, const std::vector<Replaced>& replaced) {
@@ -186,10 +219,6 @@ void WriteRecord(const std::string& recordPath, const std::string& bytes) {
   }
 }
 
-std::optional<std::string> ReadRecord(const std::string& recordPath) {
-  return ReadFileStart(recordPath, kMaxRecordSize + 1);
-}
-
 }  // namespace
 
 std::string CommitRecordPath(const std::string& path) {
@@ -205,29 +234,57 @@ FolderLock LockCommits(const std::string& recordPath) {
   return std::move(*lock);
 }
 
-void FinishInterruptedCommit(const std::string& recordPath) {
-  std::optional<std::string> bytes = ReadRecord(recordPath);
-  if (!bytes) return;
-  std::optional<std::vector<Replaced>> replaced = Decode(RecordFolder(recordPath), *bytes);
-  if (!replaced) {
+std::vector<std::string> CommitTargetsOf(const std::string& folder) {
+  std::string name = ExtractFileName(folder), parent = ExtractFilePath(folder);
+  return {parent + ChangeFileExt(name, ".big"), parent + ChangeFileExt(name, ".idx"),
+          JoinPath(folder, ChangeFileExt(name, ".id")),
+          JoinPath(folder, ChangeFileExt(name, ".tbl"))};
+}
+
+std::string InterruptedCommit::NewFile(const std::string& target) const {
+  for (const auto& [waitingTarget, temporary] : waiting)
+    if (EqualIgnoringCase(waitingTarget, target)) return temporary;
+  return target;
+}
+
+InterruptedCommit ReadInterruptedCommit(const std::string& recordPath,
+                                        const std::vector<std::string>& trusted) {
+  InterruptedCommit commit;
+  Record record = ReadRecord(recordPath, trusted);
+  if (record.kind == Record::Kind::Untrusted) commit.ignored = IgnoredText(recordPath);
+  if (record.kind != Record::Kind::Trusted) return commit;
+  commit.pending = true;
+  for (const Replaced& item : record.replaced)
+    if (FileExists(item.temporary)) commit.waiting.emplace_back(item.target, item.temporary);
+  return commit;
+}
+
+std::optional<std::string> FinishInterruptedCommit(const std::string& recordPath,
+                                                   const std::vector<std::string>& trusted) {
+  Record record = ReadRecord(recordPath, trusted);
+  if (record.kind == Record::Kind::Absent) return std::nullopt;
+  if (record.kind == Record::Kind::Untrusted) return IgnoredText(recordPath);
+  if (record.kind == Record::Kind::Broken) {
     // Cut short or not ours: no rename began under it. Its temporaries go as orphans.
     RemoveRecord(recordPath);
-    return;
+    return std::nullopt;
   }
+  const std::vector<Replaced>& replaced = record.replaced;
   try {
-    RollForward(*replaced);
+    RollForward(replaced);
   } catch (const FrameworkError& error) {
     try {
-      RollBack(*replaced);
+      RollBack(replaced);
     } catch (const FrameworkError&) {
       throw FrameworkError("Cannot finish the replacement of files recorded in " +
                            Quoted(recordPath) + ": " + error.what());
     }
-    RemoveAll(*replaced, true);
+    RemoveAll(replaced, true);
   }
-  SyncFolders(recordPath, *replaced);
-  RemoveAll(*replaced, false);
+  SyncFolders(recordPath, replaced);
+  RemoveAll(replaced, false);
   RemoveRecord(recordPath);
+  return std::nullopt;
 }
 
 void RemoveOrphanedTemporaries(const std::vector<std::string>& targets) {
@@ -240,11 +297,22 @@ void RemoveOrphanedTemporaries(const std::vector<std::string>& targets) {
         if (ExtractFilePath(target) != folder) continue;
         std::string targetName = ExtractFileName(target);
         // A temporary still being written is in use by its writer and stays.
-        if (IsTemporaryOf(name, targetName, ".tmp") || IsTemporaryOf(name, targetName, ".old"))
+        if (IsTemporaryName(name, targetName, ".tmp") || IsTemporaryName(name, targetName, ".old"))
           RemoveFileIfUnused(folder + name);
       }
     }
   }
+}
+
+void RemoveLeftoverTemporaries(const std::string& folder) {
+  static const std::vector<std::string_view> kOwnExtensions = {".asf", ".wav", ".id",
+                                                               ".tbl", ".idx", ".big"};
+  std::string prefix = folder.empty() || folder.back() == '/' || folder.back() == '\\'
+                           ? folder
+                           : JoinPath(folder, "");
+  for (const std::string& name : FolderNames(folder))
+    if (name[0] == '.' && IsTemporaryNameOfKind(name, kOwnExtensions, {".tmp", ".old"}))
+      RemoveFileIfUnused(prefix + name);
 }
 
 FileCommit::FileCommit(std::string recordPath) : recordPath_(std::move(recordPath)) {}
@@ -262,6 +330,10 @@ void FileCommit::Commit() {
   // The long part, storing the data, runs before other commits in the folder are held up.
   for (Replacement& replacement : replacements_)
     if (replacement.file.IsOpen()) replacement.file.Sync();
+  // A folder where a file goes is the user's: refused, never moved aside.
+  for (Replacement& replacement : replacements_)
+    if (IsFolderNotLink(replacement.target))
+      throw FrameworkError(CannotCreateText(replacement.target, EISDIR));
   FolderLock lock = LockCommits(recordPath_);
   std::vector<Replaced> replaced;
   for (Replacement& replacement : replacements_) {

@@ -9,7 +9,9 @@
 #include <chrono>
 #include <cstddef>
 #include <deque>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/Files.h"
@@ -28,14 +30,43 @@ inline constexpr std::chrono::milliseconds kCommitWait{30000};
 // FrameworkError when another process still holds it after kCommitWait.
 FolderLock LockCommits(const std::string& recordPath);
 
+// The files a pack or an unpack of `folder` replaces together: the pair beside it, and the index
+// copy and table file inside it. A record beside the folder is trusted for these only.
+std::vector<std::string> CommitTargetsOf(const std::string& folder);
+
+// What an interrupted commit left at a record, read without changing anything.
+struct InterruptedCommit {
+  // A record naming other files than the trusted ones (or one of them through a linked folder):
+  // the text that says it was ignored. Nothing is moved for it.
+  std::optional<std::string> ignored;
+  // A trusted record: its commit has not finished. Each target whose new file still waits under
+  // its temporary name, with that name.
+  bool pending = false;
+  std::vector<std::pair<std::string, std::string>> waiting;
+
+  // The file that holds `target`'s new contents: the temporary while it waits, else the target.
+  std::string NewFile(const std::string& target) const;
+};
+
+// Reads the record at `recordPath`; `trusted` are the only targets it may name.
+InterruptedCommit ReadInterruptedCommit(const std::string& recordPath,
+                                        const std::vector<std::string>& trusted);
+
 // Finishes what an interrupted commit left at `recordPath` (nothing when there is no record; a
-// record cut short is dropped, its commit never began). Call holding LockCommits. Throws
-// FrameworkError when the files can be neither put in place nor put back.
-void FinishInterruptedCommit(const std::string& recordPath);
+// record cut short is dropped, its commit never began). A record naming anything but `trusted`
+// is left as it is and nothing moved: the text saying so is returned. Call holding LockCommits.
+// Throws FrameworkError when the files can be neither put in place nor put back.
+std::optional<std::string> FinishInterruptedCommit(const std::string& recordPath,
+                                                   const std::vector<std::string>& trusted);
 
 // Removes the temporaries of `targets` that no process writes any more, left by one that was
 // stopped. Call holding LockCommits, after FinishInterruptedCommit.
 void RemoveOrphanedTemporaries(const std::vector<std::string>& targets);
+
+// Removes, from `folder`, the temporaries of this program's files (entries, WAVs, pair files,
+// index copies and table files) that no process writes any more: what a stopped unpack, import or
+// export leaves.
+void RemoveLeftoverTemporaries(const std::string& folder);
 
 class FileCommit {
  public:

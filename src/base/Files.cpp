@@ -73,7 +73,14 @@ std::string NotRegularFileText(const std::string& path, unsigned mode) {
 }
 
 File File::OpenRead(const std::string& path) {
-  return File(OpenChecked(path, O_RDONLY, false, false), path);
+  // Opened without waiting, so that a pipe or a device is refused by name, never blocked on.
+  int fd = OpenChecked(path, O_RDONLY | O_NONBLOCK, false, false);
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    throw FrameworkError(NotRegularFileText(path, info.st_mode));
+  }
+  return File(fd, path);
 }
 
 std::optional<File> File::TryOpenRead(const Folder& folder, std::string_view name) {
@@ -145,19 +152,13 @@ File File::CreateReplace(const std::string& path) {
   return File(fd, path);
 }
 
-std::optional<File> File::CreateNew(const std::string& path) {
-  int error = 0;
-  int fd = OpenLocked(AT_FDCWD, path.c_str(), O_RDWR | O_CREAT | O_EXCL, true, error);
-  if (fd >= 0) return File(fd, path);
-  if (error == EEXIST) return std::nullopt;
-  throw FrameworkError(CannotCreateText(path, error));
-}
-
 File File::CreateBeside(const std::string& target) {
   static std::atomic<uint32_t> counter{0};
-  std::string stem = ExtractFilePath(target) + "." + ExtractFileName(target) + ".";
+  const std::string folder = ExtractFilePath(target), name = ExtractFileName(target);
   for (int attempt = 0;; ++attempt) {
-    std::string path = stem + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+    std::string path =
+        folder +
+        TemporaryName(name, std::to_string(::getpid()) + "-" + std::to_string(counter++), ".tmp");
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       Lock(fd, true);  // a new name: nobody else holds it
@@ -264,6 +265,11 @@ bool FileExists(const std::string& path) {
 bool FolderExists(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool IsFolderNotLink(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 bool CreateFolder(const std::string& path) {

@@ -53,9 +53,6 @@ class File {
   static std::optional<File> TryOpenRead(const Folder& folder, std::string_view name);
   // Creates the file or truncates one of that name, for reading and writing, shared with nobody.
   static File CreateReplace(const std::string& path);
-  // Creates `path` for reading and writing, shared with nobody, when no file of that name exists;
-  // nullopt when one does.
-  static std::optional<File> CreateNew(const std::string& path);
   // Creates a new, uniquely named file in the folder of `target` (a hidden name derived from
   // it), for writing a replacement aside before renaming it over `target`.
   static File CreateBeside(const std::string& target);
@@ -109,6 +106,8 @@ void WriteWholeFile(const std::string& path, const void* bytes, size_t count);
 bool FileExists(const std::string& path);
 // A folder exists at `path`.
 bool FolderExists(const std::string& path);
+// `path` is a folder itself, not a link to one.
+bool IsFolderNotLink(const std::string& path);
 // Creates one folder level; false when it can't be made (it exists, the parent is missing, ...).
 bool CreateFolder(const std::string& path);
 // Renames `from` over `to`, replacing it atomically; throws on failure.
@@ -128,6 +127,19 @@ void SyncFolder(const std::string& folder);
 // Up to `limit` bytes from the start of the file `path`, without following a link or waiting on a
 // pipe; nullopt when nothing of that name exists. Throws FrameworkError when it can't be read.
 std::optional<std::string> ReadFileStart(const std::string& path, size_t limit);
+
+// The name of a temporary for the file `targetName` in the same folder: hidden, the target's name,
+// `tag` (unique to the writer) and `suffix`. A target name too long for that within the 255 bytes a
+// file name may have is cut short (at a whole character).
+std::string TemporaryName(std::string_view targetName, std::string_view tag,
+                          std::string_view suffix);
+// True for a name TemporaryName makes for `targetName` with `suffix`, the tag "<pid>-<n>".
+bool IsTemporaryName(std::string_view name, std::string_view targetName, std::string_view suffix);
+// True for a name TemporaryName makes for some target ending in one of `extensions` (compared
+// ignoring case; a name cut short qualifies by its length), the tag "<pid>-<n>" and one of
+// `suffixes`.
+bool IsTemporaryNameOfKind(std::string_view name, const std::vector<std::string_view>& extensions,
+                           const std::vector<std::string_view>& suffixes);
 
 // The framework's texts for files that can't be opened or created.
 std::string CannotOpenText(const std::string& path, int error);

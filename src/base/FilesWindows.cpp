@@ -96,7 +96,9 @@ std::string NotRegularFileText(const std::string& path, unsigned mode) {
 }
 
 File File::OpenRead(const std::string& path) {
-  return File(OpenChecked(path, kReadAccess, kShareReaders, OPEN_EXISTING, false), path);
+  int fd = OpenChecked(path, kReadAccess, kShareReaders, OPEN_EXISTING, false);
+  RequireDiskFile(fd, path);
+  return File(fd, path);
 }
 
 std::optional<File> File::TryOpenRead(const Folder& folder, std::string_view name) {
@@ -147,20 +149,14 @@ File File::CreateReplace(const std::string& path) {
   return File(fd, path);
 }
 
-std::optional<File> File::CreateNew(const std::string& path) {
-  int error = 0;
-  int fd = OpenShared(path, kWriteAccess, kShareNobody, CREATE_NEW, error);
-  if (fd >= 0) return File(fd, path);
-  if (error == EEXIST) return std::nullopt;
-  throw FrameworkError(CannotCreateText(path, error));
-}
-
 File File::CreateBeside(const std::string& target) {
   static std::atomic<uint32_t> counter{0};
-  std::string stem = ExtractFilePath(target) + "." + ExtractFileName(target) + ".";
+  const std::string folder = ExtractFilePath(target), name = ExtractFileName(target);
   for (int attempt = 0;; ++attempt) {
-    std::string path =
-        stem + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(counter++) + ".tmp";
+    std::string path = folder + TemporaryName(name,
+                                              std::to_string(::GetCurrentProcessId()) + "-" +
+                                                  std::to_string(counter++),
+                                              ".tmp");
     int error = 0;
     int fd = OpenShared(path, kWriteAccess, kShareNobody, CREATE_NEW, error);
     if (fd >= 0) return File(fd, path);
@@ -241,6 +237,12 @@ bool FileExists(const std::string& path) {
 
 bool FolderExists(const std::string& path) {
   return IsFolder(WideName(path));
+}
+
+bool IsFolderNotLink(const std::string& path) {
+  DWORD attributes = AttributesOf(WideName(path));
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 bool CreateFolder(const std::string& path) {

@@ -6,12 +6,13 @@
 namespace tessaly::cli {
 
 bool LoadUnpackFolderTable(TerminalHost& host, const std::string& folder, EntryTable& table) {
-  const UnpackFolder files = UnpackFolder::Chosen(folder);
+  const UnpackFolder files = UnpackFolder::ToRead(folder);
   if (!files.HasTableAndIndexCopy()) {
     host.ShowMessage(MessageKind::Information, "Resource files not found in " + folder);
     return false;
   }
   LoadFolderTable(files, table);
+  if (!files.interrupted.empty()) host.ShowMessage(MessageKind::Information, files.interrupted);
   return true;
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "audio/StreamEncoder.h"
 #include "cli/TerminalHost.h"
 #include "clips/AudioSource.h"
 
@@ -41,6 +42,7 @@ struct ClipArguments {
   std::string audioFile;
   std::string from;  // import --from
   bool matchLoudness = false;
+  EncodeQuality quality = EncodeQuality::kClipRate;  // import --quality
 };
 
 // Clip information of every entry of the pair of `archiveOrFolder`, or of that unpack folder: a

@@ -11,7 +11,7 @@ int ImportCommand(TerminalHost& host, const std::string& folder, const ClipArgum
   if (!LoadUnpackFolderTable(host, folder, table)) return kExitFailure;
   EntryStreams streams = EntryStreams::InFolder(folder, table);
   std::unique_ptr<AudioSource> source = MakeAudioSource();
-  ImportOptions options{.matchLoudness = arguments.matchLoudness};
+  ImportOptions options{.matchLoudness = arguments.matchLoudness, .quality = arguments.quality};
 
   if (!arguments.from.empty()) {
     const std::string from = DialogPath(arguments.from);

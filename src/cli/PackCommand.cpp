@@ -11,7 +11,7 @@ namespace {
 // when there is any. Missing files and unreadable tables are left to Pack's own messages.
 bool ReportReplacedEntryProblems(TerminalHost& host, const std::string& folder) {
   int found = 0;
-  for (const EntryChange& change : ReplacedEntryProblems(UnpackFolder::Chosen(folder), host)) {
+  for (const EntryChange& change : ReplacedEntryProblems(UnpackFolder::ToRead(folder), host)) {
     for (const std::string& problem : change.problems) {
       host.ReportFailure(JoinPath(folder, change.name) + ": " + problem);
       ++found;

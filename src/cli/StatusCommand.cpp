@@ -28,7 +28,7 @@ int StatusCommand(TerminalHost& host, const std::string& folder) {
   EntryTable table;
   if (!LoadUnpackFolderTable(host, folder, table)) return kExitFailure;
   FolderStatus status =
-      CheckFolderStatus(UnpackFolder::Chosen(folder), table, StatusDepth::kAllChanges, host);
+      CheckFolderStatus(UnpackFolder::ToRead(folder), table, StatusDepth::kAllChanges, host);
 
   if (!status.comparedWith.empty())
     host.PrintResult("Compared with " + status.comparedWith);

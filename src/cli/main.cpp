@@ -91,9 +91,20 @@ int main(int argc, char** argv) {
                        : "match: bring each file to the loudness of the clip it replaces (needs "
                          "the build with FFmpeg, refused by this one)")
       ->check(CLI::IsMember({"match"}));
+  std::string quality = "clip";
+  import
+      ->add_option("--quality", quality,
+                   "XA r2/r3 escape frames where they pay, up to 5 % above plain ADPCM: clip: no "
+                   "more bytes per second than the clip replaced (default); best: even above "
+                   "it; plain: none")
+      ->check(CLI::IsMember({"clip", "best", "plain"}));
 
   try {
     app.parse(argc, argv);
+    // An empty argument names no file or folder: a usage error, as a missing one is.
+    for (int i = 1; i < argc; ++i)
+      if (argv[i][0] == '\0')
+        throw CLI::ValidationError("an empty argument names no file or folder");
     if (import->parsed()) {
       bool single = !clip.entry.empty() || !clip.audioFile.empty();
       if (single == !clip.from.empty() || (single && clip.audioFile.empty()))
@@ -104,11 +115,21 @@ int main(int argc, char** argv) {
     return status == 0 ? tessaly::cli::kExitSuccess : tessaly::cli::kExitUsage;
   }
   clip.matchLoudness = loudness == "match";
+  clip.quality = quality == "best"    ? tessaly::EncodeQuality::kBest
+                 : quality == "plain" ? tessaly::EncodeQuality::kPlain
+                                      : tessaly::EncodeQuality::kClipRate;
 
   const std::string chosen = app.get_subcommands().front()->get_name();
+  std::string given;
+  try {
+    given = tessaly::cli::DialogPath(path);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "tessaly-cli: \"%s\" can't be used as a path: %s\n", path.c_str(),
+                 e.what());
+    return tessaly::cli::kExitUsage;
+  }
   TerminalHost host(!quiet && tessaly::IsTerminal(stderr));
   using namespace tessaly::cli;
-  const std::string given = DialogPath(path);
   const std::map<std::string, std::function<int()>> run = {
       {"unpack", [&] { return UnpackCommand(host, given); }},
       {"pack", [&] { return PackCommand(host, given, force); }},

@@ -15,6 +15,7 @@
 #include "audio/StreamDecoder.h"
 #include "audio/Wav.h"
 #include "base/Errors.h"
+#include "base/FileCommit.h"
 #include "base/Files.h"
 #include "base/Paths.h"
 
@@ -22,16 +23,15 @@ namespace tessaly {
 
 namespace {
 
-// Writes a WAV file. A new name is written in place and removed again if the write fails; an
-// existing file is replaced by writing aside and renaming, so a failure leaves it as it was.
+// Writes a WAV file aside and renames it to its name, so that a WAV appears only whole and an
+// existing one stays as it was when the write fails or the program is stopped.
 void WriteWavFile(const std::string& target, const std::vector<uint8_t>& bytes) {
-  std::optional<File> created = File::CreateNew(target);
-  File file = created ? std::move(*created) : File::CreateBeside(target);
+  File file = File::CreateBeside(target);
   const std::string written = file.Path();
   try {
     file.WriteAt(0, bytes.data(), bytes.size());
     file.Close();
-    if (!created) ReplaceFile(written, target);
+    ReplaceFile(written, target);
   } catch (...) {
     file.Release();
     RemoveFileQuietly(written);
@@ -55,6 +55,7 @@ ExportResult ExportClips(const EntryStreams& streams, const std::vector<int>& ro
                      (error ? error.message() : "A file of that name exists");
     return result;
   }
+  RemoveLeftoverTemporaries(folder);
   host.SetProgressMin(0);
   host.SetProgressMax(static_cast<int>(rows.size()));
 

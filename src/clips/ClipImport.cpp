@@ -13,6 +13,7 @@
 #include "audio/StreamDecoder.h"
 #include "audio/StreamEncoder.h"
 #include "base/Errors.h"
+#include "base/FileCommit.h"
 #include "base/Files.h"
 #include "base/Numbers.h"
 #include "base/Paths.h"
@@ -55,10 +56,8 @@ std::string Lowercase(std::string text) {
   return text;
 }
 
-}  // namespace
-
-std::string ImportClip(const std::string& entryPath, const std::string& audioPath,
-                       AudioSource& source, const ImportOptions& options) {
+std::string ImportOne(const std::string& entryPath, const std::string& audioPath,
+                      AudioSource& source, const ImportOptions& options) {
   std::vector<uint8_t> stream = ReadTemplate(entryPath);
   ClipInfo clip = ReadClipInfo(stream);
   if (!clip.readable) throw AudioError("the entry file holds no clip to replace: " + clip.reason);
@@ -69,8 +68,16 @@ std::string ImportClip(const std::string& entryPath, const std::string& audioPat
   ConvertedAudio converted =
       source.Read(audioPath, clip.sampleRate, clip.channels, reference ? &*reference : nullptr);
   if (converted.audio.Frames() == 0) throw AudioError("\"" + audioPath + "\" holds no audio");
-  ReplaceEntryFile(entryPath, EncodeStream(converted.audio, stream));
+  ReplaceEntryFile(entryPath, EncodeStream(converted.audio, stream, {.quality = options.quality}));
   return converted.loudnessNote;
+}
+
+}  // namespace
+
+std::string ImportClip(const std::string& entryPath, const std::string& audioPath,
+                       AudioSource& source, const ImportOptions& options) {
+  RemoveLeftoverTemporaries(ExtractFilePath(entryPath));
+  return ImportOne(entryPath, audioPath, source, options);
 }
 
 ImportByNameResult ImportByName(const EntryStreams& folderStreams, const std::string& fromFolder,
@@ -103,6 +110,7 @@ ImportByNameResult ImportByName(const EntryStreams& folderStreams, const std::st
       filesOfRow[found->second].push_back(name);
   }
 
+  RemoveLeftoverTemporaries(folderStreams.Folder());
   host.SetProgressMin(0);
   host.SetProgressMax(static_cast<int>(filesOfRow.size()));
   MessagePump pump(host);
@@ -120,7 +128,7 @@ ImportByNameResult ImportByName(const EntryStreams& folderStreams, const std::st
     }
     try {
       std::string note =
-          ImportClip(folderStreams.EntryPath(row), JoinPath(fromFolder, files[0]), source, options);
+          ImportOne(folderStreams.EntryPath(row), JoinPath(fromFolder, files[0]), source, options);
       result.imported.push_back({row, files[0], note});
     } catch (const std::exception& failure) {
       result.skipped.push_back({files[0], failure.what(), true});

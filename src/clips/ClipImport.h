@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/StreamEncoder.h"
 #include "base/OperationHost.h"
 #include "clips/AudioSource.h"
 #include "clips/EntryStreams.h"
@@ -15,6 +16,8 @@ namespace tessaly {
 
 struct ImportOptions {
   bool matchLoudness = false;
+  // How many bytes XA r2/r3 may spend on escape frames (StreamEncoder.h).
+  EncodeQuality quality = EncodeQuality::kClipRate;
 };
 
 // Replaces the stream in `entryPath`. Returns what loudness matching did ("" when not asked).

@@ -37,6 +37,13 @@ ConvertedAudio WavAudioSource::Read(const std::string& path, int sampleRate, int
                                     const PcmAudio* loudnessReference) {
   if (loudnessReference)
     throw AudioError("loudness matching needs FFmpeg, which this build of the program lacks");
+  // Whole files are read: a longer one than any clip is refused before its bytes are.
+  constexpr uint64_t kMaxWavBytes = (uint64_t{1} << 29) + (1 << 20);
+  File file = File::OpenRead(path);
+  if (file.Size() > kMaxWavBytes)
+    throw AudioError("Cannot read audio file \"" + path +
+                     "\". It is larger than 512 MiB, the most audio this program reads");
+  file.Release();
   const std::vector<uint8_t> bytes = ReadWholeFile(path);
   if (!HasWavHeader(bytes))
     throw AudioError("Cannot read audio file \"" + path +

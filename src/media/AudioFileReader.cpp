@@ -119,6 +119,21 @@ class FileDecoder {
   }
 
   int SampleRate() const { return codec_->sample_rate; }
+  // How long the stream plays by its header, no longer than the file's size allows at a known bit
+  // rate; 0 when the header doesn't say.
+  double HeaderSeconds() const {
+    const AVStream& stream = *format_->streams[streamIndex_];
+    double seconds = 0;
+    if (stream.duration > 0)
+      seconds = static_cast<double>(stream.duration) * av_q2d(stream.time_base);
+    else if (format_->duration > 0)
+      seconds = static_cast<double>(format_->duration) / AV_TIME_BASE;
+    const int64_t bitRate = stream.codecpar->bit_rate;
+    const int64_t size = format_->pb ? avio_size(format_->pb) : -1;
+    if (seconds > 0 && bitRate > 0 && size > 0)
+      seconds = std::min(seconds, static_cast<double>(size) * 8 / static_cast<double>(bitRate));
+    return seconds;
+  }
   int Channels() const { return codec_->ch_layout.nb_channels; }
 
   // Decodes every frame of the stream into `converter`; progress goes by the place in the file.
@@ -242,12 +257,16 @@ std::unique_ptr<LoudnessMeter> DecodeInto(const std::string& path,
   const double limit =
       std::floor(std::min(request.maxSeconds * audio.sampleRate, kMaxSamples / audio.channels));
   const float scale = 32768.0f * factor;
+  auto tooLong = [&] {
+    return MediaError(path, "It is longer than " +
+                                std::to_string(std::lround(limit / audio.sampleRate)) +
+                                " seconds, the longest audio that can be read");
+  };
+  // Refused from its header before anything is decoded, so a long file takes no time or memory.
+  if (decoder && decoder->HeaderSeconds() > limit / audio.sampleRate + 1) throw tooLong();
   SampleConverter converter(
       path, audio.sampleRate, audio.channels, [&](float* samples, size_t frames) {
-        if (static_cast<double>(audio.Frames() + frames) > limit)
-          throw MediaError(path, "It is longer than " +
-                                     std::to_string(std::lround(limit / audio.sampleRate)) +
-                                     " seconds, the longest audio that can be read");
+        if (static_cast<double>(audio.Frames() + frames) > limit) throw tooLong();
         const size_t count = frames * channels;
         // Damaged float files can hold NaN or infinity: silence, not a poisoned measurement.
         for (size_t i = 0; i < count; ++i)
@@ -272,6 +291,8 @@ std::unique_ptr<LoudnessMeter> DecodeInto(const std::string& path,
 
 AudioFileContents ReadAudioFile(const std::string& path, const AudioFileRequest& request) {
   CheckRequest(request);
+  // A pipe or a device is refused by name before FFmpeg opens it and waits on it.
+  if (FileExists(path)) File::OpenRead(path).Release();
   const std::optional<PcmAudio> stream = DecodeIfStream(path);
   AudioFileContents contents;
   PcmAudio& audio = contents.audio;

@@ -6,10 +6,13 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "media/FfmpegText.h"
 #include "media/MediaError.h"
+#include "media/PcmConversion.h"
 
 namespace tessaly {
 
@@ -18,10 +21,12 @@ namespace {
 // Output frames the resampler hands back per call, whatever the ratio of the rates: the input
 // that doesn't fit yet waits inside the resampler.
 constexpr int kBlockFrames = 4096;
-// Bits of precision for the SoX resampler: its "very high quality" setting.
-constexpr double kResamplerPrecision = 28;
-// The most input channels libswresample mixes.
-constexpr int kMaxInputChannels = 64;
+// The most channels mixed, in and out: libswresample's mixing of more channels without known
+// positions reaches memory it never set.
+constexpr int kMaxChannels = 8;
+// The rates converted from and to: a rate under 1 kHz holds no speech.
+constexpr int kMinRate = 1000;
+constexpr int kMaxRate = 768000;
 
 // An AVChannelLayout that releases what it holds.
 struct OwnedLayout {
@@ -68,12 +73,15 @@ void SampleConverter::Convert(const AVChannelLayout& layout, int format, int rat
 
 void SampleConverter::Finish() {
   if (!resampler_) return;
-  for (;;) {
-    const int produced = Resample(nullptr, 0);
-    if (produced <= 0) break;
-    sink_(buffer_.data(), static_cast<size_t>(produced));
-  }
+  // One flush with room for all that is left: the SoX resampler, asked to flush a second time,
+  // reads memory it has freed.
+  const int pending = std::max(swr_get_out_samples(resampler_.get(), 0), 0) + kBlockFrames;
+  std::vector<float> rest(static_cast<size_t>(pending) * static_cast<size_t>(outputChannels_));
+  uint8_t* output = reinterpret_cast<uint8_t*>(rest.data());
+  const int produced = swr_convert(resampler_.get(), &output, pending, nullptr, 0);
   resampler_.reset();
+  if (produced < 0) throw MediaError(path_, FfmpegErrorText(produced));
+  if (produced > 0) sink_(rest.data(), static_cast<size_t>(produced));
 }
 
 int SampleConverter::Resample(const uint8_t** input, int inputFrames) {
@@ -91,9 +99,18 @@ void SampleConverter::Configure(const AVChannelLayout& layout, int format, int r
   inputRate_ = rate;
 
   const int inputChannels = layout.nb_channels;
-  if (inputChannels < 1 || inputChannels > kMaxInputChannels || rate <= 0)
-    throw MediaError(path_, "Its audio has " + std::to_string(inputChannels) + " channels at " +
-                                std::to_string(rate) + " Hz");
+  if (inputChannels < 1 || inputChannels > kMaxChannels)
+    throw MediaError(
+        path_, "It has " + std::to_string(inputChannels) + " channels; at most 8 can be read");
+  if (outputRate_ < kMinRate || outputRate_ > kMaxRate)
+    throw MediaError(path_, "It can't be converted to " + std::to_string(outputRate_) +
+                                " Hz, outside the rates that can be written");
+  if (outputChannels_ < 1 || outputChannels_ > kMaxChannels)
+    throw MediaError(path_, "It can't be converted to " + std::to_string(outputChannels_) +
+                                " channels; at most 8 can be written");
+  if (rate < kMinRate || rate > kMaxRate)
+    throw MediaError(
+        path_, "Its sample rate of " + std::to_string(rate) + " Hz is outside what can be read");
   // Channels without positions get the usual layout for their count; the same count passes
   // through unmixed.
   OwnedLayout input, output;
@@ -107,29 +124,60 @@ void SampleConverter::Configure(const AVChannelLayout& layout, int format, int r
     av_channel_layout_default(&output.layout, outputChannels_);
   if (error < 0) throw MediaError(path_, FfmpegErrorText(error));
 
-  SwrContext* resampler = nullptr;
-  error = swr_alloc_set_opts2(&resampler, &output.layout, AV_SAMPLE_FMT_FLT, outputRate_,
-                              &input.layout, static_cast<AVSampleFormat>(format), rate, 0, nullptr);
+  error = Build(input.layout, output.layout, format, rate);
   if (error < 0) throw MediaError(path_, FfmpegErrorText(error));
-  resampler_.reset(resampler);
+}
+
+int SampleConverter::Build(const AVChannelLayout& input, const AVChannelLayout& output, int format,
+                           int rate) {
+  resampler_.reset();
+  SwrContext* resampler = nullptr;
+  // The library takes the layouts as non-const but only reads them.
+  int error = swr_alloc_set_opts2(
+      &resampler, const_cast<AVChannelLayout*>(&output), AV_SAMPLE_FMT_FLT, outputRate_,
+      const_cast<AVChannelLayout*>(&input), static_cast<AVSampleFormat>(format), rate, 0, nullptr);
+  if (error < 0) return error;
+  std::unique_ptr<SwrContext, Freer> owned(resampler);
   // Mixing down scales the matrix so that no output can exceed full scale: stereo becomes the
   // average of its two channels.
   av_opt_set_double(resampler, "rematrix_maxval", 1.0, 0);
-  if (inputChannels == 1 && outputChannels_ > 1) {
+  if (input.nb_channels == 1 && outputChannels_ > 1) {
     // Mono goes into every channel at its own level (FFmpeg's default lowers it by 3 dB).
     const std::vector<double> matrix(static_cast<size_t>(outputChannels_), 1.0);
     error = swr_set_matrix(resampler, matrix.data(), 1);
-    if (error < 0) throw MediaError(path_, FfmpegErrorText(error));
+    if (error < 0) return error;
   }
-  av_opt_set(resampler, "resampler", "soxr", 0);
-  av_opt_set_double(resampler, "precision", kResamplerPrecision, 0);
+  // libswresample's own resampler: the SoX one, at several common ratios, writes through a null
+  // pointer when flushed (libsoxr 0.1.3).
+  av_opt_set(resampler, "resampler", "swr", 0);
   error = swr_init(resampler);
-  if (error < 0) {
-    // A libswresample built without the SoX resampler: its own one.
-    av_opt_set(resampler, "resampler", "swr", 0);
-    error = swr_init(resampler);
+  if (error < 0) return error;
+  resampler_ = std::move(owned);
+  return 0;
+}
+
+PcmAudio ConvertPcm(const PcmAudio& audio, int outputRate, int outputChannels,
+                    const std::string& name) {
+  PcmAudio converted;
+  converted.sampleRate = outputRate;
+  converted.channels = outputChannels;
+  SampleConverter converter(name, outputRate, outputChannels, [&](float* samples, size_t frames) {
+    const size_t count = frames * static_cast<size_t>(outputChannels);
+    for (size_t i = 0; i < count; ++i)
+      converted.samples.push_back(
+          static_cast<int16_t>(std::lrint(std::clamp(samples[i] * 32768.0f, -32768.0f, 32767.0f))));
+  });
+  OwnedLayout layout;
+  if (audio.channels > 0) av_channel_layout_default(&layout.layout, audio.channels);
+  const size_t frames = audio.Frames();
+  for (size_t done = 0; done < frames; done += kBlockFrames) {
+    const auto* data = reinterpret_cast<const uint8_t*>(audio.samples.data() +
+                                                        done * static_cast<size_t>(audio.channels));
+    converter.Convert(layout.layout, AV_SAMPLE_FMT_S16, audio.sampleRate, &data,
+                      static_cast<int>(std::min<size_t>(kBlockFrames, frames - done)));
   }
-  if (error < 0) throw MediaError(path_, FfmpegErrorText(error));
+  converter.Finish();
+  return converted;
 }
 
 }  // namespace tessaly

@@ -42,6 +42,9 @@ class SampleConverter {
     void operator()(SwrContext* context) const;
   };
   void Configure(const AVChannelLayout& layout, int format, int rate);
+  // A new resampler, never one whose setup failed before; the FFmpeg error when it can't be set
+  // up.
+  int Build(const AVChannelLayout& input, const AVChannelLayout& output, int format, int rate);
   int Resample(const uint8_t** input, int inputFrames);
 
   std::string path_;

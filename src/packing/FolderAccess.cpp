@@ -23,10 +23,15 @@ FolderLock TakeFolder(const std::string& folder) {
   return std::move(*lock);
 }
 
-void CleanUpInterrupted(const std::string& recordPath, const std::vector<std::string>& outputs) {
+std::optional<std::string> CleanUpInterrupted(const std::string& folder,
+                                              const std::vector<std::string>& outputs) {
+  const std::string recordPath = CommitRecordPath(folder);
+  std::vector<std::string> trusted = CommitTargetsOf(folder);
+  trusted.insert(trusted.end(), outputs.begin(), outputs.end());
   FolderLock commits = LockCommits(recordPath);
-  FinishInterruptedCommit(recordPath);
+  std::optional<std::string> ignored = FinishInterruptedCommit(recordPath, trusted);
   RemoveOrphanedTemporaries(outputs);
+  return ignored;
 }
 
 }  // namespace tessaly

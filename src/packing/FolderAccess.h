@@ -2,6 +2,7 @@
 // there finished or cleared first.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,11 @@ namespace tessaly {
 // briefly; throws FrameworkError (the folder is busy) when it still runs then.
 FolderLock TakeFolder(const std::string& folder);
 
-// Finishes the commit an interrupted run left at `recordPath` and removes the temporaries of
-// `outputs` that no running process writes. Waits while another process commits there.
-void CleanUpInterrupted(const std::string& recordPath, const std::vector<std::string>& outputs);
+// Finishes the commit an interrupted pack or unpack of `folder` left beside it and removes the
+// temporaries of `outputs` that no running process writes. Waits while another process commits
+// there. A record naming other files than the folder's pair is left alone: the text saying so
+// is returned, for the command to show.
+std::optional<std::string> CleanUpInterrupted(const std::string& folder,
+                                              const std::vector<std::string>& outputs);
 
 }  // namespace tessaly

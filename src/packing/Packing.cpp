@@ -168,11 +168,15 @@ PackResult Pack(const std::string& chosenFolder, EntryTable& table, OperationHos
   result.indexPath = folder.packedIndex;
   result.dataPath = folder.packedData;
   FolderLock folderLock;
-  if (!result.folder.empty()) {
+  // A root folder ("/", "C:\\") has no name to pack to, and no resource files named after it.
+  const bool named = !ExtractFileName(result.folder).empty();
+  if (named) {
     folderLock = TakeFolder(result.folder);
-    CleanUpInterrupted(CommitRecordPath(result.folder), Outputs(folder));
+    if (std::optional<std::string> ignored = CleanUpInterrupted(result.folder, Outputs(folder)))
+      host.ShowMessage(MessageKind::Information, *ignored);
+    RemoveLeftoverTemporaries(result.folder);
   }
-  if (!folder.HasTableAndIndexCopy()) {
+  if (!named || !folder.HasTableAndIndexCopy()) {
     folderLock.Release();
     host.ShowMessage(MessageKind::Information, "Resource files not found in " + result.folder);
     result.end = PackEnd::ResourcesMissing;

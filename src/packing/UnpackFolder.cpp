@@ -1,6 +1,7 @@
 #include "packing/UnpackFolder.h"
 
 #include "base/Errors.h"
+#include "base/FileCommit.h"
 #include "base/Files.h"
 #include "base/NameCase.h"
 #include "base/Paths.h"
@@ -22,6 +23,24 @@ UnpackFolder UnpackFolder::Chosen(const std::string& folder) {
   }
   names.packedIndex = MatchNameCase(parent + ChangeFileExt(name, ".idx"));
   names.packedData = MatchNameCase(parent + ChangeFileExt(name, ".big"));
+  return names;
+}
+
+UnpackFolder UnpackFolder::ToRead(const std::string& folder) {
+  UnpackFolder names = Chosen(folder);
+  if (ExtractFileName(folder).empty()) return names;
+  std::vector<std::string> trusted = CommitTargetsOf(folder);
+  trusted.push_back(names.tableFile);
+  trusted.push_back(names.indexCopy);
+  const InterruptedCommit commit = ReadInterruptedCommit(CommitRecordPath(folder), trusted);
+  const std::string newTable = commit.NewFile(names.tableFile);
+  const std::string newIndexCopy = commit.NewFile(names.indexCopy);
+  if (newTable == names.tableFile && newIndexCopy == names.indexCopy) return names;
+  names.tableFile = newTable;
+  names.indexCopy = newIndexCopy;
+  names.interrupted = "An unpack or a pack of " + folder +
+                      " was stopped while it replaced its table file: the new one is read. "
+                      "Unpack the pair or pack the folder again to finish it.";
   return names;
 }
 

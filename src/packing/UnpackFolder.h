@@ -28,10 +28,18 @@ struct UnpackFolder {
   // The pair a pack of the folder writes.
   std::string packedIndex;
   std::string packedData;
+  // Set by ToRead when an unpack or a pack of the folder was stopped while it replaced the table
+  // file and the index copy: `tableFile` and `indexCopy` then name its new ones, and this says
+  // which command finishes it.
+  std::string interrupted;
 
   // A folder chosen to pack, open, check or take clips from: the table file and index copy are
   // the folder's name with its extension replaced by ".tbl" and ".id".
   static UnpackFolder Chosen(const std::string& folder);
+  // The same folder opened to read it without writing (status, the check before packing, the clip
+  // verbs): the new table file and index copy of a stopped unpack or pack are read as they are,
+  // left for the next unpack or pack to put in place.
+  static UnpackFolder ToRead(const std::string& folder);
   // The folder Unpack makes for the archive chosen at `chosenPath` (its index or data file): the
   // path without its extension and with "_" appended, holding the chosen file's name with its
   // extension replaced by "_.tbl" and "_.id".

@@ -54,7 +54,9 @@ void ReportSizeMismatch(ArchiveState& state, EntryTable& table, OperationHost& h
 }
 
 // Every row's stream into its own file. Each is copied by the file layer with bounded memory,
-// so a stream of any size unpacks.
+// so a stream of any size unpacks. It is written aside and renamed over the entry file: a stop
+// or a failure leaves every entry file old or new (a clip imported there stays whole), and a
+// link at an entry's name is replaced, never written through.
 void ExtractEntries(const ArchiveState& state, const EntryTable& table, const std::string& folder,
                     OperationHost& host) {
   MessagePump pump(host);
@@ -68,9 +70,17 @@ void ExtractEntries(const ArchiveState& state, const EntryTable& table, const st
     host.Repaint();
     pump.Poll();
     host.SetProgressPosition(r);
-    File entry = File::CreateReplace(JoinPath(folder, name));
-    entry.CopyFrom(state.dataStream, start, size, 0);
-    entry.Close();
+    const std::string path = JoinPath(folder, name);
+    File entry = File::CreateBeside(path);
+    try {
+      entry.CopyFrom(state.dataStream, start, size, 0);
+      entry.Close();
+      ReplaceFile(entry.Path(), path);
+    } catch (...) {
+      entry.Release();
+      RemoveFileQuietly(entry.Path());
+      throw;
+    }
   }
 }
 
@@ -133,7 +143,10 @@ UnpackResult Unpack(const std::string& chosenPath, ArchiveState& state, EntryTab
   }
   const std::string record = CommitRecordPath(folder.path);
   FolderLock folderLock = TakeFolder(folder.path);
-  CleanUpInterrupted(record, {folder.indexCopy, folder.tableFile});
+  if (std::optional<std::string> ignored =
+          CleanUpInterrupted(folder.path, {folder.indexCopy, folder.tableFile}))
+    host.ShowMessage(MessageKind::Information, *ignored);
+  RemoveLeftoverTemporaries(folder.path);
   host.SetProgressPosition(0);
   host.UpdatePainting();
   ExtractEntries(state, table, result.folder, host);

@@ -11,8 +11,8 @@
 #include "archive/EntryTable.h"
 #include "archive/Listing.h"
 #include "base/OperationHost.h"
-#include "ui/Design.h"
-#include "ui/OpenFileDialog.h"
+#include "ui/dialogs/OpenFileDialog.h"
+#include "ui/widgets/Design.h"
 
 class QProgressBar;
 class QToolButton;

@@ -182,6 +182,13 @@ TEST(CliFailures, ExitOneWithTheWindowsMessagesOnStandardError) {
        "Resource files not found in @/x_\n",
        {},
        {"x_.idx", "x_.big"}},
+      {"pack: a root folder",
+       nullptr,
+       {"pack", "/"},
+       "",
+       "Resource files not found in /\n",
+       {},
+       {}},
       {"pack: entry file missing",
        WriteUnpackedWithoutSecondEntry,
        {"pack", "speech_"},
@@ -332,7 +339,17 @@ TEST(CliUsage, UsageErrorsExitTwoWithoutRunningAnything) {
                                                        {"frobnicate"},
                                                        {"unpack"},
                                                        {"list", "speech.idx", "extra"},
-                                                       {"verify", "--bogus", "speech.idx"}};
+                                                       {"verify", "--bogus", "speech.idx"},
+                                                       // An empty argument names nothing.
+                                                       {"list", ""},
+                                                       {"verify", ""},
+                                                       {"unpack", ""},
+                                                       {"pack", ""},
+                                                       {"info", ""},
+                                                       {"status", ""},
+                                                       {"export", "speech.idx", "--to", ""},
+                                                       {"import", "speech_", "1", ""},
+                                                       {"import", "speech_", "--from", ""}};
   for (const auto& args : cases) {
     SCOPED_TRACE(args.empty() ? "(none)" : args[0] + " ...");
     CliRun run = RunCli(args, folder.Path());

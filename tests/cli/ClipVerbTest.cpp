@@ -203,6 +203,29 @@ TEST_F(ClipVerbTest, ImportReplacesAnEntryWithTheRecordingInTheClipsFormat) {
                 "\n1\tspeech_00001.asf\tok\n1 of 3 entries changed, 0 with a problem\n");
 }
 
+// The same recording again: by default no more bytes per second than the clip (plain ADPCM, so
+// the same size), with --quality best escape frames up to 5 % above it.
+TEST_F(ClipVerbTest, ImportQualityGivesEscapeFramesRoomAboveTheClipsBytesPerSecond) {
+  Unpack();
+  const size_t own = ReadBytes(Entry(1)).size();  // the stream and its padding in the data file
+  std::vector<size_t> sizes;
+  for (std::vector<std::string> quality :
+       {std::vector<std::string>{}, {"--quality", "plain"}, {"--quality", "best"}}) {
+    std::vector<std::string> args = {"import", "speech_", "1", "line.wav"};
+    args.insert(args.end(), quality.begin(), quality.end());
+    CliRun run = Run(args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    sizes.push_back(ReadBytes(Entry(1)).size());
+  }
+  EXPECT_LE(sizes[0], own);
+  EXPECT_EQ(sizes[1], sizes[0]);
+#ifndef _WIN32  // the voiced stand-in of Windows may have no frame an escape pays for
+  EXPECT_GT(sizes[2], sizes[0]);
+#endif
+  EXPECT_LE(sizes[2], sizes[0] * 105 / 100);
+  EXPECT_EQ(Run({"import", "speech_", "1", "line.wav", "--quality", "loud"}).status, 2);
+}
+
 // A recording at another rate and channel count, louder than the clip it replaces.
 TEST_F(ClipVerbTest, ImportConvertsAnotherRateAndChannelCountAndMatchesLoudness) {
   Unpack();

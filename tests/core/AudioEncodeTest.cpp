@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -166,22 +167,72 @@ TEST(EncodeStream, CopiesTheTemplateAndRewritesCountsAndSizes) {
   }
 }
 
-TEST(EncodeStream, EscapeFramesOnlyWhereR2AndR3AllowThem) {
-  // A full-scale square wave at half the sample rate is beyond every filter and shift: r2 stores
-  // it raw and exactly, r1 has to approximate it.
-  PcmAudio noise;
-  noise.channels = 1;
-  noise.sampleRate = 22050;
+TEST(EncodeStream, EscapeFramesOnlyWhereR2AndR3AllowThemAndTheyPay) {
+  // A quiet tone with one frame of a full-scale square wave at half the sample rate, beyond every
+  // filter and shift: an escape frame stores that frame exactly for a fraction of the bytes.
+  PcmAudio burst = testing::TestSignal(1, 22050, 100 * 28);
+  for (int16_t& sample : burst.samples) sample = static_cast<int16_t>(sample / 8);
   uint32_t state = 7;
-  for (int i = 0; i < 280; ++i) {
+  for (size_t i = 50 * 28; i < 51 * 28; ++i) {
     state = state * 1103515245u + 12345u;
-    noise.samples.push_back(static_cast<int16_t>((i % 2 ? 32600 : -32600) + (state >> 25)));
+    burst.samples[i] = static_cast<int16_t>((i % 2 ? 32600 : -32600) + (state >> 25));
   }
-  Bytes r2 = EncodeStream(noise, Template(HeaderBody(0, {Field(0x80, 3)}), 280));
-  EXPECT_EQ(DecodeStream(r2).samples, noise.samples);
-  Bytes r1 = EncodeStream(noise, Template(HeaderBody(0, {Field(0x80, 1)}), 280));
-  EXPECT_LT(r1.size(), r2.size());
-  EXPECT_NE(DecodeStream(r1).samples, noise.samples);
+  const Bytes r2 = Template(HeaderBody(0, {Field(0x80, 3)}), 280);
+  const Bytes r1 = Template(HeaderBody(0, {Field(0x80, 1)}), 280);
+  auto encode = [&](const PcmAudio& audio, const Bytes& tmpl, EncodeQuality quality) {
+    return EncodeStream(audio, tmpl, {.quality = quality});
+  };
+  auto error = [](const PcmAudio& audio, const Bytes& stream) {
+    std::vector<int16_t> decoded = DecodeStream(stream).samples;
+    double sum = 0;
+    for (size_t i = 0; i < decoded.size(); ++i)
+      sum += std::pow(static_cast<double>(decoded[i]) - audio.samples[i], 2);
+    return sum;
+  };
+  auto burstFrame = [](const std::vector<int16_t>& samples) {
+    return std::vector<int16_t>(samples.begin() + 50 * 28, samples.begin() + 51 * 28);
+  };
+
+  const Bytes plain = encode(burst, r2, EncodeQuality::kPlain);
+  const Bytes best = encode(burst, r2, EncodeQuality::kBest);
+  EXPECT_EQ(burstFrame(DecodeStream(best).samples), burstFrame(burst.samples));
+  EXPECT_NE(burstFrame(DecodeStream(plain).samples), burstFrame(burst.samples));
+  EXPECT_GT(best.size(), plain.size());
+  EXPECT_LE(best.size(), plain.size() * 105 / 100);
+  EXPECT_LT(error(burst, best), error(burst, plain));
+  // The template holds no sample count, so its bytes per second are unknown: by default nothing
+  // is added to plain ADPCM. r1 has no escape frames at all.
+  EXPECT_EQ(encode(burst, r2, EncodeQuality::kClipRate), plain);
+  EXPECT_EQ(encode(burst, r1, EncodeQuality::kBest), encode(burst, r1, EncodeQuality::kPlain));
+
+  // A noise frame among others like it gains no more from an escape than from the same bytes
+  // spread as ADPCM: noise stays plain.
+  PcmAudio noise = burst;
+  for (int16_t& sample : noise.samples) {
+    state = state * 1103515245u + 12345u;
+    sample = static_cast<int16_t>(static_cast<int32_t>(state >> 16) % 12000);
+  }
+  EXPECT_EQ(encode(noise, r2, EncodeQuality::kBest), encode(noise, r2, EncodeQuality::kPlain));
+
+  // By default the replacement keeps to the bytes per second of the clip it replaces, here one of
+  // the same length: the escape frame goes in only when the clip leaves room for it.
+  auto clipOfSize = [](size_t bytes) {
+    Bytes out = Chunk("SCHl", HeaderBody(0, {Field(0x80, 3), Field(0x85, 100 * 28)}));
+    Bytes block;
+    Add32(block, 280, false);
+    block.resize(bytes - out.size() - 2 * 8, 0);
+    Add(out, Chunk("SCDl", block));
+    Add(out, Chunk("SCEl", {}));
+    return out;
+  };
+  const size_t plainSize = encode(burst, clipOfSize(100), EncodeQuality::kPlain).size();
+  for (size_t room : {0, 40, 200}) {
+    const Bytes clip = clipOfSize(plainSize + room);
+    const Bytes replaced = encode(burst, clip, EncodeQuality::kClipRate);
+    EXPECT_LE(replaced.size(), clip.size()) << room;
+    EXPECT_EQ(burstFrame(DecodeStream(replaced).samples) == burstFrame(burst.samples), room == 200)
+        << room;
+  }
 }
 
 TEST(EncodeStream, RefusesWhatItCantEncode) {

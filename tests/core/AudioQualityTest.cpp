@@ -78,14 +78,13 @@ class Speech : public ::testing::Test {
     if (!HasProgram("espeak-ng")) GTEST_SKIP() << "espeak-ng is not installed: no speech to test";
     mono_ =
         Speak("The keeper comes off his line, and it is a goal! What a finish.", folder_ / "a.wav");
-    PcmAudio other =
-        Speak("Into the final minute now, and they need a miracle.", folder_ / "b.wav");
+    other_ = Speak("Into the final minute now, and they need a miracle.", folder_ / "b.wav");
     ASSERT_EQ(mono_.sampleRate, 22050);
     ASSERT_GT(mono_.Frames(), 22050u);
-    stereo_ = Stereo(mono_, other);
+    stereo_ = Stereo(mono_, other_);
   }
   testing::TempFolder folder_;
-  PcmAudio mono_, stereo_;
+  PcmAudio mono_, other_, stereo_;
 };
 
 TEST_F(Speech, AdpcmVariantsReachThirtyDecibels) {
@@ -99,6 +98,37 @@ TEST_F(Speech, AdpcmVariantsReachThirtyDecibels) {
       EXPECT_GE(snr, 30.0) << v.name << ", " << audio->channels << " channels";
       RecordProperty(std::string(v.name) + (audio->channels == 1 ? " mono" : " stereo"),
                      std::to_string(snr));
+    }
+  }
+}
+
+// Escape frames in r2 and r3 where they pay: at most 5 % above plain ADPCM for a better SNR, and
+// by default no more bytes per second than the clip replaced (here the other sentence, encoded
+// plain or with escape frames itself).
+TEST_F(Speech, EscapeFramesCostAtMostFivePercentForABetterSnr) {
+  for (const Variant& v : AdpcmVariants()) {
+    if (v.name != std::string("XA r2") && v.name != std::string("XA r3")) continue;
+    for (const PcmAudio* audio : {&mono_, &stereo_}) {
+      const Bytes tmpl = Template(v.platform, v.fields, audio->channels);
+      const Bytes plain = EncodeStream(*audio, tmpl, {.quality = EncodeQuality::kPlain});
+      const Bytes best = EncodeStream(*audio, tmpl, {.quality = EncodeQuality::kBest});
+      const double plainSnr = testing::SnrDb(audio->samples, DecodeStream(plain).samples);
+      const double bestSnr = testing::SnrDb(audio->samples, DecodeStream(best).samples);
+      const std::string what = std::string(v.name) + (audio->channels == 1 ? " mono" : " stereo");
+      EXPECT_LE(best.size(), plain.size() * 1.05) << what;
+      EXPECT_GE(bestSnr, plainSnr + 0.5) << what;  // about 1 dB measured
+      RecordProperty(what + " size",
+                     std::to_string(best.size()) + " (plain " + std::to_string(plain.size()) + ")");
+      RecordProperty(what + " SNR",
+                     std::to_string(bestSnr) + " (plain " + std::to_string(plainSnr) + ")");
+    }
+    const Bytes tmpl = Template(v.platform, v.fields, 1);
+    for (EncodeQuality clipQuality : {EncodeQuality::kPlain, EncodeQuality::kBest}) {
+      const Bytes clip = EncodeStream(other_, tmpl, {.quality = clipQuality});
+      const Bytes replaced = EncodeStream(mono_, clip);
+      EXPECT_LE(static_cast<double>(replaced.size()) / mono_.Seconds(),
+                static_cast<double>(clip.size()) / other_.Seconds())
+          << v.name;
     }
   }
 }

@@ -19,6 +19,7 @@
 #include "base/SystemCalls.h"
 #include "packing/FolderAccess.h"
 #include "packing/Packing.h"
+#include "packing/UnpackFolder.h"
 #include "packing/Unpacking.h"
 #include "support/ErrorText.h"
 #include "support/PackFolder.h"
@@ -41,11 +42,6 @@ using Files = std::map<std::string, std::string>;
 bool IsLeftover(const std::string& path) {
   std::string name = std::filesystem::path(path).filename().string();
   return name[0] == '.' && (name.ends_with(".tmp") || name.ends_with(".old"));
-}
-
-Files WithoutLeftovers(Files files) {
-  std::erase_if(files, [](const auto& file) { return IsLeftover(file.first); });
-  return files;
 }
 
 Files Only(const Files& files, const std::vector<std::string>& names) {
@@ -145,6 +141,9 @@ class PackInterruption : public ::testing::Test {
     ASSERT_EQ(RunPack(reference.Path()), PackEnd::Success);
     after = FilesUnder(reference.Path());
     ASSERT_NE(before, after);
+    beforeListed = ListPair(pristine.root.Path());
+    afterListed = ListPair(reference.Path());
+    ASSERT_NE(beforeListed, afterListed);
   }
 
   static PackEnd RunPack(const std::string& root) {
@@ -152,17 +151,22 @@ class PackInterruption : public ::testing::Test {
     EntryTable table;
     return Pack(root + "/speech_", table, host).end;
   }
-  // The next command on the pair: a listing, as list and verify run it.
-  static void ListPair(const std::string& root) {
+  // The next command on the pair: a listing, as list and verify run it. Its rows' addresses.
+  static std::string ListPair(const std::string& root) {
     RecordingHost host;
     ArchiveState state;
     EntryTable table;
     EXPECT_EQ(ListArchive(root + "/speech_.idx", state, table, host), ListingEnd::Complete)
         << (host.messages.empty() ? "" : host.messages[0].text);
+    std::string listed;
+    for (int row = 1; row < table.RowCount(); ++row)
+      listed += std::string(table.Cell(kColRealAddress, row)) + " ";
+    return listed;
   }
 
   PackFolder pristine;
   Files before, after;
+  std::string beforeListed, afterListed;
 };
 
 TEST_F(PackInterruption, FailureOrStopAtAnyCallIsFinishedByTheNextCommands) {
@@ -184,14 +188,15 @@ TEST_F(PackInterruption, FailureOrStopAtAnyCallIsFinishedByTheNextCommands) {
           RunStoppingAt(call, nth, run);
         else
           RunFailingAt(call, nth, run);
-        ListPair(root.Path());
         Files now = FilesUnder(root.Path());
-        // A failure undoes everything it can at once; a stop leaves temporaries to the next pack.
+        // A failure undoes everything it can at once; a stop leaves its commit to the next pack.
         if (!stop && call != SystemCall::Remove) {
           EXPECT_TRUE(now == before || now == after);
         }
-        now = WithoutLeftovers(now);
-        EXPECT_TRUE(now == before || now == after);
+        // A listing reads one whole pair, the old or the new, and changes nothing.
+        std::string listed = ListPair(root.Path());
+        EXPECT_TRUE(listed == beforeListed || listed == afterListed);
+        EXPECT_EQ(FilesUnder(root.Path()), now);
         EXPECT_EQ(RunPack(root.Path()), PackEnd::Success);
         EXPECT_EQ(FilesUnder(root.Path()), after);
       }
@@ -205,12 +210,16 @@ class UnpackInterruption : public ::testing::Test {
   void SetUp() override {
     WritePair({0, 4, 9}, 9 * 256 + 700);
     ASSERT_EQ(RunUnpack(pristine.Path()), UnpackEnd::Success);
+    // A clip the user imported, which a stopped unpack must not leave empty or cut short.
+    WriteBytes(pristine / "speech_/speech_00001.asf", "SCHl" + std::string(5000, 'I'));
     WritePair({0, 6}, 6 * 256 + 333);
     before = Written(pristine.Path());
+    beforeEntries = Entries(pristine.Path());
     TempFolder reference;
     CopyTree(pristine.Path(), reference.Path());
     ASSERT_EQ(RunUnpack(reference.Path()), UnpackEnd::Success);
     after = Written(reference.Path());
+    afterEntries = Entries(reference.Path());
     ASSERT_NE(before, after);
   }
 
@@ -234,11 +243,17 @@ class UnpackInterruption : public ::testing::Test {
     return kept;
   }
 
+  static Files Entries(const std::string& root) {
+    Files entries = FilesUnder(root);
+    std::erase_if(entries, [](const auto& file) { return !file.first.ends_with(".asf"); });
+    return entries;
+  }
+
   TempFolder pristine;
-  Files before, after;
+  Files before, after, beforeEntries, afterEntries;
 };
 
-TEST_F(UnpackInterruption, FailureOrStopAtAnyCallLeavesIndexCopyAndTableOfOneRun) {
+TEST_F(UnpackInterruption, FailureOrStopAtAnyCallLeavesIndexCopyAndTableOfOneRunAndEntriesWhole) {
   std::map<SystemCall, int> counts = CountCalls([&] {
     TempFolder root;
     CopyTree(pristine.Path(), root.Path());
@@ -256,11 +271,27 @@ TEST_F(UnpackInterruption, FailureOrStopAtAnyCallLeavesIndexCopyAndTableOfOneRun
           RunStoppingAt(call, nth, run);
         else
           RunFailingAt(call, nth, run);
+        // A reader of the folder (info, status, export) finds one run's table and changes
+        // nothing.
+        Files stopped = FilesUnder(root.Path());
+        const UnpackFolder files = UnpackFolder::ToRead(root / "speech_");
+        if (files.HasTableAndIndexCopy()) {
+          const int rows = LoadFolderTable(files).RowCount();
+          EXPECT_TRUE(rows == 3 || rows == 4) << rows;
+        }
+        EXPECT_EQ(FilesUnder(root.Path()), stopped);
         // What every pack or unpack of the folder does first.
-        CleanUpInterrupted(CommitRecordPath(root / "speech_"),
+        CleanUpInterrupted(root / "speech_",
                            {root / "speech_/speech_.id", root / "speech_/speech_.tbl"});
+        RemoveLeftoverTemporaries(root / "speech_");
         Files now = Written(root.Path());
         EXPECT_TRUE(now == before || now == after);
+        // Each entry file holds its old bytes or its new ones, and no temporary is left.
+        for (const auto& [name, bytes] : Entries(root.Path())) {
+          SCOPED_TRACE(name);
+          EXPECT_TRUE(bytes == beforeEntries[name] || bytes == afterEntries[name]);
+        }
+        EXPECT_EQ(Entries(root.Path()).size(), afterEntries.size());
       }
 }
 

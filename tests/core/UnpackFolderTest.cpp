@@ -88,14 +88,14 @@ TEST_F(UnpackedClips, EveryCallerFindsPartnersWhoseNamesDifferInCase) {
       // Open Folder, status and the clip verbs load the table through the folder's names.
       {"table loader",
        [&] {
-         const UnpackFolder names = UnpackFolder::Chosen(folder);
+         const UnpackFolder names = UnpackFolder::ToRead(folder);
          EXPECT_TRUE(names.HasTableAndIndexCopy());
          EXPECT_EQ(LoadFolderTable(names).RowCount(), 4);
        }},
       {"status",
        [&] {
          RecordingHost host;
-         const UnpackFolder names = UnpackFolder::Chosen(folder);
+         const UnpackFolder names = UnpackFolder::ToRead(folder);
          FolderStatus status =
              CheckFolderStatus(names, LoadFolderTable(names), StatusDepth::kAllChanges, host);
          EXPECT_EQ(status.comparedWith, root / "SPEECH.BIG") << status.withoutPairReason;
@@ -106,7 +106,7 @@ TEST_F(UnpackedClips, EveryCallerFindsPartnersWhoseNamesDifferInCase) {
        [&] {
          RecordingHost host;
          std::vector<EntryChange> problems =
-             ReplacedEntryProblems(UnpackFolder::Chosen(folder), host);
+             ReplacedEntryProblems(UnpackFolder::ToRead(folder), host);
          ASSERT_EQ(problems.size(), 1u);
          EXPECT_EQ(problems[0].name, "speech_00003.asf");
        }},
@@ -171,7 +171,7 @@ TEST_F(UnpackedClips, StatusNamesTheProblemsOfEachReplacedEntry) {
     else
       fs::remove(Entry(c.row));
     RecordingHost host;
-    const UnpackFolder names = UnpackFolder::Chosen(folder);
+    const UnpackFolder names = UnpackFolder::ToRead(folder);
     const FolderStatus status =
         CheckFolderStatus(names, LoadFolderTable(names), StatusDepth::kAllChanges, host);
     ASSERT_EQ(status.changes.size(), 1u);

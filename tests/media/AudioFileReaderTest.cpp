@@ -15,6 +15,8 @@
 
 #include "audio/StreamDecoder.h"
 #include "audio/StreamEncoder.h"
+#include "audio/Wav.h"
+#include "media/PcmConversion.h"
 #include "media/SignalChecks.h"
 #include "support/ErrorText.h"
 #include "support/Speech.h"
@@ -181,6 +183,84 @@ TEST(ReadAudioFile, RefusesAudioLongerThanTheLimit) {
       [&] { ReadAudioFile(path, {.sampleRate = 48000, .channels = 2, .maxSeconds = 2}); },
       "It is longer than 2 seconds"));
   EXPECT_NEAR(ReadAudioFile(path, {.maxSeconds = 3.5}).audio.Seconds(), 3, 0.001);
+}
+
+// WAV files at any rate from 1 Hz to 768 kHz with 1 to 12 channels, converted to the rates and
+// channels of clips: each converts to about its length, or is refused with a message; none
+// reaches the resampler with settings it crashes on.
+TEST(ReadAudioFile, ConvertsOrRefusesAnyRateAndChannelCount) {
+  TempFolder folder;
+  for (int rate : {1, 999, 1000, 4000, 8000, 11025, 96000, 768000})
+    for (int channels : {1, 2, 8, 9, 12}) {
+      PcmAudio audio;
+      audio.sampleRate = rate;
+      audio.channels = channels;
+      const int frames = std::max(1, rate / 10);
+      for (int i = 0; i < frames * channels; ++i)
+        audio.samples.push_back(static_cast<int16_t>(8000 * std::sin(i * 0.01)));
+      const std::string path =
+          folder / ("r" + std::to_string(rate) + "c" + std::to_string(channels) + ".wav");
+      const std::vector<uint8_t> wav = WavBytes(audio);
+      WriteBytes(path, std::string(wav.begin(), wav.end()));
+      for (int outRate : {22050, 44100})
+        for (int outChannels : {1, 2}) {
+          SCOPED_TRACE(std::to_string(rate) + " Hz, " + std::to_string(channels) + " channels to " +
+                       std::to_string(outRate) + " Hz, " + std::to_string(outChannels));
+          const double seconds = static_cast<double>(frames) / rate;
+          std::string refusal;
+          if (channels > 8)
+            refusal = "It has " + std::to_string(channels) + " channels; at most 8 can be read";
+          else if (rate < 1000)
+            refusal =
+                "Its sample rate of " + std::to_string(rate) + " Hz is outside what can be read";
+          const std::string name = "Cannot read audio file \"" + path + "\". ";
+          for (bool inMemory : {false, true}) {
+            try {
+              PcmAudio converted =
+                  inMemory
+                      ? ConvertPcm(audio, outRate, outChannels, path)
+                      : ReadAudioFile(path, {.sampleRate = outRate, .channels = outChannels}).audio;
+              EXPECT_EQ(refusal, "");
+              EXPECT_EQ(converted.channels, outChannels);
+              EXPECT_NEAR(converted.Seconds(), seconds, 0.01);
+            } catch (const MediaError& error) {
+              EXPECT_EQ(error.what(), name + refusal);
+            }
+          }
+        }
+    }
+}
+
+// A header's claim of hours is refused before anything is decoded; a header claiming more than
+// the file holds is read for what the file holds.
+TEST(ReadAudioFile, JudgesLengthFromTheHeaderAndTheFilesSize) {
+  TempFolder folder;
+  PcmAudio second{8000, 2, {}};
+  for (int i = 0; i < 2 * 8000; ++i)
+    second.samples.push_back(static_cast<int16_t>(8000 * std::sin(i * 0.3)));
+  std::vector<uint8_t> wav = WavBytes(second);
+  const std::string claiming = folder / "claims_more.wav";
+  for (size_t i = 0; i + 8 <= wav.size(); ++i)
+    if (std::memcmp(wav.data() + i, "data", 4) == 0) {
+      wav[i + 4] = wav[i + 5] = wav[i + 6] = 0xF0, wav[i + 7] = 0x7F;
+      break;
+    }
+  WriteBytes(claiming, std::string(wav.begin(), wav.end()));
+  EXPECT_EQ(ReadAudioFile(claiming, {.sampleRate = 8000, .channels = 2}).audio.samples,
+            second.samples);
+
+  // Two hours of silence, a sparse file: refused with nothing decoded.
+  const std::string hours = folder / "hours.wav";
+  std::filesystem::copy_file(claiming, hours);
+  std::filesystem::resize_file(hours, wav.size() + uint64_t{8000} * 4 * 7200);
+  int reports = 0;
+  EXPECT_TRUE(ThrowsWith<MediaError>(
+      [&] {
+        ReadAudioFile(hours,
+                      {.sampleRate = 8000, .channels = 2, .progress = [&](double) { ++reports; }});
+      },
+      "It is longer than 3600 seconds"));
+  EXPECT_EQ(reports, 0);
 }
 
 // Progress rises once per percent to 1, over both decodings when matching loudness; an exception

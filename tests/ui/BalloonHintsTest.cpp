@@ -1,5 +1,6 @@
 // Balloon hints: their delays, their place beside the pointer, and widgets that keep theirs off.
 #include "UiFixtures.h"
+#include "UiTestMain.h"
 
 #include <QElapsedTimer>
 #include <QEnterEvent>
@@ -7,7 +8,7 @@
 #include <QToolTip>
 #include <QtTest>
 
-#include "ui/BalloonHints.h"
+#include "ui/widgets/BalloonHints.h"
 
 using namespace tessaly;
 using namespace tessaly::testing;
@@ -100,5 +101,5 @@ class BalloonHintsTest : public QObject {
   BalloonHints* hints_ = nullptr;
 };
 
-QTEST_MAIN(BalloonHintsTest)
+TESSALY_UI_TEST(BalloonHintsTest);
 #include "BalloonHintsTest.moc"

@@ -2,6 +2,7 @@
 // by a drop, and the question before a pack of entries that can't be packed as they are.
 #include "ClipFixtures.h"
 #include "UiFixtures.h"
+#include "UiTestMain.h"
 #include "support/AudioSignals.h"
 
 #include <QAction>
@@ -12,13 +13,13 @@
 #include <QtTest>
 
 #include "audio/Wav.h"
-#include "ui/ChangeMarks.h"
-#include "ui/EntryTableModel.h"
-#include "ui/FolderDialog.h"
-#include "ui/PackQuestion.h"
-#include "ui/ReplaceFlow.h"
-#include "ui/Workbench.h"
-#include "ui/WorkbenchModel.h"
+#include "ui/clipwork/ReplaceFlow.h"
+#include "ui/clipwork/Workbench.h"
+#include "ui/dialogs/FolderDialog.h"
+#include "ui/dialogs/PackQuestion.h"
+#include "ui/grid/ChangeMarks.h"
+#include "ui/grid/EntryTableModel.h"
+#include "ui/grid/WorkbenchModel.h"
 
 using namespace tessaly;
 using namespace tessaly::testing;
@@ -270,5 +271,5 @@ class ClipChangesTest : public QObject {
   TempFolder settingsFolder_;
 };
 
-QTEST_MAIN(ClipChangesTest)
+TESSALY_UI_TEST(ClipChangesTest);
 #include "ClipChangesTest.moc"

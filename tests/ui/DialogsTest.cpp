@@ -1,5 +1,6 @@
 // The open-file dialog, the folder dialog and the message boxes, shown for real where it matters.
 #include "UiFixtures.h"
+#include "UiTestMain.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -16,10 +17,10 @@
 #include <QUrl>
 #include <QtTest>
 
-#include "ui/FolderDialog.h"
-#include "ui/MessageBoxes.h"
-#include "ui/OpenFileDialog.h"
-#include "ui/WorkFolders.h"
+#include "ui/dialogs/FolderDialog.h"
+#include "ui/dialogs/MessageBoxes.h"
+#include "ui/dialogs/OpenFileDialog.h"
+#include "ui/settings/WorkFolders.h"
 
 using namespace tessaly;
 using namespace tessaly::testing;
@@ -273,7 +274,7 @@ class DialogsTest : public QObject {
       QCOMPARE(look.modality, kind.modality);
     }
     MessageBoxLook framework = MessageBoxes::FrameworkLook(QStringLiteral("Cannot open"), &owner);
-    QCOMPARE(framework.caption, QStringLiteral("Ui_dialogstest"));  // from this test's file name
+    QCOMPARE(framework.caption, QStringLiteral("Ui_tests"));  // from this test's file name
     QCOMPARE(framework.icon, QMessageBox::Critical);
     QCOMPARE(framework.text, QStringLiteral("Cannot open."));
   }
@@ -298,5 +299,5 @@ class DialogsTest : public QObject {
   QTemporaryDir home_;
 };
 
-QTEST_MAIN(DialogsTest)
+TESSALY_UI_TEST(DialogsTest);
 #include "DialogsTest.moc"

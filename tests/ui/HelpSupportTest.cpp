@@ -1,6 +1,7 @@
 // The Help / Support box: opened by its toolbar button, laid out as designed, links opened
 // through the desktop.
 #include "UiFixtures.h"
+#include "UiTestMain.h"
 
 #include <QDesktopServices>
 #include <QGroupBox>
@@ -9,8 +10,8 @@
 #include <QUrl>
 #include <QtTest>
 
-#include "ui/HelpSupportDialog.h"
-#include "ui/SupportInfo.h"
+#include "ui/dialogs/HelpSupportDialog.h"
+#include "ui/dialogs/SupportInfo.h"
 
 using namespace tessaly;
 using namespace tessaly::testing;
@@ -124,5 +125,5 @@ class HelpSupportTest : public QObject {
   Desktop desktop_;
 };
 
-QTEST_MAIN(HelpSupportTest)
+TESSALY_UI_TEST(HelpSupportTest);
 #include "HelpSupportTest.moc"

@@ -1,5 +1,6 @@
 // The main window driven through its toolbar, with the dialogs and boxes answered by the seams.
 #include "UiFixtures.h"
+#include "UiTestMain.h"
 
 #include <QAbstractItemModelTester>
 #include <QCloseEvent>
@@ -19,13 +20,13 @@
 #include <QHeaderView>
 #include <QTableView>
 #include "base/Errors.h"
-#include "ui/Design.h"
-#include "ui/EntryTableModel.h"
-#include "ui/FolderDialog.h"
-#include "ui/OpenFileDialog.h"
-#include "ui/PanelStatusBar.h"
-#include "ui/SortHeader.h"
-#include "ui/WorkFolders.h"
+#include "ui/dialogs/FolderDialog.h"
+#include "ui/dialogs/OpenFileDialog.h"
+#include "ui/grid/EntryTableModel.h"
+#include "ui/grid/SortHeader.h"
+#include "ui/settings/WorkFolders.h"
+#include "ui/widgets/Design.h"
+#include "ui/widgets/PanelStatusBar.h"
 
 using namespace tessaly;
 using namespace tessaly::testing;
@@ -578,5 +579,5 @@ class MainWindowTest : public QObject {
   QTemporaryDir settings_;
 };
 
-QTEST_MAIN(MainWindowTest)
+TESSALY_UI_TEST(MainWindowTest);
 #include "MainWindowTest.moc"

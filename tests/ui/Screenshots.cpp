@@ -32,14 +32,14 @@
 #include <cstdio>
 
 #include "audio/Wav.h"
-#include "ui/BalloonHints.h"
-#include "ui/EntryGrid.h"
-#include "ui/FolderDialog.h"
-#include "ui/HelpSupportDialog.h"
 #include "ui/MainWindow.h"
-#include "ui/MessageBoxes.h"
-#include "ui/ReplaceFlow.h"
-#include "ui/Workbench.h"
+#include "ui/clipwork/ReplaceFlow.h"
+#include "ui/clipwork/Workbench.h"
+#include "ui/dialogs/FolderDialog.h"
+#include "ui/dialogs/HelpSupportDialog.h"
+#include "ui/dialogs/MessageBoxes.h"
+#include "ui/grid/EntryGrid.h"
+#include "ui/widgets/BalloonHints.h"
 
 using namespace tessaly;
 using namespace tessaly::ui;

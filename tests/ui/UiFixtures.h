@@ -17,12 +17,12 @@
 #include <optional>
 #include <vector>
 
-#include "ui/EntryGrid.h"
 #include "ui/MainWindow.h"
-#include "ui/MessageBoxes.h"
-#include "ui/OpenFileDialog.h"
-#include "ui/Workbench.h"
-#include "ui/WorkbenchModel.h"
+#include "ui/clipwork/Workbench.h"
+#include "ui/dialogs/MessageBoxes.h"
+#include "ui/dialogs/OpenFileDialog.h"
+#include "ui/grid/EntryGrid.h"
+#include "ui/grid/WorkbenchModel.h"
 
 namespace tessaly::testing {
 

@@ -1,13 +1,15 @@
 // The main window on a small screen at twice the scale: the designed position where the window
 // fits, else moved onto the screen.
+#include "UiTestMain.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "ui/Design.h"
 #include "ui/MainWindow.h"
+#include "ui/widgets/Design.h"
 
 using namespace tessaly::ui;
 
@@ -31,20 +33,21 @@ class WindowPlacementTest : public QObject {
   }
 };
 
-int main(int argc, char* argv[]) {
-  // A 1280 x 800 screen without a display of its own, scaled by two.
-  QTemporaryDir dir;
+// A 1280 x 800 screen without a display of its own, scaled by two.
+void UseSmallScreen() {
+  static QTemporaryDir dir;
   const QString config = dir.filePath(QStringLiteral("screen.json"));
   QFile file(config);
-  if (!file.open(QIODevice::WriteOnly)) return 2;
+  if (!file.open(QIODevice::WriteOnly)) qFatal("can't write the screen's configuration");
   file.write(R"({"screens": [{"name": "small", "x": 0, "y": 0, "width": 1280, "height": 800,
                 "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1.0}]})");
   file.close();
   qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config));
   qputenv("QT_SCALE_FACTOR", "2");
-  QApplication app(argc, argv);
-  WindowPlacementTest test;
-  return QTest::qExec(&test, argc, argv);
 }
+
+static const tessaly::testing::RegisterUiTest kRegisterWindowPlacementTest(
+    "WindowPlacementTest", [] { return std::unique_ptr<QObject>(new WindowPlacementTest); },
+    UseSmallScreen);
 
 #include "WindowPlacementTest.moc"

@@ -13,10 +13,10 @@
 #include <cstdio>
 
 #include "support/RecordingHost.h"
-#include "ui/EntryTableModel.h"
-#include "ui/FolderDialog.h"
-#include "ui/Workbench.h"
-#include "ui/WorkbenchModel.h"
+#include "ui/clipwork/Workbench.h"
+#include "ui/dialogs/FolderDialog.h"
+#include "ui/grid/EntryTableModel.h"
+#include "ui/grid/WorkbenchModel.h"
 
 using namespace tessaly;
 using namespace tessaly::testing;

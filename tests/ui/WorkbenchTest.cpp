@@ -2,6 +2,7 @@
 // a resizable window and what it remembers between runs.
 #include "ClipFixtures.h"
 #include "UiFixtures.h"
+#include "UiTestMain.h"
 
 #include <QAbstractItemModelTester>
 #include <QAudioDevice>
@@ -18,13 +19,13 @@
 
 #include "archive/EntryTable.h"
 #include "packing/TableFile.h"
-#include "ui/ClipColumns.h"
-#include "ui/ClipPlayer.h"
-#include "ui/EntryTableModel.h"
-#include "ui/FolderDialog.h"
-#include "ui/PanelStatusBar.h"
-#include "ui/Workbench.h"
-#include "ui/WorkbenchModel.h"
+#include "ui/clipwork/ClipPlayer.h"
+#include "ui/clipwork/Workbench.h"
+#include "ui/dialogs/FolderDialog.h"
+#include "ui/grid/ClipColumns.h"
+#include "ui/grid/EntryTableModel.h"
+#include "ui/grid/WorkbenchModel.h"
+#include "ui/widgets/PanelStatusBar.h"
 
 using namespace tessaly;
 using namespace tessaly::testing;
@@ -328,5 +329,5 @@ class WorkbenchTest : public QObject {
   TempFolder settingsFolder_;
 };
 
-QTEST_MAIN(WorkbenchTest)
+TESSALY_UI_TEST(WorkbenchTest);
 #include "WorkbenchTest.moc"

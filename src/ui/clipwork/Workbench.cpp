@@ -1,0 +1,294 @@
+#include "ui/clipwork/Workbench.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QShortcut>
+#include <QToolButton>
+
+#include "audio/StreamDecoder.h"
+#include "base/Files.h"
+#include "base/Paths.h"
+#include "clips/ClipExport.h"
+#include "clips/EntryStreams.h"
+#include "packing/UnpackFolder.h"
+#include "ui/MainWindow.h"
+#include "ui/clipwork/ReplaceFlow.h"
+#include "ui/grid/EntryGrid.h"
+#include "ui/grid/WorkbenchModel.h"
+#include "ui/widgets/Design.h"
+#include "ui/widgets/ToolbarButton.h"
+
+namespace tessaly::ui {
+namespace {
+
+constexpr int kFilterWidth = 200;
+constexpr int kMargin = 6;
+
+}  // namespace
+
+Workbench::Workbench(MainWindow& window, QWidget* toolBar, int x)
+    : QObject(&window), window_(window), toolBar_(toolBar), nextX_(x) {
+  AddButton("OpenFolderButton", "Open Folder…", "openfolder", &Workbench::OnOpenFolder);
+  nextX_ += Scaled(8);
+  AddButton("PlayClipButton", "Play (Space)", "play", &Workbench::OnPlay);
+  stopButton_ = AddButton("StopClipButton", "Stop", "stop", &Workbench::OnStop);
+  stopButton_->setEnabled(false);
+  nextX_ += Scaled(8);
+  AddButton("ExportWavButton", "Export to WAV…", "exportwav", &Workbench::OnExport);
+  replace_ = new ReplaceFlow(window_, *this);
+  // The replace button carries the loudness option in its menu, so it is wider by the arrow.
+  QToolButton* replaceButton =
+      AddButton("ReplaceClipButton", "Replace with audio file…", "replace", nullptr);
+  auto* replaceMenu = new QMenu(replaceButton);
+  replaceMenu->addAction(replace_->LoudnessAction());
+  replaceButton->setMenu(replaceMenu);
+  replaceButton->setPopupMode(QToolButton::MenuButtonPopup);
+  connect(replaceButton, &QToolButton::clicked, replace_, &ReplaceFlow::OnReplace);
+  const int arrowWidth = Scaled(12);
+  replaceButton->resize(replaceButton->width() + arrowWidth, replaceButton->height());
+  nextX_ += arrowWidth;
+
+  changedOnly_ = new QCheckBox(QStringLiteral("Show changed only"), toolBar_);
+  changedOnly_->setObjectName(QStringLiteral("ChangedOnlyBox"));
+  changedOnly_->setFocusPolicy(Qt::TabFocus);
+  filter_ = new QLineEdit(toolBar_);
+  filter_->setObjectName(QStringLiteral("FilterEdit"));
+  filter_->setPlaceholderText(QStringLiteral("Filter (Ctrl+F)"));
+  filter_->setClearButtonEnabled(true);
+  filter_->setToolTip(
+      QStringLiteral("Shows the rows whose name, ID, block or codec holds the text"));
+
+  EntryGrid* grid = window_.Grid();
+  // Several rows can be exported at once.
+  grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  WorkbenchModel* view = grid->ViewModel();
+  view->SetClipColumns(&clips_);
+  view->SetChangeMarks(&marks_);
+  connect(filter_, &QLineEdit::textChanged, view, &WorkbenchModel::SetFilterText);
+  connect(changedOnly_, &QCheckBox::toggled, view, &WorkbenchModel::SetChangedOnly);
+  connect(&clips_, &ClipColumns::RecordsArrived, view, &WorkbenchModel::ClipsChanged);
+  connect(&status_, &FolderStatusWorker::Checked, this, &Workbench::ShowChanges);
+  connect(&clips_, &ClipColumns::Filled, this, [this] {
+    if (std::exchange(checkAfterClips_, false)) CheckChanges();
+  });
+  // The grid's context menu: the clip work on the row under the mouse.
+  grid->setContextMenuPolicy(Qt::ActionsContextMenu);
+  grid->addAction(replace_->ReplaceAction());
+  grid->addAction(replace_->LoudnessAction());
+  connect(&player_, &ClipPlayer::Stopped, this, [this] { stopButton_->setEnabled(false); });
+
+  auto* find = new QShortcut(QKeySequence::Find, &window_);
+  connect(find, &QShortcut::activated, this, &Workbench::OnFind);
+  auto* play = new QShortcut(QKeySequence(Qt::Key_Space), grid, nullptr, nullptr,
+                             Qt::WidgetWithChildrenShortcut);
+  connect(play, &QShortcut::activated, this, &Workbench::OnPlay);
+  connect(grid, &QAbstractItemView::doubleClicked, this, [this] { OnPlay(); });
+}
+
+QToolButton* Workbench::AddButton(const char* name, const char* hint, const char* image,
+                                  void (Workbench::*handler)()) {
+  auto* button = new ToolbarButton(toolBar_, nextX_, name, hint, image);
+  nextX_ += ToolbarButton::kSize.width();
+  if (handler) connect(button, &QToolButton::clicked, this, handler);
+  return button;
+}
+
+void Workbench::LayOut(int width) {
+  const int height = toolBar_->height();
+  const int boxWidth = changedOnly_->sizeHint().width();
+  const int filterHeight = std::min(filter_->sizeHint().height(), height - 4);
+  int right = width - kMargin;
+  // The filter narrows before it would cover the buttons.
+  const int room = right - nextX_ - boxWidth - 3 * kMargin;
+  const int filterWidth = std::clamp(room, 60, kFilterWidth);
+  filter_->setGeometry(right - filterWidth, (height - filterHeight) / 2, filterWidth, filterHeight);
+  right -= filterWidth + kMargin;
+  changedOnly_->setGeometry(right - boxWidth, 0, boxWidth, height);
+}
+
+void Workbench::Note(const QString& text) {
+  window_.SetStatusText(3, text.toStdString());
+}
+
+void Workbench::ShowFolder(const std::string& folder) {
+  player_.Stop();
+  folder_ = folder;
+  marks_.Clear();
+  window_.Grid()->ViewModel()->MarksChanged();
+  // The comparison waits until the clip columns are read: both at once would leave the window
+  // thread too little of the processor on a small machine.
+  status_.Clear();
+  checkAfterClips_ = true;
+  const EntryTable& table = window_.Table();
+  if (!readsClips_ || folder_.empty() || table.ColumnCount() != kEntryColumnCount ||
+      table.RowCount() < 2) {
+    clips_.Clear();
+    window_.Grid()->ViewModel()->ClipsChanged();
+    checkAfterClips_ = false;
+    CheckChanges();
+    return;
+  }
+  std::vector<std::string> names;
+  names.reserve(static_cast<size_t>(table.RowCount() - 1));
+  for (int row = 1; row < table.RowCount(); ++row) names.emplace_back(table.Cell(kColName, row));
+  clips_.Start(folder_, std::move(names));
+  window_.Grid()->ViewModel()->ClipsChanged();
+}
+
+void Workbench::StopReading() {
+  checkAfterClips_ = false;
+  clips_.Clear();
+  status_.ClearAndWait();
+  window_.Grid()->ViewModel()->ClipsChanged();
+}
+
+void Workbench::ShowListing(const std::string& dataFile) {
+  ShowFolder({});
+  const EntryTable& table = window_.Table();
+  if (!readsClips_ || table.ColumnCount() != kEntryColumnCount || table.RowCount() < 2) return;
+  clips_.StartInArchive(dataFile, table);
+  window_.Grid()->ViewModel()->ClipsChanged();
+}
+
+void Workbench::CheckChanges() {
+  const EntryTable& table = window_.Table();
+  if (folder_.empty() || table.ColumnCount() != kEntryColumnCount || table.RowCount() < 2) {
+    status_.Clear();
+    return;
+  }
+  status_.Start(folder_, table);
+}
+
+void Workbench::ShowChanges(const FolderStatus& status) {
+  marks_.Clear();
+  for (const EntryChange& change : status.changes) {
+    ChangeMarks::Mark mark;
+    for (const std::string& problem : change.problems)
+      mark.problems +=
+          (mark.problems.isEmpty() ? QString() : QStringLiteral("\n")) + FromBytes(problem);
+    if (!change.missing && change.longerThanSlot)
+      mark.note = QStringLiteral("Changed: longer than its slot, so packing moves later entries");
+    marks_.Set(change.name, std::move(mark));
+  }
+  window_.Grid()->ViewModel()->MarksChanged();
+}
+
+void Workbench::EntriesReplaced(const std::vector<std::string>& names) {
+  clips_.Refresh(folder_, names);
+  status_.Clear();
+  checkAfterClips_ = clips_.Filling();
+  if (!checkAfterClips_) CheckChanges();
+}
+
+void Workbench::OnOpenFolder() {
+  if (window_.Busy()) return;
+  window_.RunGuarded([this] {
+    std::optional<std::string> chosen = window_.PickFolder();
+    if (!chosen) return;
+    const std::string& folder = *chosen;
+    const UnpackFolder files = UnpackFolder::Chosen(folder);
+    if (!files.HasTableAndIndexCopy()) {
+      window_.ShowMessage(MessageKind::Information, "Resource files not found in " + folder);
+      return;
+    }
+    // Nothing is written: the folder's table is shown as Pack would load it.
+    player_.Stop();
+    clips_.Clear();
+    WindowDisabled disabled(window_);
+    EntryTable& table = window_.table_;
+    table.Reset();
+    MessagePump pump(window_);
+    try {
+      LoadFolderTable(files, table, &pump);
+    } catch (...) {
+      table.Reset();
+      throw;
+    }
+    disabled.Enable();
+    window_.Grid()->Sync();
+    ShowFolder(folder);
+    Note(QStringLiteral("Folder: ") + PathFromBytes(folder));
+  });
+}
+
+void Workbench::OnPlay() {
+  if (window_.Busy() || !window_.isEnabled()) return;
+  const int row = window_.Grid()->CurrentTableRow();
+  if (row < 1) {
+    Note(QStringLiteral("Select a row to play its clip."));
+    return;
+  }
+  const std::string name(window_.Table().Cell(kColName, row));
+  if (folder_.empty()) {
+    Note(QStringLiteral("Unpack the archive or open its folder to play its clips."));
+    return;
+  }
+  if (!IsPlainFileName(name)) {
+    Note(QStringLiteral("Can't play: the row's name is no plain file name."));
+    return;
+  }
+  PcmAudio audio;
+  try {
+    audio = DecodeStream(ReadWholeStream(JoinPath(folder_, name)));
+  } catch (const std::exception& error) {
+    Note(QStringLiteral("Can't play ") + FromBytes(name) + QStringLiteral(": ") +
+         FromBytes(error.what()));
+    return;
+  }
+  QString error;
+  if (!player_.Play(audio, error)) {
+    Note(error);
+    return;
+  }
+  stopButton_->setEnabled(true);
+  Note(QStringLiteral("Playing ") + FromBytes(name));
+}
+
+void Workbench::OnStop() {
+  player_.Stop();
+}
+
+void Workbench::OnExport() {
+  if (window_.Busy() || !window_.isEnabled()) return;
+  const std::vector<int> rows = window_.Grid()->SelectedTableRows();
+  if (rows.empty()) {
+    Note(QStringLiteral("Select the rows to export."));
+    return;
+  }
+  if (folder_.empty()) {
+    Note(QStringLiteral("Unpack the archive or open its folder to export its clips."));
+    return;
+  }
+  window_.RunGuarded([this, rows] {
+    std::optional<std::string> target = window_.PickFolder();
+    if (!target || target->empty()) return;
+    player_.Stop();
+    ExportResult result;
+    {
+      WindowDisabled disabled(window_);
+      const EntryStreams streams = EntryStreams::InFolder(folder_, window_.Table());
+      result = ExportClips(streams, rows, *target, window_);
+      window_.SetProgressPosition(0);
+    }
+    std::string text = "Exported " + std::to_string(result.written) + " of " +
+                       std::to_string(rows.size()) + " clips to " + *target;
+    constexpr size_t kListed = 10;
+    for (size_t i = 0; i < result.skipped.size() && i < kListed; ++i)
+      text += "\nSkipped " + result.skipped[i].name + ": " + result.skipped[i].reason;
+    if (result.skipped.size() > kListed)
+      text += "\nand " + std::to_string(result.skipped.size() - kListed) + " more skipped";
+    if (!result.stopped.empty()) text += "\nStopped: " + result.stopped;
+    const bool whole = result.stopped.empty() && result.skipped.empty();
+    window_.ShowMessage(whole ? MessageKind::Success : MessageKind::Error, text);
+  });
+}
+
+void Workbench::OnFind() {
+  if (!filter_->isEnabled()) return;
+  filter_->setFocus(Qt::ShortcutFocusReason);
+  filter_->selectAll();
+}
+
+}  // namespace tessaly::ui

@@ -1,0 +1,90 @@
+// The window's work on clips, beside the four commands: the clip columns and marks of the grid,
+// the filter, Open Folder, Play and Stop, Export to WAV. Its controls sit in the toolbar, so the
+// busy rule that disables the toolbar or the window disables them too.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <string>
+#include <vector>
+
+#include "ui/clipwork/ClipPlayer.h"
+#include "ui/clipwork/FolderStatusWorker.h"
+#include "ui/grid/ChangeMarks.h"
+#include "ui/grid/ClipColumns.h"
+
+class QCheckBox;
+class QLineEdit;
+class QToolButton;
+class QWidget;
+
+namespace tessaly::ui {
+
+class MainWindow;
+class ReplaceFlow;
+
+class Workbench : public QObject {
+  Q_OBJECT
+
+ public:
+  // Adds its controls to `toolBar`, its buttons from `x` on.
+  Workbench(MainWindow& window, QWidget* toolBar, int x);
+
+  // The unpack folder whose files the grid's rows stand for (empty: none).
+  const std::string& Folder() const { return folder_; }
+  // A command has put the table of `folder` into the grid (empty: no folder goes with it).
+  void ShowFolder(const std::string& folder);
+  // Stops reading the folder's files (the clip columns, the change marks) before a command
+  // writes them: a file being read can't be written over.
+  void StopReading();
+  // The listing alone has put the table of the archive with data file `dataFile` into the grid.
+  void ShowListing(const std::string& dataFile);
+  // Places the filter at the right end of a toolbar `width` wide.
+  void LayOut(int width);
+
+  ClipColumns& Clips() { return clips_; }
+  // Whether a shown folder's clip headers are read (benchmarks compare both).
+  void SetReadsClips(bool reads) { readsClips_ = reads; }
+  ClipPlayer& Player() { return player_; }
+  ReplaceFlow& Replace() { return *replace_; }
+  const ChangeMarks& Marks() const { return marks_; }
+  FolderStatusWorker& StatusWorker() { return status_; }
+  // The change marks are not found yet: waiting for the clip columns, or being compared.
+  bool MarksPending() const { return checkAfterClips_ || status_.Checking(); }
+  // The named entry files were replaced: their clip columns are read again and the folder's
+  // changes found again.
+  void EntriesReplaced(const std::vector<std::string>& names);
+  QLineEdit* Filter() const { return filter_; }
+
+ public Q_SLOTS:
+  void OnOpenFolder();
+  void OnPlay();
+  void OnStop();
+  void OnFind();
+  void OnExport();
+
+ private:
+  QToolButton* AddButton(const char* name, const char* hint, const char* image,
+                         void (Workbench::*handler)());
+  void Note(const QString& text);
+  void CheckChanges();
+  void ShowChanges(const FolderStatus& status);
+
+  MainWindow& window_;
+  QWidget* toolBar_;
+  int nextX_;
+  ClipColumns clips_;
+  ChangeMarks marks_;
+  FolderStatusWorker status_;
+  ReplaceFlow* replace_;
+  ClipPlayer player_;
+  QLineEdit* filter_;
+  QCheckBox* changedOnly_;
+  QToolButton* stopButton_;
+  std::string folder_;
+  bool readsClips_ = true;
+  bool checkAfterClips_ = false;  // the folder's changes are found once the clip columns are read
+};
+
+}  // namespace tessaly::ui
