@@ -61,7 +61,7 @@ MainWindow::MainWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(QStringLiteral("Tessaly Packer/Unpacker v1.2"));
+  setWindowTitle(QStringLiteral("Tessaly Packer/Unpacker v" TESSALY_TITLE_VERSION));
   setWindowIcon(Picture(QStringLiteral("tessaly")));
   setFont(WindowFont());
   // Opens at the designed size; the grid takes whatever the user adds.
