@@ -1,6 +1,6 @@
 // Lists arbitrary index and data bytes. Input: two bytes giving the index's length
 // (little-endian, cut to what follows), one byte whose low bit picks the data file instead of the
-// index in the dialog, the index bytes, then the data file's bytes.
+// index as the chosen file, the index bytes, then the data file's bytes.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
