@@ -251,8 +251,11 @@ bool CreateFolder(const std::string& path) {
 }
 
 void ReplaceFile(const std::string& from, const std::string& to) {
-  if (int error = sys::Move(WideName(from), WideName(to)))
+  if (int error = sys::Move(WideName(from), WideName(to))) {
+    // Windows denies access where a folder is in the way; POSIX says what it is.
+    if (error == EACCES && IsFolder(WideName(to))) error = EISDIR;
     throw FrameworkError(CannotCreateText(to, error));
+  }
 }
 
 void RemoveFileQuietly(const std::string& path) noexcept {

@@ -27,12 +27,12 @@ std::string MatchNameCase(const std::string& path) {
   if (FileExists(path)) return path;
   std::string folder = ExtractFilePath(path), name = ExtractFileName(path);
   std::error_code error;
-  std::filesystem::directory_iterator entries(folder.empty() ? "." : folder, error);
+  std::filesystem::directory_iterator entries(Utf8Path(folder.empty() ? "." : folder), error);
   if (error || name.empty()) return path;
   std::string match;
   int matches = 0;
   for (const auto& entry : entries) {
-    std::string entryName = entry.path().filename().string();
+    std::string entryName = PathUtf8(entry.path().filename());
     if (!EqualIgnoringCase(entryName, name) || !FileExists(folder + entryName)) continue;
     if (++matches > 1) return path;
     match = folder + entryName;

@@ -2,6 +2,7 @@
 // with the host's separator.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,12 @@ std::string ChangeFileExt(const std::string& path, const std::string& ext);
 std::string RemoveFileExt(const std::string& path);
 // folder + separator + name.
 std::string JoinPath(std::string_view folder, std::string_view name);
+
+// A std::filesystem path from a UTF-8 string, and a path's UTF-8 text. Paths are UTF-8 strings
+// everywhere here; a path built from or read as a plain string would take the system's code page
+// on Windows instead.
+std::filesystem::path Utf8Path(std::string_view utf8);
+std::string PathUtf8(const std::filesystem::path& path);
 
 // True when `name` is a plain file name: not empty, no delimiter, not "." or "..", no NUL.
 bool IsPlainFileName(std::string_view name);

@@ -1,6 +1,8 @@
 #include "cli/ClipTarget.h"
 
 #include "base/Files.h"
+#include "base/Paths.h"
+#include "cli/Mistakes.h"
 #include "clips/UnpackFolderFiles.h"
 
 namespace tessaly::cli {
@@ -18,6 +20,18 @@ bool LoadUnpackFolderTable(TerminalHost& host, const std::string& folder, EntryT
 
 bool OpenClipTarget(TerminalHost& host, ClipTarget& target, bool withHeaders) {
   std::string path = host.PickFolder().value_or("");
+  // A single clip file: a table of one entry, read from its folder.
+  if (IsClipFileName(path) && FileExists(path)) {
+    target.table.SetColumnCount(kEntryColumnCount);
+    target.table.SetRowCount(2);
+    target.table.SetCell(kColNumber, 1, "1");
+    target.table.SetCell(kColName, 1, ExtractFileName(path));
+    std::string folder = ExtractFilePath(path);
+    if (folder.size() > 1 && IsFolderDelimiter(folder.back())) folder.pop_back();
+    target.streams = EntryStreams::InFolder(folder, target.table);
+    target.complete = true;
+    return true;
+  }
   if (FolderExists(path)) {
     if (!LoadUnpackFolderTable(host, path, target.table)) return false;
     target.streams = EntryStreams::InFolder(path, target.table);

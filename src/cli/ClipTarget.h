@@ -16,9 +16,10 @@ struct ClipTarget {
   bool complete = false;  // every entry was listed
 };
 
-// Opens the folder or the archive (through the listing, with its messages) the host's dialog
-// answer names. False when nothing could be listed; the reason has been reported. Framework
-// errors propagate. `withHeaders` keeps the headers the listing reads, for Info().
+// Opens the folder, the single clip file (.asf) or the archive (through the listing, with its
+// messages) the host's dialog answer names. False when nothing could be listed; the reason has been
+// reported. Framework errors propagate. `withHeaders` keeps the headers the listing reads, for
+// Info().
 bool OpenClipTarget(TerminalHost& host, ClipTarget& target, bool withHeaders = false);
 
 // Loads the table of the unpack folder `folder`. Without its table or index copy, reports

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -5,6 +6,7 @@
 
 #include "cli/ClipTarget.h"
 #include "cli/Commands.h"
+#include "cli/Json.h"
 
 namespace tessaly::cli {
 
@@ -21,6 +23,37 @@ struct Group {
   double seconds = 0;
 };
 
+void ReportUnreadable(TerminalHost& host, const EntryStreams& streams,
+                      const std::vector<ClipInfo>& infos) {
+  for (int row = 1; row <= streams.Count(); ++row) {
+    const ClipInfo& info = infos[static_cast<size_t>(row - 1)];
+    if (!info.readable)
+      host.ReportFailure("tessaly-cli: entry " + std::to_string(row) + " (" + streams.Name(row) +
+                         "): " + info.reason);
+  }
+}
+
+nlohmann::ordered_json InfoDocument(const EntryStreams& streams,
+                                    const std::vector<ClipInfo>& infos) {
+  nlohmann::ordered_json clips = nlohmann::ordered_json::array();
+  for (int row = 1; row <= streams.Count(); ++row) {
+    const ClipInfo& info = infos[static_cast<size_t>(row - 1)];
+    nlohmann::ordered_json clip = {
+        {"number", row}, {"name", Utf8Text(streams.Name(row))}, {"readable", info.readable}};
+    if (info.readable) {
+      clip["codec"] = info.codecName;
+      clip["channels"] = info.channels;
+      clip["rate"] = info.sampleRate;
+      clip["samples"] = info.samples;
+      clip["seconds"] = info.Seconds();
+    } else {
+      clip["reason"] = Utf8Text(info.reason);
+    }
+    clips.push_back(std::move(clip));
+  }
+  return {{"clips", clips}};
+}
+
 }  // namespace
 
 int InfoCommand(TerminalHost& host) {
@@ -30,6 +63,14 @@ int InfoCommand(TerminalHost& host) {
   std::vector<ClipInfo> infos = ReadAllClipInfo(streams, host);
   target.state.Release();
 
+  if (JsonRequested()) {
+    PrintJson(InfoDocument(streams, infos), host.Out());
+    ReportUnreadable(host, streams, infos);
+    return ExitStatusFor(
+        target.complete &&
+            std::all_of(infos.begin(), infos.end(), [](const ClipInfo& i) { return i.readable; }),
+        host);
+  }
   std::FILE* out = host.Out();
   std::string line = "#\tName\tCodec\tChannels\tRate\tSamples\tSeconds\n";
   std::fwrite(line.data(), 1, line.size(), out);
@@ -59,12 +100,7 @@ int InfoCommand(TerminalHost& host) {
                      std::to_string(std::get<1>(key)) + '\t' + std::to_string(std::get<2>(key)) +
                      '\t' + Seconds(group.seconds));
   if (unreadable > 0) host.PrintResult(std::to_string(unreadable) + "\tunreadable\t\t\t");
-  for (int row = 1; row <= streams.Count(); ++row) {
-    const ClipInfo& info = infos[static_cast<size_t>(row - 1)];
-    if (!info.readable)
-      host.ReportFailure("tessaly-cli: entry " + std::to_string(row) + " (" + streams.Name(row) +
-                         "): " + info.reason);
-  }
+  ReportUnreadable(host, streams, infos);
   return ExitStatusFor(target.complete && unreadable == 0, host);
 }
 

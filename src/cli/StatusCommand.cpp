@@ -3,6 +3,7 @@
 #include "base/Numbers.h"
 #include "cli/ClipTarget.h"
 #include "cli/Commands.h"
+#include "cli/Json.h"
 #include "clips/FolderStatus.h"
 
 namespace tessaly::cli {
@@ -22,6 +23,30 @@ std::string ChangeLine(const EntryChange& change) {
   return line;
 }
 
+nlohmann::ordered_json StatusDocument(const FolderStatus& status, int entries) {
+  nlohmann::ordered_json changes = nlohmann::ordered_json::array();
+  int withProblems = 0;
+  for (const EntryChange& change : status.changes) {
+    nlohmann::ordered_json problems = nlohmann::ordered_json::array();
+    for (const std::string& problem : change.problems) problems.push_back(Utf8Text(problem));
+    changes.push_back({{"number", change.row},
+                       {"name", Utf8Text(change.name)},
+                       {"missing", change.missing},
+                       {"length", change.length},
+                       {"slot", change.slot},
+                       {"longer_than_slot", !change.missing && change.longerThanSlot},
+                       {"problems", problems}});
+    if (change.missing || !change.problems.empty()) ++withProblems;
+  }
+  return {{"compared_with", TextOrNull(status.comparedWith)},
+          {"judged_by_sizes_because",
+           TextOrNull(status.comparedWith.empty() ? status.withoutPairReason : std::string())},
+          {"entries", entries},
+          {"changed", status.changes.size()},
+          {"with_problems", withProblems},
+          {"changes", changes}};
+}
+
 }  // namespace
 
 int StatusCommand(TerminalHost& host) {
@@ -31,6 +56,10 @@ int StatusCommand(TerminalHost& host) {
   if (!LoadUnpackFolderTable(host, folder, table)) return kExitFailure;
   FolderStatus status = CheckFolderStatus(files, table, StatusDepth::kAllChanges, host);
 
+  if (JsonRequested()) {
+    PrintJson(StatusDocument(status, table.RowCount() - 1), host.Out());
+    return ExitStatusFor(!status.HasProblems(), host);
+  }
   if (!status.comparedWith.empty())
     host.PrintResult("Compared with " + status.comparedWith);
   else

@@ -3,6 +3,7 @@
 #include "archive/Listing.h"
 #include "base/Numbers.h"
 #include "cli/Commands.h"
+#include "cli/Json.h"
 #include "packing/Unpacking.h"
 
 namespace tessaly::cli {
@@ -34,6 +35,12 @@ std::string FindInconsistency(ListingEnd end, ArchiveState& state, EntryTable& t
   return "";
 }
 
+void PrintVerdict(TerminalHost& host, const std::string& problem, int entries, uint64_t dataSize) {
+  host.PrintResult(problem.empty() ? "consistent" : "not consistent");
+  host.PrintResult("entries: " + std::to_string(entries));
+  host.PrintResult("data size: " + FormatUnsigned(dataSize));
+}
+
 }  // namespace
 
 int VerifyCommand(TerminalHost& host) {
@@ -48,9 +55,14 @@ int VerifyCommand(TerminalHost& host) {
   std::string problem = FindInconsistency(end, state, table, host);
   state.Release();
 
-  host.PrintResult(problem.empty() ? "consistent" : "not consistent");
-  host.PrintResult("entries: " + std::to_string(ListedEntries(table)));
-  host.PrintResult("data size: " + FormatUnsigned(dataSize));
+  if (JsonRequested())
+    PrintJson({{"consistent", problem.empty()},
+               {"entries", ListedEntries(table)},
+               {"data_size", dataSize},
+               {"problem", TextOrNull(problem)}},
+              host.Out());
+  else
+    PrintVerdict(host, problem, ListedEntries(table), dataSize);
   // A stopped listing has already said why.
   if (!problem.empty() && end == ListingEnd::Complete)
     host.ReportFailure("tessaly-cli: " + problem);

@@ -11,6 +11,9 @@
 #include "base/Errors.h"
 #include "cli/ArgumentPaths.h"
 #include "cli/Commands.h"
+#include "cli/Json.h"
+#include "cli/Mistakes.h"
+#include "cli/Suggest.h"
 #include "media/AudioSources.h"
 
 namespace {
@@ -52,7 +55,7 @@ constexpr Verb kVerbs[] = {
 int main(int argc, char** argv) {
   tessaly::PrepareConsole(argc, argv);
   CLI::App app{"Unpacks and packs the commentary audio archives of a sports game.", "tessaly-cli"};
-  app.set_version_flag("--version", std::string("tessaly-cli ") + TESSALY_VERSION);
+  app.set_version_flag("-V,--version", std::string("tessaly-cli ") + TESSALY_VERSION);
   app.require_subcommand(1);
   bool quiet = false;
   const char* quietHelp = "Draw no progress bar";
@@ -69,12 +72,19 @@ int main(int argc, char** argv) {
     command->add_flag("-q,--quiet", quiet, quietHelp);
     commands[verb.name] = command;
   }
+  const char* jsonHelp = "Print one JSON document instead of text (fields: man tessaly-cli)";
+  for (const char* name : {"list", "info", "status", "verify"})
+    commands[name]->add_flag("--json", tessaly::cli::JsonRequested(), jsonHelp);
   commands["pack"]->add_flag("--force", force,
                              "Pack even when replaced entries have problems (see status)");
   commands["export"]->add_option(
       "--entries", clip.entries,
       "Numbers, ranges and names: 3,10-20,speech_00042.asf (default: all)");
-  commands["export"]->add_option("--to", clip.to, "The folder for the WAV files")->required();
+  commands["export"]
+      ->add_option("--to", clip.to,
+                   "The folder for the WAV files, or - to write one entry's WAV to the "
+                   "standard output")
+      ->required();
   CLI::App* import = commands["import"];
   import->add_option("ENTRY", clip.entry, "The entry to replace: its row number or its name");
   import->add_option("AUDIOFILE", clip.audioFile,
@@ -99,6 +109,15 @@ int main(int argc, char** argv) {
                    "it; plain: none")
       ->check(CLI::IsMember({"clip", "best", "plain"}));
 
+  // A mistyped verb or option, or `help`: say what was meant instead of CLI11's general message.
+  if (auto suggestion = tessaly::cli::CheckWords(app, argc, argv)) {
+    if (suggestion->wantsHelp) {
+      std::fputs(app.help().c_str(), stdout);
+      return tessaly::cli::kExitSuccess;
+    }
+    std::fprintf(stderr, "%s\n", suggestion->message.c_str());
+    return tessaly::cli::kExitUsage;
+  }
   try {
     app.parse(argc, argv);
     // An empty argument names no file or folder: a usage error, as a missing one is.
@@ -126,6 +145,11 @@ int main(int argc, char** argv) {
   } catch (const std::exception& e) {
     std::fprintf(stderr, "tessaly-cli: \"%s\" can't be used as a path: %s\n", path.c_str(),
                  e.what());
+    return tessaly::cli::kExitUsage;
+  }
+  // A file of the wrong kind: say what it is and what to type instead.
+  if (auto mistake = tessaly::cli::MistakeIn(chosen, dialogPath)) {
+    std::fprintf(stderr, "%s\n", mistake->c_str());
     return tessaly::cli::kExitUsage;
   }
   TerminalHost host(dialogPath, !quiet && tessaly::IsTerminal(stderr));

@@ -49,7 +49,7 @@ ExportResult ExportClips(const EntryStreams& streams, const std::vector<int>& ro
                          const std::string& folder, OperationHost& host) {
   ExportResult result;
   std::error_code error;
-  std::filesystem::create_directories(folder, error);
+  std::filesystem::create_directories(Utf8Path(folder), error);
   if (error || !FolderExists(folder)) {
     result.stopped = "Cannot create folder \"" + folder + "\". " +
                      (error ? error.message() : "A file of that name exists");

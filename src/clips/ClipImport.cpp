@@ -87,9 +87,9 @@ ImportByNameResult ImportByName(const EntryStreams& folderStreams, const std::st
   ImportByNameResult result;
   std::error_code error;
   std::vector<std::string> names;
-  for (fs::directory_iterator it(fromFolder, error), end; !error && it != end;
+  for (fs::directory_iterator it(Utf8Path(fromFolder), error), end; !error && it != end;
        it.increment(error)) {
-    std::string name = it->path().filename().string();
+    std::string name = PathUtf8(it->path().filename());
     if (!name.empty() && name[0] != '.' && it->is_regular_file(error)) names.push_back(name);
   }
   if (error) throw FrameworkError(CannotOpenText(fromFolder, error.value()));

@@ -91,7 +91,16 @@ EntryStreams EntryStreams::InFolder(const std::string& folder, const EntryTable&
   EntryStreams streams;
   streams.folder_ = folder;
   streams.names_ = RowNames(table);
+  for (int row = 1; row <= streams.Count(); ++row)
+    streams.zeroSized_.push_back(table.Cell(kColSize, row) == "0");
   return streams;
+}
+
+File EntryStreams::OpenFolderStream(int row) const {
+  File file = File::OpenRead(EntryPath(row));
+  while (row < Count() && zeroSized_[static_cast<size_t>(row - 1)] && file.Size() == 0)
+    file = File::OpenRead(EntryPath(++row));
+  return file;
 }
 
 std::string EntryStreams::EntryPath(int row) const {
@@ -109,7 +118,7 @@ bool EntryStreams::Locate(int row, uint64_t& start, uint64_t& length) const {
 ClipInfo EntryStreams::Info(int row) const {
   try {
     if (InFolder()) {
-      File file = File::OpenRead(EntryPath(row));
+      File file = OpenFolderStream(row);
       return ReadClipInfo(file, 0, file.Size());
     }
     const Span& span = spans_[static_cast<size_t>(row - 1)];
@@ -132,7 +141,7 @@ std::vector<uint8_t> EntryStreams::Bytes(int row) const {
   };
   std::vector<uint8_t> bytes;
   if (InFolder()) {
-    File file = File::OpenRead(EntryPath(row));
+    File file = OpenFolderStream(row);
     uint64_t length = file.Size();
     if (length > kMaxStreamBytes) throw tooLarge(length);
     bytes.resize(static_cast<size_t>(length));

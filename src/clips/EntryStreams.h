@@ -1,6 +1,8 @@
 // Where each entry's stream lies: in a listed archive's data file (from its "Real Address" to the
 // next row's that differs, the last one to the data file's end) or in its own file in an unpack
-// folder (named by its "Name"). Rows are the table's, counted from 1.
+// folder (named by its "Name"). Rows are the table's, counted from 1. In a folder, as in the
+// archive, an entry that shares the next one's start is that clip: its file is empty as Unpack
+// wrote it (recorded "Size" 0), and the next entry's file is read in its place.
 #pragma once
 
 #include <cstdint>
@@ -76,7 +78,11 @@ class EntryStreams {
   const File* data_ = nullptr;
   std::string folder_;
   std::vector<std::string> names_;
-  std::vector<Span> spans_;  // archives only
+  std::vector<Span> spans_;      // archives only
+  std::vector<bool> zeroSized_;  // folders only: the recorded "Size" is 0
+  // The file holding a folder entry's clip: its own, or for an empty one that Unpack wrote so
+  // (recorded "Size" 0), the next entry's.
+  File OpenFolderStream(int row) const;
   std::vector<std::optional<HeaderClipInfo>> listed_;
 };
 

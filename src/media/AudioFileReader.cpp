@@ -22,6 +22,7 @@ extern "C" {
 
 #include "audio/StreamDecoder.h"
 #include "base/Files.h"
+#include "base/Paths.h"
 #include "media/FfmpegText.h"
 #include "media/SampleConverter.h"
 
@@ -192,11 +193,11 @@ class FileDecoder {
 // natively: FFmpeg reads several of its variants wrongly.
 std::optional<PcmAudio> DecodeIfStream(const std::string& path) {
   char tag[4] = {};
-  if (!std::ifstream(path, std::ios::binary).read(tag, sizeof tag) ||
+  if (!std::ifstream(Utf8Path(path), std::ios::binary).read(tag, sizeof tag) ||
       std::memcmp(tag, "SCHl", sizeof tag) != 0)
     return std::nullopt;
   std::error_code error;
-  if (std::filesystem::file_size(path, error) > kMaxStreamBytes && !error)
+  if (std::filesystem::file_size(Utf8Path(path), error) > kMaxStreamBytes && !error)
     throw MediaError(path, "The stream is larger than 1 GiB");
   try {
     return DecodeStream(ReadWholeFile(path));

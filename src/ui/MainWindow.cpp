@@ -42,17 +42,19 @@ constexpr int kProgressTop = Scaled(345);
 constexpr int kProgressHeight = Scaled(16);
 constexpr int kStatusTop = Scaled(368);
 
+// An existing ".idx" or ".big" file.
+bool IsArchiveFile(const QString& path) {
+  const QString suffix = QFileInfo(path).suffix().toLower();
+  return (suffix == QLatin1String("idx") || suffix == QLatin1String("big")) &&
+         QFileInfo(path).isFile();
+}
+
 // The archive file among dropped URLs: one local ".idx" or ".big".
 std::optional<QString> DroppedArchive(const QMimeData* mime) {
   if (!mime || !mime->hasUrls() || mime->urls().size() != 1) return std::nullopt;
   const QUrl& url = mime->urls().front();
-  if (!url.isLocalFile()) return std::nullopt;
-  const QString path = url.toLocalFile();
-  const QString suffix = QFileInfo(path).suffix().toLower();
-  if ((suffix != QLatin1String("idx") && suffix != QLatin1String("big")) ||
-      !QFileInfo(path).isFile())
-    return std::nullopt;
-  return path;
+  if (!url.isLocalFile() || !IsArchiveFile(url.toLocalFile())) return std::nullopt;
+  return url.toLocalFile();
 }
 
 }  // namespace
@@ -152,11 +154,17 @@ void MainWindow::dropEvent(QDropEvent* event) {
   std::optional<QString> archive = DroppedArchive(event->mimeData());
   if (Busy() || !archive) return;
   event->acceptProposedAction();
+  OpenArchive(*archive);
+}
+
+bool MainWindow::OpenArchive(const QString& path) {
+  if (Busy() || !IsArchiveFile(path)) return false;
   // Unpacked as if it had been chosen in the open-file dialog.
-  droppedArchive_ = PathToBytes(*archive);
-  openDialog1_.SetLastFile(*archive);
+  droppedArchive_ = PathToBytes(path);
+  openDialog1_.SetLastFile(path);
   OnUnpack();
   droppedArchive_.reset();
+  return true;
 }
 
 MainWindow::~MainWindow() {
@@ -249,6 +257,7 @@ std::optional<std::string> MainWindow::PickArchiveFile() {
 }
 
 std::optional<std::string> MainWindow::PickFolder() {
+  if (chosenFolder_) return std::exchange(chosenFolder_, std::nullopt);
   auto chosen = FolderDialog::Execute(this);
   if (!chosen) return std::nullopt;
   return PathToBytes(*chosen);
@@ -267,6 +276,7 @@ void MainWindow::RunCommand(Operation&& operation) {
   try {
     operation();
   } catch (const std::exception& error) {
+    chosenFolder_.reset();
     // The operations' guards have re-enabled what they disabled; the grid shows the table as the
     // error left it while the box is open.
     grid_->Sync();
@@ -276,8 +286,20 @@ void MainWindow::RunCommand(Operation&& operation) {
   grid_->Sync();
 }
 
-void MainWindow::RunGuarded(const std::function<void()>& operation) {
-  RunCommand(operation);
+void MainWindow::RunGuarded(const std::function<void()>& command) {
+  RunCommand(command);
+}
+
+void MainWindow::LoadTable(const std::function<void(EntryTable&)>& load) {
+  table_.Reset();
+  try {
+    load(table_);
+  } catch (...) {
+    table_.Reset();
+    grid_->Sync();
+    throw;
+  }
+  grid_->Sync();
 }
 
 void MainWindow::OnUnpack() {
@@ -295,9 +317,12 @@ void MainWindow::OnUnpack() {
 
 void MainWindow::OnPack() {
   RunCommand([this] {
+    std::optional<std::string> folder = PickFolder();
     // Asks first when replaced entries can't be packed as they are.
-    PackQuestion host(*this);
-    PackResult result = Pack(table_, host);
+    if (!folder || !MayPack(*folder, *this, this)) return;
+    chosenFolder_ = std::move(folder);
+    PackResult result = Pack(table_, *this);
+    chosenFolder_.reset();
     if (result.end != PackEnd::Cancelled && result.end != PackEnd::ResourcesMissing)
       workbench_->ShowFolder(result.end == PackEnd::Success ? result.folder : std::string());
   });

@@ -10,7 +10,7 @@
 
 #include "archive/EntryTable.h"
 #include "archive/Listing.h"
-#include "base/OperationHost.h"
+#include "ui/clipwork/WorkbenchHost.h"
 #include "ui/dialogs/OpenFileDialog.h"
 #include "ui/widgets/Design.h"
 
@@ -24,7 +24,7 @@ class PanelStatusBar;
 class ReplaceFlow;
 class Workbench;
 
-class MainWindow : public QWidget, public OperationHost {
+class MainWindow : public QWidget, public WorkbenchHost {
   Q_OBJECT
 
  public:
@@ -33,13 +33,17 @@ class MainWindow : public QWidget, public OperationHost {
   explicit MainWindow(QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  const EntryTable& Table() const { return table_; }
+  const EntryTable& Table() const override { return table_; }
   const ArchiveState& State() const { return state_; }
-  EntryGrid* Grid() const { return grid_; }
+  EntryGrid* Grid() const override { return grid_; }
   Workbench* Bench() const { return workbench_; }
   // Takes the size, place and last archive remembered from the last run, and remembers them
   // again when the window closes. Windows that don't call it leave the settings alone.
   void RememberBetweenRuns();
+
+  // Unpacks an archive's index or data file as when it is dropped onto the window (a file
+  // manager's "open with" goes here). False while a command runs or for any other file.
+  bool OpenArchive(const QString& path);
 
   // True while a command's operation runs.
   bool Busy() const { return busy_ > 0; }
@@ -58,6 +62,12 @@ class MainWindow : public QWidget, public OperationHost {
   std::optional<std::string> PickFolder() override;
   void ShowMessage(MessageKind kind, const std::string& text) override;
 
+  // WorkbenchHost
+  QWidget* Widget() override { return this; }
+  bool TakesInput() const override { return !Busy() && isEnabled(); }
+  void RunGuarded(const std::function<void()>& command) override;
+  void LoadTable(const std::function<void(EntryTable&)>& load) override;
+
  public Q_SLOTS:
   void OnUnpack();
   void OnPack();
@@ -73,12 +83,8 @@ class MainWindow : public QWidget, public OperationHost {
   void showEvent(QShowEvent* event) override;
 
  private:
-  friend class Workbench;
-  friend class ReplaceFlow;
   template <typename Operation>
   void RunCommand(Operation&& operation);
-  // RunCommand for the clip work's commands.
-  void RunGuarded(const std::function<void()>& operation);
   QToolButton* AddButton(const char* name, const char* hint, const char* image,
                          void (MainWindow::*handler)());
   void AddGap();
@@ -96,6 +102,8 @@ class MainWindow : public QWidget, public OperationHost {
   Workbench* workbench_;
   // An archive dropped onto the window: the next Unpack takes it instead of asking.
   std::optional<std::string> droppedArchive_;
+  // The folder Pack was given once it passed the question before packing: Pack asks for it.
+  std::optional<std::string> chosenFolder_;
   int busy_ = 0;
   bool remembers_ = false;
   QElapsedTimer lastRepaint_;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/CliRunner.h"
 #include "support/ArchiveBuilder.h"
 #include "support/TempFolder.h"
@@ -30,8 +32,9 @@ ArchiveBuilder ThreeEntries() {
 }
 constexpr size_t kDataSize = 12000;
 
+// The titles as list prints them: UTF-8 (the index's own Latin-1 "\xE5" converted).
 const std::string kHeader =
-    "#\tName\tID\tBlock #\tASF count\tDigit Ind\xE5x\tReal Address\tAddress\tOffset\tPos in "
+    "#\tName\tID\tBlock #\tASF count\tDigit Ind\xC3\xA5x\tReal Address\tAddress\tOffset\tPos in "
     "Block\tOffset Pos\tBlock Pos\tUnknwn1\tUnknwn2\tUnknwn3\tUnknwn4\tSize\n";
 const std::string kRow1 =
     "1\tspeech_00001.asf\t4660\t0\t2\t3\t0\t0\t0\t132\t100\t120\t1\t2\t3\t4\t\n";
@@ -182,13 +185,6 @@ TEST(CliFailures, ExitOneWithTheWindowsMessagesOnStandardError) {
        "Resource files not found in @/x_\n",
        {},
        {"x_.idx", "x_.big"}},
-      {"pack: a root folder",
-       nullptr,
-       {"pack", "/"},
-       "",
-       "Resource files not found in /\n",
-       {},
-       {}},
       {"pack: entry file missing",
        WriteUnpackedWithoutSecondEntry,
        {"pack", "speech_"},
@@ -301,6 +297,53 @@ TEST_F(CliVerbTest, VerifyReportsAConsistentPairAndWritesNothing) {
   EXPECT_EQ(FilesUnder(folder.Path(), Folders::Listed), before);
 }
 
+// --json: one document per run, with the documented field names and types.
+TEST_F(CliVerbTest, JsonDocumentsOfListVerifyInfoAndStatus) {
+  using nlohmann::json;
+  CliRun list = Run({"list", "--json", "speech.idx"});
+  EXPECT_EQ(list.status, 0) << list.err;
+  const json listed = json::parse(list.out);
+  EXPECT_EQ(listed["complete"], true);
+  ASSERT_EQ(listed["entries"].size(), 3u);
+  EXPECT_EQ(listed["entries"][1]["name"], "speech_00002.asf");
+  EXPECT_EQ(listed["entries"][1]["id"], 4660);
+  EXPECT_EQ(listed["entries"][2]["real_address"], 10240);
+  EXPECT_TRUE(listed["entries"][0]["size"].is_null());
+  EXPECT_EQ(listed["status"],
+            json({"speech.idx - speech.big", "Asf count: 3", "Read 156 bytes of 156"}));
+
+  CliRun verify = Run({"verify", "speech.big", "--json"});
+  EXPECT_EQ(verify.status, 0);
+  EXPECT_EQ(
+      json::parse(verify.out),
+      json({{"consistent", true}, {"entries", 3}, {"data_size", 12000}, {"problem", nullptr}}));
+  WriteLateFirstEntry(folder);
+  verify = Run({"verify", "--json", "speech.big"});
+  EXPECT_EQ(verify.status, 1);
+  EXPECT_EQ(json::parse(verify.out)["consistent"], false);
+  EXPECT_NE(json::parse(verify.out)["problem"].get<std::string>().find("11744"), std::string::npos);
+
+  WriteThreeEntries(folder);
+  ASSERT_EQ(Run({"unpack", "speech.idx"}).status, 0);
+  WriteBytes(folder / "speech_/speech_00002.asf", "SCHl and more");
+  CliRun status = Run({"status", "--json", "speech_"});
+  const json changes = json::parse(status.out);
+  EXPECT_EQ(changes["compared_with"], folder / "speech.big");
+  EXPECT_EQ(changes["entries"], 3);
+  EXPECT_EQ(changes["changed"], 1);
+  ASSERT_EQ(changes["changes"].size(), 1u);
+  EXPECT_EQ(changes["changes"][0]["number"], 2);
+  EXPECT_EQ(changes["changes"][0]["length"], 13);
+  EXPECT_TRUE(changes["changes"][0]["problems"].is_array());
+
+  CliRun info = Run({"info", "--json", "speech.idx"});
+  const json clips = json::parse(info.out);
+  ASSERT_EQ(clips["clips"].size(), 3u);
+  EXPECT_EQ(clips["clips"][0]["number"], 1);
+  EXPECT_EQ(clips["clips"][0]["readable"], false);  // these streams hold no audio header
+  EXPECT_TRUE(clips["clips"][0]["reason"].is_string());
+}
+
 TEST_F(CliVerbTest, OutputThatCanNotBeWrittenIsAFailure) {
   CliRun run = RunCli({"list", "speech.idx"}, folder.Path(), "/dev/full");
   EXPECT_EQ(run.status, 1);
@@ -332,6 +375,15 @@ TEST_F(CliVerbTest, PackBuildsAPairThatListsAndVerifiesWithTheMovedEntry) {
       << list.out;
 }
 
+// A root folder has no name to pack to: said at once, not after waiting for a lock.
+TEST(CliFailures, PackOfARootFolderFindsNoResourceFiles) {
+  TempFolder folder;
+  CliRun run = RunCli({"pack", "/"}, folder.Path());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(run.err.starts_with("Resource files not found in ")) << run.err;
+  EXPECT_EQ(run.err.find("Another pack"), std::string::npos);
+}
+
 TEST(CliUsage, UsageErrorsExitTwoWithoutRunningAnything) {
   TempFolder folder;
   WriteThreeEntries(folder);
@@ -358,6 +410,81 @@ TEST(CliUsage, UsageErrorsExitTwoWithoutRunningAnything) {
     EXPECT_FALSE(run.err.empty());
   }
   EXPECT_FALSE(std::filesystem::exists(folder / "speech_"));
+}
+
+// Mistyped verbs and options, and what users of other tools type first, get an answer that says
+// what to type instead.
+TEST(CliUsage, MistakesGetADidYouMeanOrTheHelp) {
+  TempFolder folder;
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string out, err;
+  } cases[] = {
+      {{"unpak", "speech.idx"},
+       2,
+       "",
+       "tessaly-cli: 'unpak' is not a command. Did you mean 'unpack'?\n"
+       "Run 'tessaly-cli --help' for what each does.\n"},
+      {{"staus"}, 2, "", "tessaly-cli: 'staus' is not a command. Did you mean 'status'?\n"},
+      {{"zip"}, 2, "", "The commands are: unpack pack list verify info export import status."},
+      {{"help"}, 0, "Usage: tessaly-cli [OPTIONS] SUBCOMMAND", ""},
+      {{"-V"}, 0, "tessaly-cli ", ""},
+      {{"-v"}, 2, "", "tessaly-cli: '-v' is not an option. Did you mean '-V'?\n"},
+      {{"--bogus"}, 2, "", "tessaly-cli: '--bogus' is not an option. The options are: "},
+      {{"export", "speech.idx", "--entires", "2", "--to", "x"},
+       2,
+       "",
+       "tessaly-cli: '--entires' is not an option of export. Did you mean '--entries'?\n"
+       "Run 'tessaly-cli export --help' for the options.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    CliRun run = RunCli(c.args, folder.Path());
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
+    if (c.err.empty()) EXPECT_EQ(run.err, "");
+    EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+  }
+}
+
+// A file of the wrong kind gets a message that names it and says what to type instead, and
+// nothing runs.
+TEST(CliUsage, WrongKindsOfFileAreNamedWithWhatToTypeInstead) {
+  TempFolder folder;
+  WriteThreeEntries(folder);
+  WriteBytes(folder / "take.idx", "RIFF\x24\0\0\0WAVEfmt ");
+  ASSERT_EQ(RunCli({"unpack", "speech.idx"}, folder.Path()).status, 0);
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{"unpack", "take.idx"},
+       "take.idx' is a WAV file, not an archive's index (.idx) or data file (.big). To put a "
+       "recording in the place of a clip, unpack the archive and use 'tessaly-cli import FOLDER "
+       "ENTRY take.idx'.\n"},
+      {{"pack", "speech.idx"},
+       "speech.idx' is a file: pack takes the folder that unpack wrote: 'tessaly-cli pack "
+       "speech_'.\n"},
+      {{"pack", "take.big"}, ""},  // no such file: pack's own message
+      {{"status", "speech_/speech_00001.asf"}, "is a file: status takes the folder that unpack"},
+      {{"unpack", "speech_"}, "speech_' is a folder: unpack takes an archive's index (.idx)"},
+      {{"verify", "speech_/speech_00003.asf"},
+       "speech_00003.asf' is a single clip, not an archive: verify takes the pair's index"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+    CliRun run = RunCli(c.args, folder.Path());
+    if (c.err.empty()) {
+      EXPECT_EQ(run.status, 1) << run.err;
+      continue;
+    }
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(run.err.starts_with("tessaly-cli: '" + folder.Path())) << run.err;
+    EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(folder / "speech_.idx"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "take_"));
 }
 
 TEST(CliUsage, HelpForEveryVerbAndVersion) {

@@ -120,6 +120,18 @@ TEST_F(ClipVerbTest, AnEntrySharingTheNextOnesStartIsThatClipAndNoChange) {
   EXPECT_EQ(info.status, 0) << info.err;
   EXPECT_NE(info.out.find("\n2\tPCM S16LE\t2\t32000\t0.500\n"), std::string::npos) << info.out;
   ASSERT_EQ(Run({"unpack", "alias.idx"}).status, 0);
+  // The untouched folder answers as the archive does: `unpack && export` works in scripts.
+  for (const char* target : {"alias.idx", "alias_"}) {
+    SCOPED_TRACE(target);
+    CliRun folderInfo = Run({"info", target});
+    EXPECT_EQ(folderInfo.status, 0) << folderInfo.err;
+    EXPECT_NE(folderInfo.out.find("\n1\talias_00001.asf\tPCM S16LE\t2\t32000\t8000\t0.250\n"),
+              std::string::npos)
+        << folderInfo.out;
+    CliRun exported = Run({"export", target, "--to", std::string("wavs-") + target});
+    EXPECT_EQ(exported.status, 0) << exported.err;
+  }
+  EXPECT_EQ(ReadWavFile(folder / "wavs-alias_/alias_00001.wav").samples, tone.samples);
   CliRun status = Run({"status", "alias_"});
   EXPECT_EQ(status.status, 0);
   EXPECT_EQ(status.out, "Compared with " + folder / "alias.big" +

@@ -194,6 +194,15 @@ TEST_F(UnpackOver, AFolderWhereTheTableFileGoesIsRefusedByName) {
 }
 
 #ifndef _WIN32
+// Readers (info, status, export) hold entries and the table file open for reading: an unpack
+// replaces them all the same.
+TEST_F(UnpackOver, FilesOpenForReadingDoNotStopAnUnpack) {
+  ASSERT_EQ(Run(), UnpackEnd::Success);
+  File entry = File::OpenRead(folder / "speech_/speech_00001.asf");
+  File tableFile = File::OpenRead(folder / "speech_/speech_.tbl");
+  EXPECT_EQ(Run(), UnpackEnd::Success);
+}
+
 TEST_F(UnpackOver, ALinkAtAnEntrysNameIsReplacedNotWrittenThrough) {
   ASSERT_EQ(Run(), UnpackEnd::Success);
   TempFolder other;

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -16,6 +20,7 @@
 #include "audio/StreamDecoder.h"
 #include "audio/StreamEncoder.h"
 #include "audio/Wav.h"
+#include "base/Errors.h"
 #include "media/PcmConversion.h"
 #include "media/SignalChecks.h"
 #include "support/ErrorText.h"
@@ -230,6 +235,17 @@ TEST(ReadAudioFile, ConvertsOrRefusesAnyRateAndChannelCount) {
         }
     }
 }
+
+#ifndef _WIN32
+// A pipe is refused by name before FFmpeg opens it and waits on it.
+TEST(ReadAudioFile, RefusesAPipe) {
+  TempFolder folder;
+  const std::string pipe = folder / "take.wav";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_EQ(ErrorText<FrameworkError>([&] { ReadAudioFile(pipe, {}); }),
+            "Cannot open file \"" + pipe + "\". It is a pipe, not a regular file");
+}
+#endif
 
 // A header's claim of hours is refused before anything is decoded; a header claiming more than
 // the file holds is read for what the file holds.

@@ -16,6 +16,7 @@
 #include "ui/clipwork/ReplaceFlow.h"
 #include "ui/clipwork/Workbench.h"
 #include "ui/dialogs/FolderDialog.h"
+#include "ui/dialogs/NextAnswers.h"
 #include "ui/dialogs/PackQuestion.h"
 #include "ui/grid/ChangeMarks.h"
 #include "ui/grid/EntryTableModel.h"
@@ -73,11 +74,7 @@ class ClipChangesTest : public QObject {
 
  private Q_SLOTS:
   void initTestCase() { UseSettingsIn(Q(settingsFolder_.Path())); }
-  void cleanup() {
-    FolderDialog::ClearNextAnswers();
-    ReplaceFlow::ClearNextAnswers();
-    PackQuestion::ClearNextAnswers();
-  }
+  void cleanup() { NextAnswers::Clear(); }
 
   void changedRowsAreMarkedAndProblemsCarryTheirText() {
     Session s(ThreeEntries(), ThreeClips());
@@ -119,7 +116,7 @@ class ClipChangesTest : public QObject {
     QVERIFY(s.form.Grid()->actions().contains(replace));
 
     WriteWav(s.folder / "line.wav", 0.5);
-    ReplaceFlow::SetNextAnswer(Q(s.folder / "line.wav"));
+    NextAnswers::Push(ReplaceFlow::kDialogName, Q(s.folder / "line.wav"));
     replace->trigger();
     WaitForMarks(s.form);
     QCOMPARE(s.boxes.boxes.size(), size_t{1});  // the unpack's
@@ -146,7 +143,7 @@ class ClipChangesTest : public QObject {
     };
     for (const auto& c : refused) {
       const size_t shown = s.boxes.boxes.size();
-      ReplaceFlow::SetNextAnswer(Q(s.folder / c.file));
+      NextAnswers::Push(ReplaceFlow::kDialogName, Q(s.folder / c.file));
       replace->trigger();
       QCOMPARE(s.boxes.boxes.size(), shown + 1);
       const MessageBoxLook& box = s.boxes.boxes.back().look;
@@ -232,10 +229,10 @@ class ClipChangesTest : public QObject {
     const std::string table = ReadBytes(folder + "/speech_.tbl");
 
     // No: nothing is written and the window stays as it was.
-    FolderDialog::SetNextAnswer(Q(folder));
-    PackQuestion::SetNextAnswer(std::nullopt);
+    NextAnswers::Push(FolderDialog::kName, Q(folder));
+    NextAnswers::Push(kPackQuestionName, std::nullopt);
     s.Click("ImportButton");
-    const QString question = PackQuestion::LastQuestion();
+    const QString question = NextAnswers::LastQuestion();
     QVERIFY2(question.startsWith("2 replaced entries can't be packed as they are:\n\n"
                                  "speech_00002.asf: another channel count: 1, the clip it "
                                  "replaces has 2\nspeech_00003.asf: not a stream"),
@@ -248,8 +245,8 @@ class ClipChangesTest : public QObject {
     QVERIFY(s.form.isEnabled());
 
     // Yes: the pack goes on as ever.
-    FolderDialog::SetNextAnswer(Q(folder));
-    PackQuestion::SetNextAnswer(QStringLiteral("Yes"));
+    NextAnswers::Push(FolderDialog::kName, Q(folder));
+    NextAnswers::Push(kPackQuestionName, QStringLiteral("Yes"));
     s.Click("ImportButton");
     QCOMPARE(s.boxes.boxes.size(), size_t{2});
     QVERIFY2(s.boxes.boxes[1].look.text.startsWith("Successfully saved to "),
@@ -257,13 +254,13 @@ class ClipChangesTest : public QObject {
     QVERIFY(QFile::exists(Q(s.folder / "speech_.big")));
 
     // A folder without problems is packed without a question.
-    PackQuestion::ClearNextAnswers();
+    NextAnswers::Clear();
     const Bytes stereo = PcmStream(2, 1000), clip = PcmStream(1, 800);
     WriteBytes(Entry(s, 2), std::string(stereo.begin(), stereo.end()));
     WriteBytes(Entry(s, 3), std::string(clip.begin(), clip.end()));
-    FolderDialog::SetNextAnswer(Q(folder));
+    NextAnswers::Push(FolderDialog::kName, Q(folder));
     s.Click("ImportButton");
-    QVERIFY(PackQuestion::LastQuestion().isEmpty());
+    QVERIFY(NextAnswers::LastQuestion().isEmpty());
     QCOMPARE(s.boxes.boxes.size(), size_t{3});
   }
 

@@ -19,6 +19,7 @@
 
 #include "ui/dialogs/FolderDialog.h"
 #include "ui/dialogs/MessageBoxes.h"
+#include "ui/dialogs/NextAnswers.h"
 #include "ui/dialogs/OpenFileDialog.h"
 #include "ui/settings/WorkFolders.h"
 
@@ -43,7 +44,7 @@ class DialogsTest : public QObject {
     QString chosen = dir.filePath("speech.big");
     QFile(chosen).open(QIODevice::WriteOnly);
     OpenFileDialog dialog;
-    OpenFileDialog::SetNextAnswer(chosen);
+    NextAnswers::Push(OpenFileDialog::kName, chosen);
     QCOMPARE(dialog.Execute(nullptr), std::optional<QString>(chosen));
 
     // The next showing opens on that file; cancelling returns nothing and forgets nothing.

@@ -21,6 +21,7 @@
 #include <QTableView>
 #include "base/Errors.h"
 #include "ui/dialogs/FolderDialog.h"
+#include "ui/dialogs/NextAnswers.h"
 #include "ui/dialogs/OpenFileDialog.h"
 #include "ui/grid/EntryTableModel.h"
 #include "ui/grid/SortHeader.h"
@@ -88,10 +89,7 @@ class MainWindowTest : public QObject {
     UseSettingsIn(settings_.path());
   }
 
-  void cleanup() {
-    OpenFileDialog::ClearNextAnswers();
-    FolderDialog::ClearNextAnswers();
-  }
+  void cleanup() { NextAnswers::Clear(); }
 
   void startsIdleWithAnEmptyGrid() {
     MainWindow form;
@@ -188,6 +186,23 @@ class MainWindowTest : public QObject {
     QVERIFY(!form.State().IsOpen());
   }
 
+  // `tessaly FILE` (a file manager's open) unpacks as a drop does, without asking for a file;
+  // anything but an existing index or data file is refused and changes nothing.
+  void openArchiveUnpacksAsADropDoes() {
+    ArchiveBuilder builder = ThreeEntries();
+    Session s(builder, builder.Data(12000));
+    for (const std::string& other : {s.folder / "speech.wav", s.folder / "missing.idx"}) {
+      if (other.ends_with(".wav")) WriteBytes(other, "RIFF");
+      QVERIFY(!s.form.OpenArchive(Q(other)));
+    }
+    QCOMPARE(s.boxes.boxes.size(), size_t{0});
+    QVERIFY(s.form.OpenArchive(Q(s.pair.dataPath)));
+    QCOMPARE(s.form.Grid()->Model()->rowCount(), 3);
+    QVERIFY(QFile::exists(Q(s.folder / "speech_/speech_00003.asf")));
+    QCOMPARE(s.boxes.boxes.size(), size_t{1});
+    QCOMPARE(s.boxes.boxes[0].look.text, "Successfully extracted to " + Q(s.folder / "speech_"));
+  }
+
   void cancellingEitherDialogChangesNothing() {
     ArchiveBuilder builder = ThreeEntries();
     Session s(builder, builder.Data(12000));
@@ -195,9 +210,9 @@ class MainWindowTest : public QObject {
     s.form.Grid()->SortBy(kColName);
     QStringList numbers = Numbers(s.form), status = StatusTexts(s.form);
 
-    OpenFileDialog::SetNextAnswer(std::nullopt);
+    NextAnswers::Push(OpenFileDialog::kName, std::nullopt);
     s.Click("ExportButton");
-    FolderDialog::SetNextAnswer(std::nullopt);
+    NextAnswers::Push(FolderDialog::kName, std::nullopt);
     s.Click("ImportButton");
 
     QCOMPARE(Numbers(s.form), numbers);
@@ -268,7 +283,7 @@ class MainWindowTest : public QObject {
     QVERIFY(!s.form.State().IsOpen());
 
     // The toolbar takes the next command.
-    OpenFileDialog::SetNextAnswer(std::nullopt);
+    NextAnswers::Push(OpenFileDialog::kName, std::nullopt);
     s.Click("ExportButton");
     QCOMPARE(int(s.boxes.boxes.size()), boxCount);
   }
@@ -282,7 +297,7 @@ class MainWindowTest : public QObject {
 
     // Entry 2 grows from 6144 to 7000 bytes: stored as 7168, entry 3 moves up by 1024.
     WriteBytes(s.folder / "speech_/speech_00002.asf", "SCHl" + std::string(6996, 'x'));
-    FolderDialog::SetNextAnswer(Q(s.folder / "speech_"));
+    NextAnswers::Push(FolderDialog::kName, Q(s.folder / "speech_"));
     s.Click("ImportButton");
 
     QCOMPARE(s.boxes.boxes.size(), size_t{2});
@@ -351,7 +366,7 @@ class MainWindowTest : public QObject {
     QVERIFY(QFile::rename(unpacked.filePath("speech_.id"), unpacked.filePath("SPEECH_.ID")));
     WriteBytes(s.folder / "speech_/speech_00002.asf", "SCHl" + std::string(6996, 'x'));
 
-    FolderDialog::SetNextAnswer(unpacked.path());
+    NextAnswers::Push(FolderDialog::kName, unpacked.path());
     s.Click("ImportButton");
     QCOMPARE(s.boxes.boxes.size(), size_t{2});
     QVERIFY2(s.boxes.boxes[1].look.text.startsWith("Successfully saved to "),
@@ -383,7 +398,7 @@ class MainWindowTest : public QObject {
     s.Unpack();
     QVERIFY(!enabledWhilePumped.empty());
     size_t duringUnpack = enabledWhilePumped.size();
-    FolderDialog::SetNextAnswer(Q(s.folder / "speech_"));
+    NextAnswers::Push(FolderDialog::kName, Q(s.folder / "speech_"));
     s.Click("ImportButton");
     probe.stop();
 

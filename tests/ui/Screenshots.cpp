@@ -38,6 +38,7 @@
 #include "ui/dialogs/FolderDialog.h"
 #include "ui/dialogs/HelpSupportDialog.h"
 #include "ui/dialogs/MessageBoxes.h"
+#include "ui/dialogs/NextAnswers.h"
 #include "ui/grid/EntryGrid.h"
 #include "ui/widgets/BalloonHints.h"
 
@@ -89,7 +90,7 @@ testing::ArchiveBuilder FortyEntries(uint32_t& dataSize) {
 
 // Unpacks the pair at `indexPath` in `form` and waits until its clip columns are read.
 void Unpack(MainWindow& form, const std::string& indexPath) {
-  OpenFileDialog::SetNextAnswer(QString::fromStdString(indexPath));
+  NextAnswers::Push(OpenFileDialog::kName, QString::fromStdString(indexPath));
   form.OnUnpack();
   form.Bench()->Clips().WaitUntilFilled();
   Wait(200);
@@ -309,7 +310,7 @@ int main(int argc, char* argv[]) {
       save(box->grab(), "workbench-pack-question.png");
       box->reject();
     });
-    FolderDialog::SetNextAnswer(QString::fromStdString(folder));
+    NextAnswers::Push(FolderDialog::kName, QString::fromStdString(folder));
     bench.OnPack();
   }
   home.removeRecursively();

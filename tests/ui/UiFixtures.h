@@ -20,6 +20,7 @@
 #include "ui/MainWindow.h"
 #include "ui/clipwork/Workbench.h"
 #include "ui/dialogs/MessageBoxes.h"
+#include "ui/dialogs/NextAnswers.h"
 #include "ui/dialogs/OpenFileDialog.h"
 #include "ui/grid/EntryGrid.h"
 #include "ui/grid/WorkbenchModel.h"
@@ -111,7 +112,7 @@ struct Session {
   }
   // Unpack, answering the open-file dialog with `path` (the pair's index file by default).
   void Unpack(std::optional<std::string> path = {}) {
-    ui::OpenFileDialog::SetNextAnswer(Q(path.value_or(pair.indexPath)));
+    ui::NextAnswers::Push(ui::OpenFileDialog::kName, Q(path.value_or(pair.indexPath)));
     Click("ExportButton");
   }
   void Click(const char* button);

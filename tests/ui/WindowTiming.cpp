@@ -15,6 +15,7 @@
 #include "support/RecordingHost.h"
 #include "ui/clipwork/Workbench.h"
 #include "ui/dialogs/FolderDialog.h"
+#include "ui/dialogs/NextAnswers.h"
 #include "ui/grid/EntryTableModel.h"
 #include "ui/grid/WorkbenchModel.h"
 
@@ -64,7 +65,7 @@ int main(int argc, char* argv[]) {
     std::printf("list, core alone               %8.1f ms\n", clock.nsecsElapsed() / 1e6);
     state.Release();
   }
-  OpenFileDialog::SetNextAnswer(Q(s.pair.indexPath));
+  NextAnswers::Push(OpenFileDialog::kName, Q(s.pair.indexPath));
   std::printf("list into the grid, answering  %8.1f ms\n", Time([&] { s.form.OnListArchive(); }));
   std::printf("rows shown                     %d\n", grid->Model()->rowCount());
   if (argc > 2 && std::string(argv[2]) == "list") return 0;
@@ -78,7 +79,7 @@ int main(int argc, char* argv[]) {
               }));
   std::printf("fit Name to its widest cell    %8.1f ms\n",
               Time([&] { grid->FitColumn(kColName); }));
-  OpenFileDialog::SetNextAnswer(Q(s.pair.indexPath));
+  NextAnswers::Push(OpenFileDialog::kName, Q(s.pair.indexPath));
   std::printf("unpack (listing + %d files)  %8.1f ms\n", entries, Time([&] { s.form.OnUnpack(); }));
 
   // The folder's table into the grid, answering, while the clip columns fill on their thread,
@@ -88,7 +89,7 @@ int main(int argc, char* argv[]) {
   for (int round = 0; round < 3; ++round) {
     for (bool clips : {false, true}) {
       s.form.Bench()->SetReadsClips(clips);
-      FolderDialog::SetNextAnswer(folder);
+      NextAnswers::Push(FolderDialog::kName, folder);
       double ms = Time([&] { s.form.Bench()->OnOpenFolder(); });
       (clips ? with : without) = std::min(clips ? with : without, ms);
       // Each round starts quiet: the clip columns read and the change marks found.
@@ -105,7 +106,7 @@ int main(int argc, char* argv[]) {
   for (int round = 0; round < 3; ++round) {
     for (bool clips : {false, true}) {
       s.form.Bench()->SetReadsClips(clips);
-      OpenFileDialog::SetNextAnswer(Q(s.pair.indexPath));
+      NextAnswers::Push(OpenFileDialog::kName, Q(s.pair.indexPath));
       double ms = Time([&] { s.form.OnListArchive(); });
       (clips ? with : without) = std::min(clips ? with : without, ms);
       s.form.Bench()->Clips().WaitUntilFilled();
@@ -115,7 +116,7 @@ int main(int argc, char* argv[]) {
   std::printf("list, answering, no clips      %8.1f ms\n", without);
   std::printf("list, answering, clips filling %8.1f ms\n", with);
   s.form.Bench()->SetReadsClips(true);
-  FolderDialog::SetNextAnswer(folder);
+  NextAnswers::Push(FolderDialog::kName, folder);
   s.form.Bench()->OnOpenFolder();
   s.form.Bench()->Clips().WaitUntilFilled();
   QCoreApplication::processEvents();

@@ -22,6 +22,7 @@
 #include "ui/clipwork/ClipPlayer.h"
 #include "ui/clipwork/Workbench.h"
 #include "ui/dialogs/FolderDialog.h"
+#include "ui/dialogs/NextAnswers.h"
 #include "ui/grid/ClipColumns.h"
 #include "ui/grid/EntryTableModel.h"
 #include "ui/grid/WorkbenchModel.h"
@@ -64,8 +65,7 @@ class WorkbenchTest : public QObject {
                        settingsFolder_.Path().c_str());
   }
   void cleanup() {
-    OpenFileDialog::ClearNextAnswers();
-    FolderDialog::ClearNextAnswers();
+    NextAnswers::Clear();
     ClipPlayer::SetDeviceMissingForTests(false);
   }
 
@@ -109,7 +109,7 @@ class WorkbenchTest : public QObject {
 
   void clipColumnsFollowAPlainListingAndSortLikeTheOthers() {
     Session s(ThreeEntries(), ThreeClips());
-    OpenFileDialog::SetNextAnswer(Q(s.pair.indexPath));
+    NextAnswers::Push(OpenFileDialog::kName, Q(s.pair.indexPath));
     s.form.OnListArchive();  // read from the data file: nothing is unpacked
     WaitForClips(s.form);
     const int channels = kEntryColumnCount + 1, duration = kEntryColumnCount + 3;
@@ -214,7 +214,7 @@ class WorkbenchTest : public QObject {
         View(s.form)->index(0, kColName), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     s.form.Grid()->selectionModel()->select(
         View(s.form)->index(2, kColName), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    FolderDialog::SetNextAnswer(Q(s.folder / "wav"));
+    NextAnswers::Push(FolderDialog::kName, Q(s.folder / "wav"));
     s.Click("ExportWavButton");
 
     QVERIFY(QFileInfo(Q(s.folder / "wav/speech_00001.wav")).size() > 2000);
@@ -237,7 +237,7 @@ class WorkbenchTest : public QObject {
 
     MainWindow later;
     BoxRecorder boxes(later);
-    FolderDialog::SetNextAnswer(Q(folder));
+    NextAnswers::Push(FolderDialog::kName, Q(folder));
     QTest::mouseClick(Child<QToolButton>(later, "OpenFolderButton"), Qt::LeftButton);
     QCOMPARE(later.Grid()->Model()->rowCount(), 3);
     QCOMPARE(later.Table().Cell(kColSize, 2), std::string_view("6144"));
@@ -248,7 +248,7 @@ class WorkbenchTest : public QObject {
     QCOMPARE(QFileInfo(Q(folder + "/speech_.tbl")).lastModified(), written);
 
     // A folder without its table says so as Pack does, and the grid stays.
-    FolderDialog::SetNextAnswer(Q(s.folder.Path()));
+    NextAnswers::Push(FolderDialog::kName, Q(s.folder.Path()));
     QTest::mouseClick(Child<QToolButton>(later, "OpenFolderButton"), Qt::LeftButton);
     QCOMPARE(boxes.boxes.size(), size_t{1});
     QCOMPARE(boxes.boxes[0].look.text, "Resource files not found in " + Q(s.folder.Path()));
@@ -292,7 +292,7 @@ class WorkbenchTest : public QObject {
       auto* filter = Child<QLineEdit>(form, "FilterEdit");
       QCOMPARE(filter->geometry().right() < form.width(), true);
       grid = form.Grid()->geometry();
-      OpenFileDialog::SetNextAnswer(QStringLiteral("/nowhere/speech.idx"));
+      NextAnswers::Push(OpenFileDialog::kName, QStringLiteral("/nowhere/speech.idx"));
       BoxRecorder boxes(form);
       QTest::mouseClick(Child<QToolButton>(form, "ExportButton"), Qt::LeftButton);
       form.close();

@@ -16,7 +16,6 @@
 #include "clips/ClipImport.h"
 #include "clips/EntryStreams.h"
 #include "media/AudioSources.h"
-#include "ui/MainWindow.h"
 #include "ui/clipwork/Workbench.h"
 #include "ui/dialogs/NextAnswers.h"
 #include "ui/grid/EntryGrid.h"
@@ -37,11 +36,6 @@ constexpr size_t kListed = 10;
 const QString kMatchLoudness = QStringLiteral("workbench/matchLoudness");
 const QString kLastAudioFolder = QStringLiteral("workbench/lastAudioFolder");
 
-NextAnswers& Queued() {
-  static NextAnswers answers;
-  return answers;
-}
-
 // The one local file or folder dropped, unless it is an archive (the window unpacks those) or a
 // file this build's reader doesn't take by its name.
 std::optional<QFileInfo> DroppedAudio(const QMimeData* mime) {
@@ -59,7 +53,7 @@ std::optional<QFileInfo> DroppedAudio(const QMimeData* mime) {
 
 }  // namespace
 
-ReplaceFlow::ReplaceFlow(MainWindow& window, Workbench& bench)
+ReplaceFlow::ReplaceFlow(WorkbenchHost& window, Workbench& bench)
     : QObject(&bench), window_(window), bench_(bench) {
   replace_ = new QAction(QStringLiteral("Replace with audio file…"), this);
   replace_->setObjectName(QStringLiteral("ReplaceClipAction"));
@@ -88,22 +82,15 @@ ReplaceFlow::ReplaceFlow(MainWindow& window, Workbench& bench)
   }
 }
 
-void ReplaceFlow::SetNextAnswer(std::optional<QString> answer) {
-  Queued().Push(std::move(answer));
-}
-void ReplaceFlow::ClearNextAnswers() {
-  Queued().Clear();
-}
-
 bool ReplaceFlow::CanReplace() const {
-  return !window_.Busy() && window_.isEnabled() && !bench_.Folder().empty();
+  return window_.TakesInput() && !bench_.Folder().empty();
 }
 
 std::optional<QString> ReplaceFlow::AskAudioFile() {
   std::optional<QString> chosen;
-  if (Queued().Take(chosen)) return chosen;
-  QFileDialog dialog(&window_, QStringLiteral("Replace with audio file"));
-  dialog.setObjectName(QStringLiteral("ReplaceDialog"));
+  if (NextAnswers::Take(kDialogName, chosen)) return chosen;
+  QFileDialog dialog(window_.Widget(), QStringLiteral("Replace with audio file"));
+  dialog.setObjectName(kDialogName);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setNameFilter(QString::fromLatin1(AudioFileFilter()));
@@ -116,7 +103,7 @@ std::optional<QString> ReplaceFlow::AskAudioFile() {
 }
 
 void ReplaceFlow::OnReplace() {
-  if (window_.Busy() || !window_.isEnabled()) return;
+  if (!window_.TakesInput()) return;
   if (bench_.Folder().empty()) {
     window_.SetStatusText(3, "Unpack the archive or open its folder to replace its clips.");
     return;

@@ -15,16 +15,17 @@
 class QAction;
 class QAbstractItemView;
 
+#include "ui/clipwork/WorkbenchHost.h"
+
 namespace tessaly::ui {
 
-class MainWindow;
 class Workbench;
 
 class ReplaceFlow : public QObject {
   Q_OBJECT
 
  public:
-  ReplaceFlow(MainWindow& window, Workbench& bench);
+  ReplaceFlow(WorkbenchHost& window, Workbench& bench);
 
   QAction* ReplaceAction() const { return replace_; }
   QAction* LoudnessAction() const { return loudness_; }
@@ -34,9 +35,8 @@ class ReplaceFlow : public QObject {
   // Replaces the clips whose names the files of `fromFolder` carry.
   void ReplaceByName(const std::string& fromFolder);
 
-  // Tests queue the answers of the next audio-file dialogs (nullopt cancels).
-  static void SetNextAnswer(std::optional<QString> answer);
-  static void ClearNextAnswers();
+  // The audio-file dialog's object name: tests queue its answers under it (NextAnswers).
+  static inline const QString kDialogName = QStringLiteral("ReplaceDialog");
 
  public Q_SLOTS:
   void OnReplace();
@@ -50,7 +50,7 @@ class ReplaceFlow : public QObject {
   // The table row under `y` of `view`'s viewport, or 0.
   int RowAt(QAbstractItemView* view, int y) const;
 
-  MainWindow& window_;
+  WorkbenchHost& window_;
   Workbench& bench_;
   QAction* replace_;
   QAction* loudness_;

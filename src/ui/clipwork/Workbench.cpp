@@ -13,7 +13,6 @@
 #include "clips/ClipExport.h"
 #include "clips/EntryStreams.h"
 #include "packing/TableFile.h"
-#include "ui/MainWindow.h"
 #include "ui/clipwork/ReplaceFlow.h"
 #include "ui/grid/EntryGrid.h"
 #include "ui/grid/WorkbenchModel.h"
@@ -30,8 +29,8 @@ constexpr uint64_t kMaxPlayedStream = uint64_t{256} << 20;
 
 }  // namespace
 
-Workbench::Workbench(MainWindow& window, QWidget* toolBar, int x)
-    : QObject(&window), window_(window), toolBar_(toolBar), nextX_(x) {
+Workbench::Workbench(WorkbenchHost& window, QWidget* toolBar, int x)
+    : QObject(window.Widget()), window_(window), toolBar_(toolBar), nextX_(x) {
   AddButton("OpenFolderButton", "Open Folder…", "openfolder", &Workbench::OnOpenFolder);
   nextX_ += Scaled(8);
   AddButton("PlayClipButton", "Play (Space)", "play", &Workbench::OnPlay);
@@ -81,7 +80,7 @@ Workbench::Workbench(MainWindow& window, QWidget* toolBar, int x)
   grid->addAction(replace_->LoudnessAction());
   connect(&player_, &ClipPlayer::Stopped, this, [this] { stopButton_->setEnabled(false); });
 
-  auto* find = new QShortcut(QKeySequence::Find, &window_);
+  auto* find = new QShortcut(QKeySequence::Find, window_.Widget());
   connect(find, &QShortcut::activated, this, &Workbench::OnFind);
   auto* play = new QShortcut(QKeySequence(Qt::Key_Space), grid, nullptr, nullptr,
                              Qt::WidgetWithChildrenShortcut);
@@ -185,7 +184,7 @@ void Workbench::EntriesReplaced(const std::vector<std::string>& names) {
 }
 
 void Workbench::OnOpenFolder() {
-  if (window_.Busy()) return;
+  if (!window_.TakesInput()) return;
   window_.RunGuarded([this] {
     std::optional<std::string> chosen = window_.PickFolder();
     if (!chosen) return;
@@ -200,25 +199,18 @@ void Workbench::OnOpenFolder() {
     // Nothing is written: the folder's table is shown as Pack would load it.
     player_.Stop();
     clips_.Clear();
-    WindowDisabled disabled(window_);
-    EntryTable& table = window_.table_;
-    table.Reset();
-    MessagePump pump(window_);
-    try {
-      LoadTableFile(table, tableFile, &pump);
-    } catch (...) {
-      table.Reset();
-      throw;
+    {
+      WindowDisabled disabled(window_);
+      MessagePump pump(window_);
+      window_.LoadTable([&](EntryTable& table) { LoadTableFile(table, tableFile, &pump); });
     }
-    disabled.Enable();
-    window_.Grid()->Sync();
     ShowFolder(folder);
     Note(QStringLiteral("Folder: ") + PathFromBytes(folder));
   });
 }
 
 void Workbench::OnPlay() {
-  if (window_.Busy() || !window_.isEnabled()) return;
+  if (!window_.TakesInput()) return;
   const int row = window_.Grid()->CurrentTableRow();
   if (row < 1) {
     Note(QStringLiteral("Select a row to play its clip."));
@@ -260,7 +252,7 @@ void Workbench::OnStop() {
 }
 
 void Workbench::OnExport() {
-  if (window_.Busy() || !window_.isEnabled()) return;
+  if (!window_.TakesInput()) return;
   const std::vector<int> rows = window_.Grid()->SelectedTableRows();
   if (rows.empty()) {
     Note(QStringLiteral("Select the rows to export."));

@@ -11,6 +11,7 @@
 
 #include "ui/clipwork/ClipPlayer.h"
 #include "ui/clipwork/FolderStatusWorker.h"
+#include "ui/clipwork/WorkbenchHost.h"
 #include "ui/grid/ChangeMarks.h"
 #include "ui/grid/ClipColumns.h"
 
@@ -21,7 +22,6 @@ class QWidget;
 
 namespace tessaly::ui {
 
-class MainWindow;
 class ReplaceFlow;
 
 class Workbench : public QObject {
@@ -29,7 +29,7 @@ class Workbench : public QObject {
 
  public:
   // Adds its controls to `toolBar`, its buttons from `x` on.
-  Workbench(MainWindow& window, QWidget* toolBar, int x);
+  Workbench(WorkbenchHost& window, QWidget* toolBar, int x);
 
   // The unpack folder whose files the grid's rows stand for (empty: none).
   const std::string& Folder() const { return folder_; }
@@ -71,7 +71,7 @@ class Workbench : public QObject {
   void CheckChanges();
   void ShowChanges(const FolderStatus& status);
 
-  MainWindow& window_;
+  WorkbenchHost& window_;
   QWidget* toolBar_;
   int nextX_;
   ClipColumns clips_;

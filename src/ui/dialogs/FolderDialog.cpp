@@ -37,11 +37,6 @@ Remembered& Memory() {
   return memory;
 }
 
-NextAnswers& Queued() {
-  static NextAnswers answers;
-  return answers;
-}
-
 }  // namespace
 
 FolderDialog::FolderDialog(QWidget* parent)
@@ -139,7 +134,7 @@ FolderDialog::~FolderDialog() = default;
 
 std::optional<QString> FolderDialog::Execute(QWidget* parent) {
   std::optional<QString> chosen;
-  if (!Queued().Take(chosen)) {
+  if (!NextAnswers::Take(kName, chosen)) {
     FolderDialog dialog(parent);
     QRect screen =
         (parent && parent->screen() ? parent->screen() : QGuiApplication::primaryScreen())
@@ -150,14 +145,6 @@ std::optional<QString> FolderDialog::Execute(QWidget* parent) {
   }
   if (chosen && !chosen->isEmpty()) WorkFolders::NotePacked(*chosen);
   return chosen;
-}
-
-void FolderDialog::SetNextAnswer(std::optional<QString> answer) {
-  Queued().Push(std::move(answer));
-}
-
-void FolderDialog::ClearNextAnswers() {
-  Queued().Clear();
 }
 
 void FolderDialog::ForgetRemembered() {

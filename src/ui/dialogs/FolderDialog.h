@@ -37,9 +37,8 @@ class FolderDialog : public QDialog {
   QToolButton* CreateFolderButton() const { return createButton_; }
   QToolButton* DeleteButton() const { return deleteButton_; }
 
-  // Tests queue the answers of the next showings (nullopt cancels).
-  static void SetNextAnswer(std::optional<QString> answer);
-  static void ClearNextAnswers();
+  // Its object name: tests queue its answers under it (NextAnswers).
+  static inline const QString kName = QStringLiteral("RzSelectFolderDialog1");
   // Forgets the remembered size and state.
   static void ForgetRemembered();
 

@@ -1,27 +1,25 @@
-// Answers that tests queue for the next showings of a dialog, taken instead of showing it.
+// The one seam through which tests answer the window's dialogs and questions: answers queued for
+// a dialog (by its object name) are taken, in order, instead of showing it.
 #pragma once
 
 #include <QString>
 
-#include <deque>
 #include <optional>
 
 namespace tessaly::ui {
 
 class NextAnswers {
  public:
-  void Push(std::optional<QString> answer) { answers_.push_back(std::move(answer)); }
-  void Clear() { answers_.clear(); }
-  // Moves the next queued answer (nullopt for a cancel) into `answer`; false when none is queued.
-  bool Take(std::optional<QString>& answer) {
-    if (answers_.empty()) return false;
-    answer = std::move(answers_.front());
-    answers_.pop_front();
-    return true;
-  }
+  // Queues the answer of the next showing of `dialog` (nullopt cancels it).
+  static void Push(const QString& dialog, std::optional<QString> answer);
+  // Forgets every queued answer and the last question asked.
+  static void Clear();
+  // Moves the next answer queued for `dialog` into `answer`; false when none is queued.
+  static bool Take(const QString& dialog, std::optional<QString>& answer);
 
- private:
-  std::deque<std::optional<QString>> answers_;
+  // The text of the last question asked (Ask), answered or not.
+  static QString LastQuestion();
+  static void NoteQuestion(const QString& text);
 };
 
 }  // namespace tessaly::ui

@@ -2,26 +2,15 @@
 
 #include <QFileDialog>
 
+#include "ui/dialogs/NextAnswers.h"
+
 namespace tessaly::ui {
-
-NextAnswers& OpenFileDialog::Queued() {
-  static NextAnswers answers;
-  return answers;
-}
-
-void OpenFileDialog::SetNextAnswer(std::optional<QString> answer) {
-  Queued().Push(std::move(answer));
-}
-
-void OpenFileDialog::ClearNextAnswers() {
-  Queued().Clear();
-}
 
 std::optional<QString> OpenFileDialog::Execute(QWidget* parent) {
   std::optional<QString> chosen;
-  if (!Queued().Take(chosen)) {
+  if (!NextAnswers::Take(kName, chosen)) {
     QFileDialog dialog(parent);
-    dialog.setObjectName(QStringLiteral("OpenDialog1"));
+    dialog.setObjectName(kName);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(kFilter);

@@ -6,8 +6,6 @@
 
 #include <optional>
 
-#include "ui/dialogs/NextAnswers.h"
-
 class QWidget;
 
 namespace tessaly::ui {
@@ -22,13 +20,10 @@ class OpenFileDialog {
   // The file the next showing starts with (remembered from an earlier run).
   void SetLastFile(const QString& file) { lastFile_ = file; }
 
-  // Tests queue the answers of the next showings (nullopt cancels); a queued answer is taken
-  // instead of showing the dialog.
-  static void SetNextAnswer(std::optional<QString> answer);
-  static void ClearNextAnswers();
+  // Its object name: tests queue its answers under it (NextAnswers).
+  static inline const QString kName = QStringLiteral("OpenDialog1");
 
  private:
-  static NextAnswers& Queued();
   QString lastFile_;
 };
 

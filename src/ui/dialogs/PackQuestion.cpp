@@ -1,13 +1,10 @@
 #include "ui/dialogs/PackQuestion.h"
 
-#include <QMessageBox>
-
 #include <exception>
 
 #include "clips/FolderStatus.h"
 #include "clips/UnpackFolderFiles.h"
-#include "ui/MainWindow.h"
-#include "ui/dialogs/NextAnswers.h"
+#include "ui/dialogs/Question.h"
 #include "ui/widgets/Design.h"
 
 namespace tessaly::ui {
@@ -15,81 +12,16 @@ namespace {
 
 constexpr size_t kListed = 10;
 
-NextAnswers& Queued() {
-  static NextAnswers answers;
-  return answers;
-}
-
-QString& Asked() {
-  static QString asked;
-  return asked;
-}
-
-}  // namespace
-
-void PackQuestion::SetNextAnswer(std::optional<QString> answer) {
-  Queued().Push(std::move(answer));
-}
-void PackQuestion::ClearNextAnswers() {
-  Queued().Clear();
-  Asked().clear();
-}
-QString PackQuestion::LastQuestion() {
-  return Asked();
-}
-
-void PackQuestion::SetProgressMin(int value) {
-  window_.SetProgressMin(value);
-}
-void PackQuestion::SetProgressMax(int value) {
-  window_.SetProgressMax(value);
-}
-void PackQuestion::SetProgressPosition(int value) {
-  window_.SetProgressPosition(value);
-}
-void PackQuestion::SetStatusText(int panel, const std::string& text) {
-  window_.SetStatusText(panel, text);
-}
-void PackQuestion::SetToolbarAndGridEnabled(bool enabled) {
-  window_.SetToolbarAndGridEnabled(enabled);
-}
-void PackQuestion::SetWindowEnabled(bool enabled) {
-  window_.SetWindowEnabled(enabled);
-}
-void PackQuestion::Repaint() {
-  window_.Repaint();
-}
-void PackQuestion::UpdatePainting() {
-  window_.UpdatePainting();
-}
-void PackQuestion::ProcessMessages() {
-  window_.ProcessMessages();
-}
-std::optional<std::string> PackQuestion::PickArchiveFile() {
-  return window_.PickArchiveFile();
-}
-void PackQuestion::ShowMessage(MessageKind kind, const std::string& text) {
-  window_.ShowMessage(kind, text);
-}
-
-std::optional<std::string> PackQuestion::PickFolder() {
-  std::optional<std::string> chosen = window_.PickFolder();
-  if (!chosen || chosen->empty()) return chosen;
-  const std::string problems = ProblemsOf(*chosen);
-  if (problems.empty()) return chosen;
-  if (Ask(FromBytes(problems))) return chosen;
-  return std::nullopt;
-}
-
-std::string PackQuestion::ProblemsOf(const std::string& folder) {
+// The question's text when entries of `folder` have problems; empty when none has.
+std::string ProblemsOf(const std::string& folder, OperationHost& host) {
   const UnpackFolderFiles files = FilesOfUnpackFolder(folder);
   // A folder without its table, or with one that can't be read, is Pack's to report.
   if (!files.HasTableAndIndexCopy()) return {};
   FolderStatus status;
   try {
     const EntryTable table = LoadFolderTable(files);
-    WindowDisabled disabled(window_);
-    status = CheckFolderStatus(files, table, StatusDepth::kProblemsOnly, window_);
+    WindowDisabled disabled(host);
+    status = CheckFolderStatus(files, table, StatusDepth::kProblemsOnly, host);
   } catch (const std::exception&) {
     return {};
   }
@@ -111,16 +43,14 @@ std::string PackQuestion::ProblemsOf(const std::string& folder) {
   return text;
 }
 
-bool PackQuestion::Ask(const QString& text) {
-  Asked() = text;
-  std::optional<QString> answer;
-  if (Queued().Take(answer)) return answer && *answer == QLatin1String("Yes");
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("Pack"), text,
-                  QMessageBox::Yes | QMessageBox::No, &window_);
-  box.setObjectName(QStringLiteral("PackQuestionBox"));
-  box.setDefaultButton(QMessageBox::No);
-  box.setEscapeButton(QMessageBox::No);
-  return box.exec() == QMessageBox::Yes;
+}  // namespace
+
+bool MayPack(const std::string& folder, OperationHost& host, QWidget* owner) {
+  if (folder.empty()) return true;
+  const std::string problems = ProblemsOf(folder, host);
+  if (problems.empty()) return true;
+  return Ask({kPackQuestionName, QStringLiteral("Pack"), FromBytes(problems)}, owner) ==
+         QMessageBox::Yes;
 }
 
 }  // namespace tessaly::ui

@@ -1,0 +1,43 @@
+#include "ui/dialogs/Question.h"
+
+#include <optional>
+
+#include "ui/dialogs/NextAnswers.h"
+
+namespace tessaly::ui {
+namespace {
+
+QString ButtonText(QMessageBox::StandardButton button) {
+  switch (button) {
+    case QMessageBox::Yes:
+      return QStringLiteral("Yes");
+    case QMessageBox::YesToAll:
+      return QStringLiteral("Yes to All");
+    case QMessageBox::No:
+      return QStringLiteral("No");
+    default:
+      return {};
+  }
+}
+
+}  // namespace
+
+QMessageBox::StandardButton Ask(const QuestionLook& look, QWidget* owner) {
+  NextAnswers::NoteQuestion(look.text);
+  std::optional<QString> answer;
+  if (NextAnswers::Take(look.name, answer)) {
+    for (QMessageBox::StandardButton button :
+         {QMessageBox::Yes, QMessageBox::YesToAll, QMessageBox::No})
+      if (answer && (look.buttons & button) && *answer == ButtonText(button)) return button;
+    return look.byDefault;
+  }
+  QMessageBox box(QMessageBox::Warning, look.caption, look.text, look.buttons, owner);
+  box.setObjectName(look.name);
+  box.setDefaultButton(look.byDefault);
+  box.setEscapeButton(look.byDefault);
+  const int chosen = box.exec();
+  return chosen == QMessageBox::Cancel ? look.byDefault
+                                       : static_cast<QMessageBox::StandardButton>(chosen);
+}
+
+}  // namespace tessaly::ui
