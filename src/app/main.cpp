@@ -12,9 +12,9 @@
 #include <cstring>
 #include <string>
 
-#include "ui/BalloonHints.h"
-#include "ui/Design.h"
 #include "ui/MainWindow.h"
+#include "ui/widgets/BalloonHints.h"
+#include "ui/widgets/Design.h"
 
 namespace {
 
