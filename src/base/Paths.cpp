@@ -1,7 +1,5 @@
 #include "base/Paths.h"
 
-#include <algorithm>
-
 namespace tessaly {
 
 bool IsFolderDelimiter(char c) {
@@ -65,20 +63,6 @@ bool IsPlainFileName(std::string_view name) {
 }
 
 std::filesystem::path Utf8Path(std::string_view utf8) {
-#ifdef _WIN32
-  // Windows' own calls (listing a folder above all) refuse a path of MAX_PATH or more unless it
-  // carries the "\\?\" prefix, which takes the path as it is: given to a long absolute drive path
-  // without "." or ".." parts, with Windows' separators.
-  if (utf8.size() >= 240 && utf8[1] == ':' && (utf8[2] == '\\' || utf8[2] == '/')) {
-    std::string native(utf8);
-    std::replace(native.begin(), native.end(), '/', '\\');
-    const std::string probe = native + "\\";
-    if (probe.find("\\.\\") == std::string::npos && probe.find("\\..\\") == std::string::npos) {
-      native.insert(0, "\\\\?\\");
-      return std::filesystem::path(std::u8string(native.begin(), native.end()));
-    }
-  }
-#endif
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 

@@ -8,8 +8,8 @@ namespace tessaly::cli {
 
 std::string DialogPath(const std::string& argument) {
   namespace fs = std::filesystem;
-  // Arguments are UTF-8 on every system; the path is the user's as written (no long-path prefix).
-  fs::path full = fs::absolute(fs::path(std::u8string(argument.begin(), argument.end())));
+  // Arguments are UTF-8 on every system.
+  fs::path full = fs::absolute(Utf8Path(argument));
   full = full.lexically_normal();
   std::u8string text = full.u8string();
   const size_t root = full.root_path().u8string().size();  // "/" or "C:\\" stays whole
