@@ -101,9 +101,9 @@ int main(int argc, char** argv) {
   }
 
   Fixture made;
-  QuietHost host(archive);
+  QuietHost host;
   ArchiveState state;
-  if (ListArchive(state, made.table, host) != ListingEnd::Complete) {
+  if (ListArchive(archive, state, made.table, host) != ListingEnd::Complete) {
     std::fprintf(stderr, "%s\n", host.LastMessage().c_str());
     return 1;
   }

@@ -1,6 +1,6 @@
 // Lists arbitrary index and data bytes. Input: two bytes giving the index's length
 // (little-endian, cut to what follows), one byte whose low bit picks the data file instead of the
-// index in the dialog, the index bytes, then the data file's bytes.
+// index as the chosen file, the index bytes, then the data file's bytes.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -70,12 +70,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
 
   tessaly::testing::RecordingHost host;
   host.recordProgress = false;
-  host.archiveAnswers.push_back(ScratchFolder() / (pickData ? "fuzz.big" : "fuzz.idx"));
   ArchiveState state;
   EntryTable table;
   ListingEnd end;
   try {
-    end = ListArchive(state, table, host);
+    end = ListArchive(ScratchFolder() / (pickData ? "fuzz.big" : "fuzz.idx"), state, table, host);
   } catch (const FrameworkError&) {
     Require(!state.IsOpen(), "a framework error leaves no archive open");
     Require(host.toolbarAndGridEnabled, "a framework error leaves the toolbar enabled");

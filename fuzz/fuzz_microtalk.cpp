@@ -20,11 +20,13 @@ namespace {
 using namespace tessaly;
 using fuzzing::Require;
 
+// A chunk whose size counts its header and its body padded to a multiple of 4.
 void AppendChunk(std::vector<uint8_t>& out, const char* tag, const std::vector<uint8_t>& body) {
+  const size_t padded = (body.size() + 3) / 4 * 4;
   out.insert(out.end(), tag, tag + 4);
-  Append32(out, static_cast<uint32_t>(body.size() + 8), false);
+  Append32(out, static_cast<uint32_t>(padded + 8), false);
   out.insert(out.end(), body.begin(), body.end());
-  while (out.size() % 4) out.push_back(0);
+  out.resize(out.size() + padded - body.size(), 0);
 }
 
 }  // namespace

@@ -82,11 +82,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   EntryTable grid;
   tessaly::testing::RecordingHost host;
   host.recordProgress = false;
-  host.folderAnswers.push_back(box.folder);
-  PackEnd end = PackEnd::Cancelled;
+  PackEnd end = PackEnd::ResourcesMissing;
   bool threw = false;
   try {
-    end = Pack(grid, host).end;
+    end = Pack(box.folder, grid, host).end;
   } catch (const FrameworkError&) {
     threw = true;
   }

@@ -164,25 +164,23 @@ bool CheckSchl(ArchiveState& state, uint32_t realAddress, OperationHost& host) {
   return CheckSchl(state, realAddress, host, firstBytes);
 }
 
-ListingEnd ListArchive(ArchiveState& state, EntryTable& table, OperationHost& host,
-                       EntryStartReader* starts) {
+ListingEnd ListArchive(const std::string& chosenPath, ArchiveState& state, EntryTable& table,
+                       OperationHost& host, EntryStartReader* starts) {
   // Whatever an earlier operation left open is not this listing's archive.
   state.Release();
-  std::optional<std::string> chosen = host.PickArchiveFile();
-  if (!chosen) return ListingEnd::Cancelled;
   // A pack of this pair stopped while it replaced the files is left for the next pack to finish:
   // the listing reads its new files and says so.
-  const std::string commitRecord = CommitRecordPath(*chosen);
-  const std::string packedFolder = RemoveFileExt(*chosen);
+  const std::string commitRecord = CommitRecordPath(chosenPath);
+  const std::string packedFolder = RemoveFileExt(chosenPath);
   std::vector<std::string> trusted = CommitTargetsOf(packedFolder);
-  trusted.push_back(ChangeFileExt(*chosen, ".idx"));
-  trusted.push_back(ChangeFileExt(*chosen, ".big"));
+  trusted.push_back(ChangeFileExt(chosenPath, ".idx"));
+  trusted.push_back(ChangeFileExt(chosenPath, ".big"));
   InterruptedCommit commit;
   {
     FolderLock commits = LockCommits(commitRecord);
     commit = ReadInterruptedCommit(commitRecord, trusted);
   }
-  if (!FindPair(state, *chosen, commit, host)) return ListingEnd::FileMissing;
+  if (!FindPair(state, chosenPath, commit, host)) return ListingEnd::FileMissing;
   if (commit.ignored) host.ShowMessage(MessageKind::Information, *commit.ignored);
 
   table.Reset();

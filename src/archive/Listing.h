@@ -1,4 +1,4 @@
-// Listing: opens an archive pair chosen through the host, reads the index whole, checks "SCHl"
+// Listing: opens the archive pair of a chosen file, reads the index whole, checks "SCHl"
 // at every entry's start in the data file and fills the EntryTable with one row per entry. The
 // archive is left open in the ArchiveState for the caller (Unpack) to take over.
 #pragma once
@@ -31,7 +31,6 @@ struct ArchiveState {
 };
 
 enum class ListingEnd {
-  Cancelled,       // the dialog was cancelled; nothing changed, no archive open
   FileMissing,     // "File: ... not found." shown; nothing changed, no archive open
   Complete,        // every entry listed; archive open
   CheckFailed,     // "SCHl not found in ..." shown; rows before it kept; archive open
@@ -52,10 +51,11 @@ class EntryStartReader {
   virtual void Take(int row, std::span<const uint8_t> firstBytes) = 0;
 };
 
-// The listing, step by step. Framework errors (a file that can't be read or opened) propagate
+// The listing of the pair that `chosenPath` (its index or its data file) belongs to, step by
+// step. Framework errors (a file that can't be read or opened) propagate
 // as FrameworkError after the toolbar and grid were enabled again and no archive is left open.
-ListingEnd ListArchive(ArchiveState& state, EntryTable& table, OperationHost& host,
-                       EntryStartReader* starts = nullptr);
+ListingEnd ListArchive(const std::string& chosenPath, ArchiveState& state, EntryTable& table,
+                       OperationHost& host, EntryStartReader* starts = nullptr);
 
 // True when the data file holds "SCHl" at `realAddress`; otherwise shows the plain error box.
 // The bytes read there (at least 4, up to the buffer's size) are left in `firstBytes`.

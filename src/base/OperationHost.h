@@ -1,10 +1,11 @@
-// The window as the operations see it. The core calls it; it never learns what is behind it:
-// the main window (Qt), the terminal front end, or a recorder in tests.
+// The window as the operations see it: what a user sees of an operation while it runs (progress,
+// status panels, the busy state, messages). The core calls it; it never learns what is behind it:
+// the main window (Qt), the terminal front end, or a recorder in tests. What an operation works on
+// (an archive, a folder) is its caller's to choose and reaches it as a parameter.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace tessaly {
@@ -37,10 +38,6 @@ class OperationHost {
   // Lets pending window messages be handled.
   virtual void ProcessMessages() = 0;
 
-  // The open-file dialog ("*.big;*.idx"): the chosen file's full path, or nullopt on cancel.
-  virtual std::optional<std::string> PickArchiveFile() = 0;
-  // The folder dialog: the chosen folder's path (may be empty), or nullopt on cancel.
-  virtual std::optional<std::string> PickFolder() = 0;
   // A modal message box with one "OK" button; returns when it is closed.
   virtual void ShowMessage(MessageKind kind, const std::string& text) = 0;
 };

@@ -1,6 +1,5 @@
-// A host that shows nothing and answers every dialog with a cancel: work done out of the user's
-// sight (in the background, or on the side of another operation) derives from it and overrides
-// what it needs.
+// A host that shows nothing: work done out of the user's sight (in the background, or on the side
+// of another operation) derives from it and overrides what it needs.
 #pragma once
 
 #include "base/OperationHost.h"
@@ -18,8 +17,6 @@ class SilentHost : public OperationHost {
   void Repaint() override {}
   void UpdatePainting() override {}
   void ProcessMessages() override {}
-  std::optional<std::string> PickArchiveFile() override { return std::nullopt; }
-  std::optional<std::string> PickFolder() override { return std::nullopt; }
   void ShowMessage(MessageKind, const std::string&) override {}
 };
 

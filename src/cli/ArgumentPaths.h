@@ -1,4 +1,5 @@
-// Command-line paths turned into the answers the window's dialogs would give.
+// Command-line paths turned into the full paths the window's dialogs give, so that a verb works on
+// the same path its window command would.
 #pragma once
 
 #include <string>

@@ -3,23 +3,23 @@
 #include "base/Files.h"
 #include "base/Paths.h"
 #include "cli/Mistakes.h"
-#include "clips/UnpackFolderFiles.h"
+#include "packing/UnpackFolder.h"
 
 namespace tessaly::cli {
 
 bool LoadUnpackFolderTable(TerminalHost& host, const std::string& folder, EntryTable& table) {
-  UnpackFolderFiles files = FilesOfUnpackFolder(folder);
-  if (folder.empty() || !files.HasTableAndIndexCopy()) {
+  const UnpackFolder files = UnpackFolder::ToRead(folder);
+  if (!files.HasTableAndIndexCopy()) {
     host.ShowMessage(MessageKind::Information, "Resource files not found in " + folder);
     return false;
   }
-  table = LoadFolderTable(files);
+  LoadFolderTable(files, table);
   if (!files.interrupted.empty()) host.ShowMessage(MessageKind::Information, files.interrupted);
   return true;
 }
 
-bool OpenClipTarget(TerminalHost& host, ClipTarget& target, bool withHeaders) {
-  std::string path = host.PickFolder().value_or("");
+bool OpenClipTarget(TerminalHost& host, const std::string& path, ClipTarget& target,
+                    bool withHeaders) {
   // A single clip file: a table of one entry, read from its folder.
   if (IsClipFileName(path) && FileExists(path)) {
     target.table.SetColumnCount(kEntryColumnCount);
@@ -39,7 +39,8 @@ bool OpenClipTarget(TerminalHost& host, ClipTarget& target, bool withHeaders) {
     return true;
   }
   ListedHeaders headers;
-  ListingEnd end = ListArchive(target.state, target.table, host, withHeaders ? &headers : nullptr);
+  ListingEnd end =
+      ListArchive(path, target.state, target.table, host, withHeaders ? &headers : nullptr);
   if (!target.state.IsOpen()) return false;
   target.streams = EntryStreams::InArchive(target.state.dataStream, target.table, &headers);
   target.complete = end == ListingEnd::Complete;

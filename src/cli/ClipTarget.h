@@ -16,11 +16,11 @@ struct ClipTarget {
   bool complete = false;  // every entry was listed
 };
 
-// Opens the folder, the single clip file (.asf) or the archive (through the listing, with its
-// messages) the host's dialog answer names. False when nothing could be listed; the reason has been
-// reported. Framework errors propagate. `withHeaders` keeps the headers the listing reads, for
-// Info().
-bool OpenClipTarget(TerminalHost& host, ClipTarget& target, bool withHeaders = false);
+// Opens the unpack folder, the single clip file (.asf) or the pair (through the listing, with its
+// messages) `path` names. False when nothing could be listed; the reason has been reported.
+// Framework errors propagate. `withHeaders` keeps the headers the listing reads, for Info().
+bool OpenClipTarget(TerminalHost& host, const std::string& path, ClipTarget& target,
+                    bool withHeaders = false);
 
 // Loads the table of the unpack folder `folder`. Without its table or index copy, reports
 // "Resource files not found in <folder>" as Pack does and returns false.

@@ -1,5 +1,6 @@
 // The verbs of tessaly-cli. Each runs one command of the window through the core with the
-// terminal host and returns the process's exit status. Framework errors propagate to the caller.
+// terminal host, on the path given on the command line (absolute, see ArgumentPaths.h), and
+// returns the process's exit status. Framework errors propagate to the caller.
 #pragma once
 
 #include <memory>
@@ -22,16 +23,16 @@ inline int ExitStatusFor(bool reachedGoodEnd, const TerminalHost& host) {
   return reachedGoodEnd && !host.FailureReported() ? kExitSuccess : kExitFailure;
 }
 
-// The Unpack command on the archive that the host's dialog answer names.
-int UnpackCommand(TerminalHost& host);
-// The Pack command on the folder that the host's dialog answer names. Unless `force`, it first
-// checks the replaced entries and packs nothing when one has a problem.
-int PackCommand(TerminalHost& host, bool force);
+// The Unpack command on the pair of `archive`.
+int UnpackCommand(TerminalHost& host, const std::string& archive);
+// The Pack command on `folder`. Unless `force`, it first checks the replaced entries and packs
+// nothing when one has a problem.
+int PackCommand(TerminalHost& host, const std::string& folder, bool force);
 // The listing alone: the table as TAB-separated lines, a blank line, then the status texts.
-int ListCommand(TerminalHost& host);
+int ListCommand(TerminalHost& host, const std::string& archive);
 // The listing and Unpack's size check, writing nothing: whether the pair is consistent, the
 // entry count and the data file's size.
-int VerifyCommand(TerminalHost& host);
+int VerifyCommand(TerminalHost& host, const std::string& archive);
 
 // The options of the clip verbs.
 struct ClipArguments {
@@ -44,14 +45,15 @@ struct ClipArguments {
   EncodeQuality quality = EncodeQuality::kClipRate;  // import --quality
 };
 
-// Clip information of every entry of the archive or folder the host's dialog answer names: a
+// Clip information of every entry of the pair of `archiveOrFolder`, or of that unpack folder: a
 // line per entry, then a summary per codec, channel count and rate.
-int InfoCommand(TerminalHost& host);
-// Entries of the archive or folder to WAV files.
-int ExportCommand(TerminalHost& host, const ClipArguments& arguments);
-// An audio file into an entry of the folder, or every file of a folder into the entries it names.
-int ImportCommand(TerminalHost& host, const ClipArguments& arguments);
-// The folder's changed entries and their problems.
-int StatusCommand(TerminalHost& host);
+int InfoCommand(TerminalHost& host, const std::string& archiveOrFolder);
+// Entries of the pair or the folder to WAV files.
+int ExportCommand(TerminalHost& host, const std::string& archiveOrFolder,
+                  const ClipArguments& arguments);
+// An audio file into an entry of `folder`, or every file of a folder into the entries it names.
+int ImportCommand(TerminalHost& host, const std::string& folder, const ClipArguments& arguments);
+// The changed entries of `folder` and their problems.
+int StatusCommand(TerminalHost& host, const std::string& folder);
 
 }  // namespace tessaly::cli

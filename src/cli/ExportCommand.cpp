@@ -46,9 +46,10 @@ int ExportToStandardOutput(TerminalHost& host, const EntryStreams& streams,
 
 }  // namespace
 
-int ExportCommand(TerminalHost& host, const ClipArguments& arguments) {
+int ExportCommand(TerminalHost& host, const std::string& archiveOrFolder,
+                  const ClipArguments& arguments) {
   ClipTarget target;
-  if (!OpenClipTarget(host, target)) return kExitFailure;
+  if (!OpenClipTarget(host, archiveOrFolder, target)) return kExitFailure;
   const EntryStreams& streams = *target.streams;
   std::vector<int> rows;
   if (arguments.entries.empty()) {

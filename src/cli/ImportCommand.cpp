@@ -6,8 +6,7 @@
 
 namespace tessaly::cli {
 
-int ImportCommand(TerminalHost& host, const ClipArguments& arguments) {
-  const std::string folder = host.PickFolder().value_or("");
+int ImportCommand(TerminalHost& host, const std::string& folder, const ClipArguments& arguments) {
   EntryTable table;
   if (!LoadUnpackFolderTable(host, folder, table)) return kExitFailure;
   EntryStreams streams = EntryStreams::InFolder(folder, table);

@@ -56,9 +56,9 @@ nlohmann::ordered_json InfoDocument(const EntryStreams& streams,
 
 }  // namespace
 
-int InfoCommand(TerminalHost& host) {
+int InfoCommand(TerminalHost& host, const std::string& archiveOrFolder) {
   ClipTarget target;
-  if (!OpenClipTarget(host, target, true)) return kExitFailure;
+  if (!OpenClipTarget(host, archiveOrFolder, target, true)) return kExitFailure;
   const EntryStreams& streams = *target.streams;
   std::vector<ClipInfo> infos = ReadAllClipInfo(streams, host);
   target.state.Release();

@@ -24,13 +24,12 @@ void PrintTable(const EntryTable& table, std::FILE* out) {
 
 }  // namespace
 
-int ListCommand(TerminalHost& host) {
+int ListCommand(TerminalHost& host, const std::string& archive) {
   ArchiveState state;
   EntryTable table;
-  ListingEnd end = ListArchive(state, table, host);
+  ListingEnd end = ListArchive(archive, state, table, host);
   state.Release();
-  if (end == ListingEnd::Cancelled) host.ReportFailure("tessaly-cli: no archive given");
-  if (end == ListingEnd::Cancelled || end == ListingEnd::FileMissing) return kExitFailure;
+  if (end == ListingEnd::FileMissing) return kExitFailure;
 
   if (JsonRequested()) {
     nlohmann::ordered_json status = nlohmann::ordered_json::array();

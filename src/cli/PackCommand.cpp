@@ -1,5 +1,3 @@
-#include <exception>
-
 #include "base/Paths.h"
 #include "cli/Commands.h"
 #include "clips/FolderStatus.h"
@@ -11,21 +9,9 @@ namespace {
 
 // The problems of replaced entries that packing would carry into the pair, each reported; true
 // when there is any. Missing files and unreadable tables are left to Pack's own messages.
-bool ReportReplacedEntryProblems(TerminalHost& host) {
-  const std::string folder = host.PickFolder().value_or("");
-  UnpackFolderFiles files = FilesOfUnpackFolder(folder);
-  if (folder.empty() || !files.HasTableAndIndexCopy()) return false;
-  FolderStatus status;
-  EntryTable table;
-  try {
-    table = LoadFolderTable(files);
-    status = CheckFolderStatus(files, table, StatusDepth::kProblemsOnly, host);
-  } catch (const std::exception&) {
-    return false;
-  }
+bool ReportReplacedEntryProblems(TerminalHost& host, const std::string& folder) {
   int found = 0;
-  for (const EntryChange& change : status.changes) {
-    if (change.missing) continue;
+  for (const EntryChange& change : ReplacedEntryProblems(UnpackFolder::ToRead(folder), host)) {
     for (const std::string& problem : change.problems) {
       host.ReportFailure(JoinPath(folder, change.name) + ": " + problem);
       ++found;
@@ -39,22 +25,14 @@ bool ReportReplacedEntryProblems(TerminalHost& host) {
 
 }  // namespace
 
-int PackCommand(TerminalHost& host, bool force) {
-  if (!force && ReportReplacedEntryProblems(host)) return kExitFailure;
+int PackCommand(TerminalHost& host, const std::string& folder, bool force) {
+  if (!force && ReportReplacedEntryProblems(host, folder)) return kExitFailure;
   EntryTable table;
-  PackResult result = Pack(table, host);
-  // The window says nothing at these ends; a script needs to know why nothing came out.
-  switch (result.end) {
-    case PackEnd::Cancelled:
-      host.ReportFailure("tessaly-cli: no folder given");
-      break;
-    case PackEnd::EmptyIndex:
-      host.ReportFailure("tessaly-cli: nothing packed: the index copy in " + result.folder +
-                         " is empty");
-      break;
-    default:
-      break;
-  }
+  PackResult result = Pack(folder, table, host);
+  // The window says nothing at this end; a script needs to know why nothing came out.
+  if (result.end == PackEnd::EmptyIndex)
+    host.ReportFailure("tessaly-cli: nothing packed: the index copy in " + result.folder +
+                       " is empty");
   return ExitStatusFor(result.end == PackEnd::Success, host);
 }
 

@@ -49,12 +49,11 @@ nlohmann::ordered_json StatusDocument(const FolderStatus& status, int entries) {
 
 }  // namespace
 
-int StatusCommand(TerminalHost& host) {
-  const std::string folder = host.PickFolder().value_or("");
-  UnpackFolderFiles files = FilesOfUnpackFolder(folder);
+int StatusCommand(TerminalHost& host, const std::string& folder) {
   EntryTable table;
   if (!LoadUnpackFolderTable(host, folder, table)) return kExitFailure;
-  FolderStatus status = CheckFolderStatus(files, table, StatusDepth::kAllChanges, host);
+  FolderStatus status =
+      CheckFolderStatus(UnpackFolder::ToRead(folder), table, StatusDepth::kAllChanges, host);
 
   if (JsonRequested()) {
     PrintJson(StatusDocument(status, table.RowCount() - 1), host.Out());

@@ -2,9 +2,8 @@
 
 namespace tessaly::cli {
 
-TerminalHost::TerminalHost(std::string dialogAnswer, bool showProgress, std::FILE* out,
-                           std::FILE* err)
-    : QuietHost(std::move(dialogAnswer)), out_(out), err_(err), progress_(err, showProgress) {}
+TerminalHost::TerminalHost(bool showProgress, std::FILE* out, std::FILE* err)
+    : out_(out), err_(err), progress_(err, showProgress) {}
 
 void TerminalHost::SetStatusText(int panel, const std::string& text) {
   if (panel >= 0 && panel < 4) status_[panel] = text;

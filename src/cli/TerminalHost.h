@@ -1,10 +1,9 @@
-// The window as a terminal: the dialogs are answered with the path given on the command line,
-// messages go to standard output (success) or standard error (everything else), the progress bar
-// is drawn on standard error, and the status panels are kept for the command to print.
+// The window as a terminal: messages go to standard output (success) or standard error (everything
+// else), the progress bar is drawn on standard error, and the status panels are kept for the
+// command to print.
 #pragma once
 
 #include <cstdio>
-#include <optional>
 #include <string>
 
 #include "base/QuietHost.h"
@@ -14,9 +13,8 @@ namespace tessaly::cli {
 
 class TerminalHost : public QuietHost {
  public:
-  // `dialogAnswer` is what both dialogs return. The progress bar is drawn only when `showProgress`.
-  TerminalHost(std::string dialogAnswer, bool showProgress, std::FILE* out = stdout,
-               std::FILE* err = stderr);
+  // The progress bar is drawn only when `showProgress`.
+  explicit TerminalHost(bool showProgress, std::FILE* out = stdout, std::FILE* err = stderr);
 
   void SetProgressMin(int value) override { progress_.SetMin(value); }
   void SetProgressMax(int value) override { progress_.SetMax(value); }

@@ -3,16 +3,12 @@
 
 namespace tessaly::cli {
 
-int UnpackCommand(TerminalHost& host) {
+int UnpackCommand(TerminalHost& host, const std::string& archive) {
   ArchiveState state;
   EntryTable table;
-  UnpackResult result = Unpack(state, table, host);
+  UnpackResult result = Unpack(archive, state, table, host);
   // The window says nothing at these ends; a script needs to know why nothing came out.
   switch (result.end) {
-    case UnpackEnd::NoArchive:
-      if (result.listing == ListingEnd::Cancelled)
-        host.ReportFailure("tessaly-cli: no archive given");
-      break;
     case UnpackEnd::NothingToDo:
       host.ReportFailure("tessaly-cli: nothing unpacked: the data file or the index file is empty");
       break;

@@ -43,14 +43,11 @@ void PrintVerdict(TerminalHost& host, const std::string& problem, int entries, u
 
 }  // namespace
 
-int VerifyCommand(TerminalHost& host) {
+int VerifyCommand(TerminalHost& host, const std::string& archive) {
   ArchiveState state;
   EntryTable table;
-  ListingEnd end = ListArchive(state, table, host);
-  if (!state.IsOpen()) {
-    if (end == ListingEnd::Cancelled) host.ReportFailure("tessaly-cli: no archive given");
-    return kExitFailure;
-  }
+  ListingEnd end = ListArchive(archive, state, table, host);
+  if (!state.IsOpen()) return kExitFailure;
   uint64_t dataSize = state.dataFileSize;
   std::string problem = FindInconsistency(end, state, table, host);
   state.Release();

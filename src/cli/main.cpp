@@ -139,30 +139,30 @@ int main(int argc, char** argv) {
                                       : tessaly::EncodeQuality::kClipRate;
 
   const std::string chosen = app.get_subcommands().front()->get_name();
-  std::string dialogPath;
+  std::string given;
   try {
-    dialogPath = tessaly::cli::DialogPath(path);
+    given = tessaly::cli::DialogPath(path);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "tessaly-cli: \"%s\" can't be used as a path: %s\n", path.c_str(),
                  e.what());
     return tessaly::cli::kExitUsage;
   }
   // A file of the wrong kind: say what it is and what to type instead.
-  if (auto mistake = tessaly::cli::MistakeIn(chosen, dialogPath)) {
+  if (auto mistake = tessaly::cli::MistakeIn(chosen, given)) {
     std::fprintf(stderr, "%s\n", mistake->c_str());
     return tessaly::cli::kExitUsage;
   }
-  TerminalHost host(dialogPath, !quiet && tessaly::IsTerminal(stderr));
+  TerminalHost host(!quiet && tessaly::IsTerminal(stderr));
   using namespace tessaly::cli;
   const std::map<std::string, std::function<int()>> run = {
-      {"unpack", [&] { return UnpackCommand(host); }},
-      {"pack", [&] { return PackCommand(host, force); }},
-      {"list", [&] { return ListCommand(host); }},
-      {"verify", [&] { return VerifyCommand(host); }},
-      {"info", [&] { return InfoCommand(host); }},
-      {"export", [&] { return ExportCommand(host, clip); }},
-      {"import", [&] { return ImportCommand(host, clip); }},
-      {"status", [&] { return StatusCommand(host); }},
+      {"unpack", [&] { return UnpackCommand(host, given); }},
+      {"pack", [&] { return PackCommand(host, given, force); }},
+      {"list", [&] { return ListCommand(host, given); }},
+      {"verify", [&] { return VerifyCommand(host, given); }},
+      {"info", [&] { return InfoCommand(host, given); }},
+      {"export", [&] { return ExportCommand(host, given, clip); }},
+      {"import", [&] { return ImportCommand(host, given, clip); }},
+      {"status", [&] { return StatusCommand(host, given); }},
   };
   int status = kExitFailure;
   try {

@@ -134,26 +134,28 @@ ClipInfo EntryStreams::Info(int row) const {
   }
 }
 
+std::vector<uint8_t> ReadWholeStream(const File& file, uint64_t start, uint64_t length) {
+  if (length > kMaxStreamBytes)
+    throw AudioError("the stream is " + FormatUnsigned(length) + " bytes long, more than " +
+                     FormatUnsigned(kMaxStreamBytes) + " bytes this program reads");
+  std::vector<uint8_t> bytes(static_cast<size_t>(length));
+  file.ReadExactlyAt(start, bytes.data(), bytes.size());
+  return bytes;
+}
+
+std::vector<uint8_t> ReadWholeStream(const std::string& path) {
+  const File file = File::OpenRead(path);
+  return ReadWholeStream(file, 0, file.Size());
+}
+
 std::vector<uint8_t> EntryStreams::Bytes(int row) const {
-  auto tooLarge = [](uint64_t length) {
-    return AudioError("the stream is " + FormatUnsigned(length) + " bytes long, more than " +
-                      FormatUnsigned(kMaxStreamBytes) + " bytes this program reads");
-  };
-  std::vector<uint8_t> bytes;
   if (InFolder()) {
-    File file = OpenFolderStream(row);
-    uint64_t length = file.Size();
-    if (length > kMaxStreamBytes) throw tooLarge(length);
-    bytes.resize(static_cast<size_t>(length));
-    bytes.resize(file.ReadAt(0, bytes.data(), bytes.size()));
-    return bytes;
+    const File file = OpenFolderStream(row);
+    return ReadWholeStream(file, 0, file.Size());
   }
   const Span& span = spans_[static_cast<size_t>(row - 1)];
   if (!span.Located()) throw AudioError(span.FaultText());
-  if (span.length > kMaxStreamBytes) throw tooLarge(span.length);
-  bytes.resize(static_cast<size_t>(span.length));
-  data_->ReadExactlyAt(span.start, bytes.data(), bytes.size());
-  return bytes;
+  return ReadWholeStream(*data_, span.start, span.length);
 }
 
 std::vector<ClipInfo> ReadAllClipInfo(const EntryStreams& streams, OperationHost& host) {

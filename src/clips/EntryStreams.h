@@ -24,6 +24,12 @@ namespace tessaly {
 // far smaller, and a hostile table can't make us allocate gigabytes.
 inline constexpr uint64_t kMaxStreamBytes = uint64_t{256} << 20;
 
+// `length` bytes of `file` from `start`: a whole stream, read at once. Throws AudioError when it is
+// longer than kMaxStreamBytes, FrameworkError when the file can't be read.
+std::vector<uint8_t> ReadWholeStream(const File& file, uint64_t start, uint64_t length);
+// The whole entry file at `path`, read the same way.
+std::vector<uint8_t> ReadWholeStream(const std::string& path);
+
 // Keeps what the listing read at every entry's start, for the clip information.
 class ListedHeaders : public EntryStartReader {
  public:

@@ -26,7 +26,7 @@ struct SourcePair {
   std::string unusable;
 };
 
-void OpenSourcePair(const UnpackFolderFiles& files, int entries, SourcePair& pair) {
+void OpenSourcePair(const UnpackFolder& files, int entries, SourcePair& pair) {
   if (!files.HasSourcePair()) {
     pair.unusable = files.sourceIndex.empty()
                         ? "the folder's name doesn't end in \"_\", so no pair is known for it"
@@ -34,9 +34,9 @@ void OpenSourcePair(const UnpackFolderFiles& files, int entries, SourcePair& pai
                               ExtractFileName(files.sourceData) + " beside the folder";
     return;
   }
-  QuietHost quiet(files.sourceIndex);  // answers the listing's dialog with the source pair
+  QuietHost quiet;
   try {
-    ListingEnd end = ListArchive(pair.state, pair.table, quiet);
+    ListingEnd end = ListArchive(files.sourceIndex, pair.state, pair.table, quiet);
     if (end != ListingEnd::Complete) {
       pair.unusable = "its pair can't be listed: " + quiet.LastMessage();
     } else if (pair.table.RowCount() - 1 != entries) {
@@ -107,7 +107,7 @@ bool FolderStatus::HasProblems() const {
   });
 }
 
-FolderStatus CheckFolderStatus(const UnpackFolderFiles& files, const EntryTable& table,
+FolderStatus CheckFolderStatus(const UnpackFolder& files, const EntryTable& table,
                                StatusDepth depth, OperationHost& host) {
   FolderStatus status;
   const int entries = table.RowCount() - 1;
@@ -118,7 +118,7 @@ FolderStatus CheckFolderStatus(const UnpackFolderFiles& files, const EntryTable&
   else
     status.withoutPairReason = pair.unusable;
 
-  Folder folder = Folder::Open(files.folder);
+  Folder folder = Folder::Open(files.path);
   host.SetProgressMin(0);
   host.SetProgressMax(entries);
   MessagePump pump(host);
@@ -183,6 +183,22 @@ FolderStatus CheckFolderStatus(const UnpackFolderFiles& files, const EntryTable&
   host.SetProgressPosition(0);
   pair.state.Release();
   return status;
+}
+
+std::vector<EntryChange> ReplacedEntryProblems(const UnpackFolder& folder, OperationHost& host) {
+  if (!folder.HasTableAndIndexCopy()) return {};
+  FolderStatus status;
+  try {
+    const EntryTable table = LoadFolderTable(folder);
+    WindowDisabled disabled(host);
+    status = CheckFolderStatus(folder, table, StatusDepth::kProblemsOnly, host);
+  } catch (const std::exception&) {
+    return {};
+  }
+  std::vector<EntryChange> listed;
+  for (EntryChange& change : status.changes)
+    if (!change.missing && !change.problems.empty()) listed.push_back(std::move(change));
+  return listed;
 }
 
 }  // namespace tessaly

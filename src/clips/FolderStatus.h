@@ -17,7 +17,7 @@
 
 #include "archive/EntryTable.h"
 #include "base/OperationHost.h"
-#include "clips/UnpackFolderFiles.h"
+#include "packing/UnpackFolder.h"
 
 namespace tessaly {
 
@@ -48,7 +48,13 @@ enum class StatusDepth {
 
 // Reads the table's entry files and the source pair; never writes. Throws FrameworkError only
 // for a folder that can't be read at all.
-FolderStatus CheckFolderStatus(const UnpackFolderFiles& files, const EntryTable& table,
+FolderStatus CheckFolderStatus(const UnpackFolder& folder, const EntryTable& table,
                                StatusDepth depth, OperationHost& host);
+
+// The check before a pack: the replaced entries of `folder` that can't be packed as they are, in
+// table order, each with its problems. Missing entry files, a folder without its table or index
+// copy, and a table or folder that can't be read are left to Pack's own messages: none is listed
+// then. The window is disabled while the entries are read. The front ends only word the result.
+std::vector<EntryChange> ReplacedEntryProblems(const UnpackFolder& folder, OperationHost& host);
 
 }  // namespace tessaly

@@ -7,7 +7,6 @@
 #include "archive/IndexImage.h"
 #include "base/FileCommit.h"
 #include "base/Files.h"
-#include "base/NameCase.h"
 #include "base/Numbers.h"
 #include "base/Paths.h"
 #include "base/WriteBehind.h"
@@ -15,33 +14,22 @@
 #include "packing/Growth.h"
 #include "packing/IndexCopyCheck.h"
 #include "packing/TableFile.h"
+#include "packing/UnpackFolder.h"
 
 namespace tessaly {
 
 namespace {
 
-struct PackPaths {
-  std::string folder, tableFile, indexCopy, dataFile, indexFile;
-  // The four outputs, replaced together.
-  std::vector<std::string> Outputs() const { return {dataFile, indexFile, indexCopy, tableFile}; }
-};
-
-// The pack name is the folder's own name with its extension replaced; the table file and index
-// copy are inside the folder (matched ignoring case when the exact names are missing), the new
-// pair goes into the folder that holds it.
-PackPaths PathsFor(const std::string& folder) {
-  std::string name = ExtractFileName(folder);
-  std::string parent = ExtractFilePath(folder);
-  return {folder, MatchNameCase(JoinPath(folder, ChangeFileExt(name, ".tbl"))),
-          MatchNameCase(JoinPath(folder, ChangeFileExt(name, ".id"))),
-          parent + ChangeFileExt(name, ".big"), parent + ChangeFileExt(name, ".idx")};
+// The four outputs of a pack of `folder`, replaced together.
+std::vector<std::string> Outputs(const UnpackFolder& folder) {
+  return {folder.packedData, folder.packedIndex, folder.indexCopy, folder.tableFile};
 }
 
 // What one pack carries from step to step besides the table.
 struct PackRun {
   EntryTable& table;
   OperationHost& host;
-  const PackPaths& paths;
+  const UnpackFolder& folder;
   FolderLock& folderLock;
   IndexImage image;
   FileCommit outputs;
@@ -86,7 +74,7 @@ std::optional<PackStop> CopyEntry(PackRun& run, int row, const Folder& entries, 
   std::optional<File> opened = File::TryOpenRead(entries, table.Cell(kColName, row));
   if (!opened)
     return PackStop{PackEnd::EntryMissing, MessageKind::Information,
-                    "File not found " + JoinPath(run.paths.folder, table.Cell(kColName, row))};
+                    "File not found " + JoinPath(run.folder.path, table.Cell(kColName, row))};
   mover.CatchUp(row);
   uint32_t realAddress = ParseUInt32Cell(table.Cell(kColRealAddress, row));
   uint32_t size = ParseUInt32Cell(table.Cell(kColSize, row));
@@ -116,9 +104,9 @@ std::optional<PackStop> CopyEntry(PackRun& run, int row, const Folder& entries, 
 // The copy loop: every row in table order into a new data file written aside. The entry folder,
 // the data file and its write-behind descriptor are all closed when it returns.
 std::optional<PackStop> CopyEntries(PackRun& run, MessagePump& pump) {
-  DataFileWriter data{run.outputs.Create(run.paths.dataFile)};
+  DataFileWriter data{run.outputs.Create(run.folder.packedData)};
   EntryMover mover(run.table, run.image);
-  Folder entries = Folder::Open(run.paths.folder);
+  Folder entries = Folder::Open(run.folder.path);
   {
     // The data file goes to the device while later entries are copied, not all at the end.
     WriteBehind writeBehind(data.file);
@@ -148,9 +136,9 @@ std::optional<PackStop> CopyEntries(PackRun& run, MessagePump& pump) {
 // one.
 void Commit(PackRun& run) {
   const std::vector<uint8_t>& index = run.image.Bytes();
-  run.outputs.Write(run.paths.indexFile, index.data(), index.size());
-  run.outputs.Write(run.paths.indexCopy, index.data(), index.size());
-  SaveTableFile(run.table, run.outputs.Create(run.paths.tableFile));
+  run.outputs.Write(run.folder.packedIndex, index.data(), index.size());
+  run.outputs.Write(run.folder.indexCopy, index.data(), index.size());
+  SaveTableFile(run.table, run.outputs.Create(run.folder.tableFile));
   run.outputs.Commit();
 }
 
@@ -173,24 +161,22 @@ PackEnd Stop(PackRun& run, WindowDisabled& disabled, const PackStop& stop) {
 
 }  // namespace
 
-PackResult Pack(EntryTable& table, OperationHost& host) {
+PackResult Pack(const std::string& chosenFolder, EntryTable& table, OperationHost& host) {
   PackResult result;
-  std::optional<std::string> chosen = host.PickFolder();
-  if (!chosen) return result;
-  result.folder = *chosen;
-  const PackPaths paths = PathsFor(result.folder);
-  result.indexPath = paths.indexFile;
-  result.dataPath = paths.dataFile;
+  result.folder = chosenFolder;
+  const UnpackFolder folder = UnpackFolder::Chosen(chosenFolder);
+  result.indexPath = folder.packedIndex;
+  result.dataPath = folder.packedData;
   FolderLock folderLock;
   // A root folder ("/", "C:\\") has no name to pack to, and no resource files named after it.
   const bool named = !ExtractFileName(result.folder).empty();
   if (named) {
     folderLock = TakeFolder(result.folder);
-    if (std::optional<std::string> ignored = CleanUpInterrupted(result.folder, paths.Outputs()))
+    if (std::optional<std::string> ignored = CleanUpInterrupted(result.folder, Outputs(folder)))
       host.ShowMessage(MessageKind::Information, *ignored);
     RemoveLeftoverTemporaries(result.folder);
   }
-  if (!named || !FileExists(paths.tableFile) || !FileExists(paths.indexCopy)) {
+  if (!named || !folder.HasTableAndIndexCopy()) {
     folderLock.Release();
     host.ShowMessage(MessageKind::Information, "Resource files not found in " + result.folder);
     result.end = PackEnd::ResourcesMissing;
@@ -202,9 +188,9 @@ PackResult Pack(EntryTable& table, OperationHost& host) {
   host.Repaint();
   PackRun run{table,
               host,
-              paths,
+              folder,
               folderLock,
-              IndexImage::ReadFrom(paths.indexCopy),
+              IndexImage::ReadFrom(folder.indexCopy),
               FileCommit(CommitRecordPath(result.folder))};
   if (run.image.Empty()) {
     disabled.Enable();
@@ -213,7 +199,7 @@ PackResult Pack(EntryTable& table, OperationHost& host) {
   }
 
   MessagePump pump(host);
-  LoadTableFile(table, paths.tableFile, &pump);
+  LoadFolderTable(folder, table, &pump);
   run.rows = table.RowCount();
   host.SetProgressMin(1);
   host.SetProgressMax(run.rows - 1);
@@ -229,7 +215,7 @@ PackResult Pack(EntryTable& table, OperationHost& host) {
   disabled.Enable();
   host.Repaint();
   host.ShowMessage(MessageKind::Success,
-                   "Successfully saved to " + paths.indexFile + "\r\nand " + paths.dataFile);
+                   "Successfully saved to " + folder.packedIndex + "\r\nand " + folder.packedData);
   host.SetProgressPosition(0);
   result.end = PackEnd::Success;
   return result;

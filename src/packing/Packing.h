@@ -1,4 +1,4 @@
-// Pack: rebuilds an archive pair from an UnpackFolder chosen through the host, padding entries,
+// Pack: rebuilds an archive pair from an unpack folder, padding entries,
 // moving later entries when one grows and patching the index. The four outputs (the new pair,
 // the folder's index copy and table file) are written aside and put in place together only when
 // the whole pack succeeded; a pack interrupted on the way leaves the earlier files or the new
@@ -13,7 +13,6 @@
 namespace tessaly {
 
 enum class PackEnd {
-  Cancelled,         // folder dialog cancelled: nothing changed
   ResourcesMissing,  // "Resource files not found in ..." shown
   EmptyIndex,        // the index copy is empty: stopped without a message
   EntryMissing,      // "File not found ..." shown
@@ -23,15 +22,16 @@ enum class PackEnd {
 };
 
 struct PackResult {
-  PackEnd end = PackEnd::Cancelled;
-  std::string folder;     // the chosen folder
+  PackEnd end = PackEnd::ResourcesMissing;
+  std::string folder;     // the packed folder
   std::string indexPath;  // the new IndexFile
   std::string dataPath;   // the new DataFile
 };
 
-// The Pack command's work. Framework errors propagate as FrameworkError, with the window
-// enabled again, temporaries removed and earlier outputs untouched. A folder that another pack or
-// unpack is using is waited for briefly, then reported busy as a FrameworkError.
-PackResult Pack(EntryTable& table, OperationHost& host);
+// The Pack command's work on `folder`, writing the pair beside it (UnpackFolder::Chosen). Framework
+// errors propagate as FrameworkError, with the window enabled again, temporaries removed and
+// earlier outputs untouched. A folder that another pack or unpack is using is waited for briefly,
+// then reported busy as a FrameworkError.
+PackResult Pack(const std::string& folder, EntryTable& table, OperationHost& host);
 
 }  // namespace tessaly

@@ -10,6 +10,7 @@
 #include "base/Paths.h"
 #include "packing/FolderAccess.h"
 #include "packing/TableFile.h"
+#include "packing/UnpackFolder.h"
 
 namespace tessaly {
 
@@ -85,18 +86,6 @@ void ExtractEntries(const ArchiveState& state, const EntryTable& table, const st
 
 }  // namespace
 
-std::string UnpackFolderFor(const std::string& chosenPath) {
-  return RemoveFileExt(chosenPath) + "_";
-}
-
-std::string IndexCopyPathFor(const std::string& chosenPath) {
-  return JoinPath(UnpackFolderFor(chosenPath), ChangeFileExt(ExtractFileName(chosenPath), "_.id"));
-}
-
-std::string TableFilePathFor(const std::string& chosenPath) {
-  return JoinPath(UnpackFolderFor(chosenPath), ChangeFileExt(ExtractFileName(chosenPath), "_.tbl"));
-}
-
 uint32_t ComputeSizes(EntryTable& table, uint64_t dataFileSize, OperationHost& host) {
   int rows = table.RowCount();
   host.SetProgressMin(1);
@@ -115,10 +104,11 @@ uint32_t ComputeSizes(EntryTable& table, uint64_t dataFileSize, OperationHost& h
   return sum;
 }
 
-UnpackResult Unpack(ArchiveState& state, EntryTable& table, OperationHost& host) {
+UnpackResult Unpack(const std::string& chosenPath, ArchiveState& state, EntryTable& table,
+                    OperationHost& host) {
   UnpackResult result;
   host.UpdatePainting();
-  result.listing = ListArchive(state, table, host);
+  result.listing = ListArchive(chosenPath, state, table, host);
   host.UpdatePainting();
   if (!state.IsOpen()) return result;
 
@@ -141,7 +131,8 @@ UnpackResult Unpack(ArchiveState& state, EntryTable& table, OperationHost& host)
   }
 
   WindowDisabled disabled(host);
-  result.folder = UnpackFolderFor(state.chosenPath);
+  const UnpackFolder folder = UnpackFolder::OfArchive(state.chosenPath);
+  result.folder = folder.path;
   // An existing folder is used as it is; one that can't be made shows when its first file is.
   CreateFolder(result.folder);
   uint32_t sum = ComputeSizes(table, state.dataFileSize, host);
@@ -150,14 +141,12 @@ UnpackResult Unpack(ArchiveState& state, EntryTable& table, OperationHost& host)
     result.end = UnpackEnd::SizeMismatch;
     return result;
   }
-  const std::string indexCopy = IndexCopyPathFor(state.chosenPath);
-  const std::string tableFile = TableFilePathFor(state.chosenPath);
-  const std::string record = CommitRecordPath(result.folder);
-  FolderLock folderLock = TakeFolder(result.folder);
+  const std::string record = CommitRecordPath(folder.path);
+  FolderLock folderLock = TakeFolder(folder.path);
   if (std::optional<std::string> ignored =
-          CleanUpInterrupted(result.folder, {indexCopy, tableFile}))
+          CleanUpInterrupted(folder.path, {folder.indexCopy, folder.tableFile}))
     host.ShowMessage(MessageKind::Information, *ignored);
-  RemoveLeftoverTemporaries(result.folder);
+  RemoveLeftoverTemporaries(folder.path);
   host.SetProgressPosition(0);
   host.UpdatePainting();
   ExtractEntries(state, table, result.folder, host);
@@ -167,8 +156,8 @@ UnpackResult Unpack(ArchiveState& state, EntryTable& table, OperationHost& host)
   // different runs.
   FileCommit outputs(record);
   const std::vector<uint8_t>& index = state.index.Bytes();
-  outputs.Write(indexCopy, index.data(), index.size());
-  SaveTableFile(table, outputs.Create(tableFile));
+  outputs.Write(folder.indexCopy, index.data(), index.size());
+  SaveTableFile(table, outputs.Create(folder.tableFile));
   outputs.Commit();
   folderLock.Release();
   host.ShowMessage(MessageKind::Success, "Successfully extracted to " + result.folder);

@@ -12,7 +12,7 @@
 namespace tessaly {
 
 enum class UnpackEnd {
-  NoArchive,     // listing cancelled or a file missing: nothing happened
+  NoArchive,     // a file of the pair missing: nothing happened
   NothingToDo,   // empty data file or empty index: archive released, no message
   Stopped,       // the listing's index was cut short: archive released, nothing written
   Refused,       // the archive's name can't be stored in a table file: error shown, nothing written
@@ -21,25 +21,22 @@ enum class UnpackEnd {
 };
 
 struct UnpackResult {
-  ListingEnd listing = ListingEnd::Cancelled;
+  ListingEnd listing = ListingEnd::FileMissing;
   UnpackEnd end = UnpackEnd::NoArchive;
   std::string folder;  // the UnpackFolder, once known
 };
 
-// The Unpack command's work. Framework errors propagate as FrameworkError, with the window
-// enabled again and the archive released. The index copy and the table file are replaced
-// together; a folder that another pack or unpack is using is waited for briefly, then reported
-// busy as a FrameworkError.
-UnpackResult Unpack(ArchiveState& state, EntryTable& table, OperationHost& host);
+// The Unpack command's work on the pair that `chosenPath` (its index or its data file) belongs to,
+// into the folder beside it (UnpackFolder::OfArchive). Framework errors propagate as
+// FrameworkError, with the window enabled again and the archive released. The index copy and the
+// table file are replaced together; a folder that another pack or unpack is using is waited for
+// briefly, then reported busy as a FrameworkError.
+UnpackResult Unpack(const std::string& chosenPath, ArchiveState& state, EntryTable& table,
+                    OperationHost& host);
 
 // The size pass over a listed table: writes every row's "Size" (next row's "Real Address" minus
 // its own, modulo 2^32; the last row runs to `dataFileSize`) and returns the sum modulo 2^32.
 // Throws FrameworkError for a cell that doesn't parse.
 uint32_t ComputeSizes(EntryTable& table, uint64_t dataFileSize, OperationHost& host);
-
-// The UnpackFolder and the names of the index copy and table file for a chosen archive path.
-std::string UnpackFolderFor(const std::string& chosenPath);
-std::string IndexCopyPathFor(const std::string& chosenPath);
-std::string TableFilePathFor(const std::string& chosenPath);
 
 }  // namespace tessaly

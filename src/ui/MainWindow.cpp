@@ -20,6 +20,7 @@
 
 #include "base/Errors.h"
 #include "packing/Packing.h"
+#include "packing/UnpackFolder.h"
 #include "packing/Unpacking.h"
 #include "ui/clipwork/Workbench.h"
 #include "ui/dialogs/FolderDialog.h"
@@ -64,7 +65,7 @@ MainWindow::MainWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(QStringLiteral("Tessaly Packer/Unpacker v1.2"));
+  setWindowTitle(QStringLiteral("Tessaly Packer/Unpacker v" TESSALY_TITLE_VERSION));
   setWindowIcon(Picture(QStringLiteral("tessaly")));
   setFont(WindowFont());
   // Opens at the designed size; the grid takes whatever the user adds.
@@ -161,10 +162,8 @@ void MainWindow::dropEvent(QDropEvent* event) {
 bool MainWindow::OpenArchive(const QString& path) {
   if (Busy() || !IsArchiveFile(path)) return false;
   // Unpacked as if it had been chosen in the open-file dialog.
-  droppedArchive_ = PathToBytes(path);
   openDialog1_.SetLastFile(path);
-  OnUnpack();
-  droppedArchive_.reset();
+  RunCommand([this, chosen = PathToBytes(path)] { UnpackChosen(chosen); });
   return true;
 }
 
@@ -251,14 +250,12 @@ void MainWindow::ProcessMessages() {
 }
 
 std::optional<std::string> MainWindow::PickArchiveFile() {
-  if (droppedArchive_) return std::exchange(droppedArchive_, std::nullopt);
   auto chosen = openDialog1_.Execute(this);
   if (!chosen) return std::nullopt;
   return PathToBytes(*chosen);
 }
 
 std::optional<std::string> MainWindow::PickFolder() {
-  if (chosenFolder_) return std::exchange(chosenFolder_, std::nullopt);
   auto chosen = FolderDialog::Execute(this);
   if (!chosen) return std::nullopt;
   return PathToBytes(*chosen);
@@ -280,8 +277,6 @@ void MainWindow::RunCommand(Operation&& operation) {
   try {
     operation();
   } catch (const std::exception& error) {
-    chosenFolder_.reset();
-    droppedArchive_.reset();
     // The operations' guards have re-enabled what they disabled; the grid shows the table as the
     // error left it while the box is open.
     grid_->Sync();
@@ -311,19 +306,21 @@ void MainWindow::LoadTable(const std::function<void(EntryTable&)>& load) {
 
 void MainWindow::OnUnpack() {
   RunCommand([this] {
-    // Replaced clips in the folder an unpack writes would be lost: asked about first.
-    std::optional<std::string> archive = PickArchiveFile();
-    if (!archive || !MayUnpackOver(UnpackFolderFor(*archive), *this, this)) return;
-    droppedArchive_ = std::move(archive);
-    // The unpack may write over the files the workbench reads.
-    workbench_->StopReading();
-    UnpackResult result = Unpack(state_, table_, *this);
-    workbench_->ShowFolder(result.end == UnpackEnd::Success     ? result.folder
-                           : result.end == UnpackEnd::NoArchive ? workbench_->Folder()
-                                                                : std::string());
-    // The folder just written is where a Pack is likely to start.
-    if (result.end == UnpackEnd::Success) WorkFolders::NoteUnpacked(PathFromBytes(result.folder));
+    if (std::optional<std::string> chosen = PickArchiveFile()) UnpackChosen(*chosen);
   });
+}
+
+void MainWindow::UnpackChosen(const std::string& chosen) {
+  // Replaced clips in the folder an unpack writes would be lost: asked about first.
+  if (!MayUnpackOver(UnpackFolder::OfArchive(chosen).path, *this, this)) return;
+  // The unpack may write over the files the workbench reads.
+  workbench_->StopReading();
+  UnpackResult result = Unpack(chosen, state_, table_, *this);
+  workbench_->ShowFolder(result.end == UnpackEnd::Success     ? result.folder
+                         : result.end == UnpackEnd::NoArchive ? workbench_->Folder()
+                                                              : std::string());
+  // The folder just written is where a Pack is likely to start.
+  if (result.end == UnpackEnd::Success) WorkFolders::NoteUnpacked(PathFromBytes(result.folder));
 }
 
 void MainWindow::OnPack() {
@@ -331,11 +328,8 @@ void MainWindow::OnPack() {
     std::optional<std::string> folder = PickFolder();
     // Asks first when replaced entries can't be packed as they are.
     if (!folder || !MayPack(*folder, *this, this)) return;
-    chosenFolder_ = std::move(folder);
-    PackResult result = Pack(table_, *this);
-    chosenFolder_.reset();
-    droppedArchive_.reset();
-    if (result.end != PackEnd::Cancelled && result.end != PackEnd::ResourcesMissing)
+    PackResult result = Pack(*folder, table_, *this);
+    if (result.end != PackEnd::ResourcesMissing)
       workbench_->ShowFolder(result.end == PackEnd::Success ? result.folder : std::string());
   });
 }
@@ -350,8 +344,10 @@ void MainWindow::OnExit() {
 
 void MainWindow::OnListArchive() {
   RunCommand([this] {
-    const ListingEnd end = ListArchive(state_, table_, *this);
-    const bool listed = end != ListingEnd::Cancelled && end != ListingEnd::FileMissing;
+    // A cancelled dialog, like a pair that isn't there, leaves no archive open.
+    std::optional<std::string> chosen = PickArchiveFile();
+    const bool listed =
+        chosen && ListArchive(*chosen, state_, table_, *this) != ListingEnd::FileMissing;
     state_.Release();
     if (listed)
       workbench_->ShowListing(state_.dataPath);

@@ -1,6 +1,6 @@
 // The main window (object name Form1). A toolbar with the four commands, the entry grid, a progress
 // bar and a status bar; the operations see it through OperationHost and run inside the command
-// handlers.
+// handlers, which ask the dialogs first and hand the operations what was chosen.
 #pragma once
 
 #include <QElapsedTimer>
@@ -58,8 +58,6 @@ class MainWindow : public QWidget, public WorkbenchHost {
   void Repaint() override;
   void UpdatePainting() override;
   void ProcessMessages() override;
-  std::optional<std::string> PickArchiveFile() override;
-  std::optional<std::string> PickFolder() override;
   void ShowMessage(MessageKind kind, const std::string& text) override;
 
   // WorkbenchHost
@@ -67,6 +65,10 @@ class MainWindow : public QWidget, public WorkbenchHost {
   bool TakesInput() const override { return !Busy() && isEnabled(); }
   void RunGuarded(const std::function<void()>& command) override;
   void LoadTable(const std::function<void(EntryTable&)>& load) override;
+  std::optional<std::string> PickFolder() override;
+
+  // The open-file dialog ("*.big;*.idx"): the chosen file's full path, or nullopt on cancel.
+  std::optional<std::string> PickArchiveFile();
 
  public Q_SLOTS:
   void OnUnpack();
@@ -91,6 +93,8 @@ class MainWindow : public QWidget, public WorkbenchHost {
   void SetTabOrder();
   void KeepOnScreen();
   void ShowEmptyRangeEmpty();
+  // Unpack's work once the archive is chosen (in the dialog or by a drop).
+  void UnpackChosen(const std::string& chosen);
 
   EntryTable table_;
   ArchiveState state_;
@@ -100,11 +104,6 @@ class MainWindow : public QWidget, public WorkbenchHost {
   QProgressBar* progressBar_;
   PanelStatusBar* statusBar_;
   Workbench* workbench_;
-  // An archive dropped onto the window or chosen before Unpack runs: Unpack takes it instead of
-  // asking.
-  std::optional<std::string> droppedArchive_;
-  // The folder Pack was given once it passed the question before packing: Pack asks for it.
-  std::optional<std::string> chosenFolder_;
   int busy_ = 0;
   bool remembers_ = false;
   QElapsedTimer lastRepaint_;

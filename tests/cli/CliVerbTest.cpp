@@ -443,7 +443,9 @@ TEST(CliUsage, MistakesGetADidYouMeanOrTheHelp) {
     CliRun run = RunCli(c.args, folder.Path());
     EXPECT_EQ(run.status, c.status);
     EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
-    if (c.err.empty()) EXPECT_EQ(run.err, "");
+    if (c.err.empty()) {
+      EXPECT_EQ(run.err, "");
+    }
     EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
   }
 }

@@ -35,10 +35,9 @@ TEST(ClipExport, AFullDiskStopsTheExportLeavingOnlyWholeFiles) {
   WriteClipPair(folder, "speech",
                 std::vector<std::string>(8, Encode(tone, PcmStereoTemplate(32000))));
   RecordingHost host;
-  host.archiveAnswers.push_back(folder / "speech.idx");
   ArchiveState state;
   EntryTable table;
-  ASSERT_EQ(ListArchive(state, table, host), ListingEnd::Complete);
+  ASSERT_EQ(ListArchive(folder / "speech.idx", state, table, host), ListingEnd::Complete);
   EntryStreams streams = EntryStreams::InArchive(state.dataStream, table);
 
   for (int failing : {1, 4}) {
@@ -72,10 +71,9 @@ TEST(ClipExport, AKillLeavesOnlyWholeFilesAndTheNextExportClearsTheRest) {
   WriteClipPair(folder, "speech",
                 std::vector<std::string>(4, Encode(tone, PcmStereoTemplate(32000))));
   RecordingHost host;
-  host.archiveAnswers.push_back(folder / "speech.idx");
   ArchiveState state;
   EntryTable table;
-  ASSERT_EQ(ListArchive(state, table, host), ListingEnd::Complete);
+  ASSERT_EQ(ListArchive(folder / "speech.idx", state, table, host), ListingEnd::Complete);
   EntryStreams streams = EntryStreams::InArchive(state.dataStream, table);
 
   for (int killedAt : {1, 2, 3}) {

@@ -23,10 +23,7 @@ using Row = std::vector<std::string>;
 
 class ListingTest : public ::testing::Test {
  protected:
-  ListingEnd List(const std::string& chosen) {
-    host.archiveAnswers.push_back(chosen);
-    return ListArchive(state, table, host);
-  }
+  ListingEnd List(const std::string& chosen) { return ListArchive(chosen, state, table, host); }
 
   Row RowAt(int r) const {
     Row row;
@@ -114,8 +111,7 @@ TEST_F(ListingTest, ListsEveryColumnOfEveryEntryWhicheverFileIsPicked) {
 
     // Disabled before anything is read, repaints at the fixed points (all five of the block
     // fractions fall on block 0 when there are fewer than five blocks), progress by index position.
-    const std::vector<std::string> calls = {"dialog.archive",
-                                            "status 0 ",
+    const std::vector<std::string> calls = {"status 0 ",
                                             "status 1 ",
                                             "status 2 ",
                                             "status 3 ",
@@ -201,11 +197,10 @@ TEST_F(ListingTest, EndsThatOpenNothingChangeNothingAndReleaseAnEarlierArchive) 
   WriteBytes(folder / "nodata.idx", archive.Index());
 
   const struct {
-    std::optional<std::string> chosen;
+    std::string chosen;
     ListingEnd end;
     std::string message;
   } cases[] = {
-      {std::nullopt, ListingEnd::Cancelled, ""},
       {folder / "none.big", ListingEnd::FileMissing,
        "File: " + folder / "none.idx" + " not found."},
       {folder / "noindex.idx", ListingEnd::FileMissing,
@@ -221,19 +216,13 @@ TEST_F(ListingTest, EndsThatOpenNothingChangeNothingAndReleaseAnEarlierArchive) 
     std::vector<std::string> statusBefore = Status();
     host.calls.clear();
 
-    host.archiveAnswers.push_back(c.chosen);
-    EXPECT_EQ(ListArchive(state, table, host), c.end);
+    EXPECT_EQ(ListArchive(c.chosen, state, table, host), c.end);
     EXPECT_FALSE(state.IsOpen());
     EXPECT_TRUE(state.index.Empty());
     EXPECT_EQ((std::vector<Row>{RowAt(0), RowAt(1)}), before);
     EXPECT_EQ(table.RowCount(), 2);
     EXPECT_EQ(Status(), statusBefore);
-    if (c.message.empty()) {
-      EXPECT_EQ(host.calls, (std::vector<std::string>{"dialog.archive"}));
-    } else {
-      EXPECT_EQ(host.calls,
-                (std::vector<std::string>{"dialog.archive", "message Error " + c.message}));
-    }
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"message Error " + c.message}));
   }
 }
 

@@ -175,9 +175,8 @@ Outcome RealPack(const EntryTable& table, const std::string& index,
   out.folder = pack.folder;
   RecordingHost host;
   host.recordProgress = false;
-  host.folderAnswers.push_back(pack.folder);
   try {
-    PackResult result = Pack(out.table, host);
+    PackResult result = Pack(pack.folder, out.table, host);
     static const std::map<PackEnd, std::string> names = {{PackEnd::Success, "success"},
                                                          {PackEnd::EntryMissing, "missing"},
                                                          {PackEnd::IntError, "alarm"},
@@ -386,8 +385,7 @@ TEST(PackOracle, UnpackReplacePackUnpackKeepsEveryEntry) {
     EntryTable table;
     RecordingHost host;
     host.recordProgress = false;
-    host.archiveAnswers.push_back(root / "speech.idx");
-    ASSERT_EQ(Unpack(state, table, host).end, UnpackEnd::Success);
+    ASSERT_EQ(Unpack(root / "speech.idx", state, table, host).end, UnpackEnd::Success);
 
     // Replace some entry files (none in the first round); what each entry must hold after packing.
     std::string folder = root / "speech_";
@@ -415,8 +413,7 @@ TEST(PackOracle, UnpackReplacePackUnpackKeepsEveryEntry) {
     Outcome oracle = OraclePack(loaded, indexCopy, folder, files);
 
     EntryTable grid;
-    host.folderAnswers.push_back(folder);
-    ASSERT_EQ(Pack(grid, host).end, PackEnd::Success) << "round " << round;
+    ASSERT_EQ(Pack(folder, grid, host).end, PackEnd::Success) << "round " << round;
     ExpectSameTable(grid, oracle.table, "round " + std::to_string(round));
     std::string newIndex = ReadBytes(root / "speech_.idx");
     EXPECT_EQ(newIndex, oracle.index);
@@ -431,8 +428,8 @@ TEST(PackOracle, UnpackReplacePackUnpackKeepsEveryEntry) {
     std::filesystem::rename(root / "speech_.big", root / "again.big");
     ArchiveState again;
     EntryTable unpacked;
-    host.archiveAnswers.push_back(root / "again.idx");
-    ASSERT_EQ(Unpack(again, unpacked, host).end, UnpackEnd::Success) << "round " << round;
+    ASSERT_EQ(Unpack(root / "again.idx", again, unpacked, host).end, UnpackEnd::Success)
+        << "round " << round;
     ASSERT_EQ(unpacked.RowCount(), table.RowCount());
     for (int r = 1; r < table.RowCount(); ++r) {
       std::string name = "again_" + std::string(table.Cell(kColName, r)).substr(7);

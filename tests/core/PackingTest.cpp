@@ -42,8 +42,7 @@ class PackTest : public ::testing::Test {
   PackResult RunPack() {
     pack.Write();
     before = pack.Snapshot();
-    host.folderAnswers.push_back(pack.folder);
-    return Pack(grid, host);
+    return Pack(pack.folder, grid, host);
   }
   // The new pair as the fixture's entries would be packed, given each entry's stored bytes.
   std::string Data() const { return ReadBytes(pack.dataPath); }
@@ -107,8 +106,7 @@ TEST_F(PackTest, PaddingKeepsShortEntriesInPlaceAndRoundsLongOnesToWholeUnits) {
     one.Write();
     RecordingHost host;
     EntryTable grid;
-    host.folderAnswers.push_back(one.folder);
-    ASSERT_EQ(Pack(grid, host).end, PackEnd::Success) << c.length;
+    ASSERT_EQ(Pack(one.folder, grid, host).end, PackEnd::Success) << c.length;
     EXPECT_EQ(ReadBytes(one.dataPath),
               Replacement(c.length) + std::string(c.stored - c.length, '\0'));
     EXPECT_EQ(std::string(grid.Cell(kColSize, 1)), std::to_string(c.stored));
@@ -146,8 +144,7 @@ TEST_F(PackTest, GrowthMovesLaterEntriesOfTheSameBlockAndLaterBlocks) {
     pack.Write();
     RecordingHost host;
     EntryTable grid;
-    host.folderAnswers.push_back(pack.folder);
-    ASSERT_EQ(Pack(grid, host).end, PackEnd::Success);
+    ASSERT_EQ(Pack(pack.folder, grid, host).end, PackEnd::Success);
 
     uint32_t g = c.growth;
     EXPECT_EQ(std::string(grid.Cell(kColSize, 1)), std::to_string(2560 + g));
@@ -221,8 +218,7 @@ TEST_F(PackTest, AliasedRowsTheLaterMayGrowTheEarlierIsRefused) {
   again.Write();
   RecordingHost host2;
   EntryTable grid2;
-  host2.folderAnswers.push_back(again.folder);
-  EXPECT_EQ(Pack(grid2, host2).end, PackEnd::Refused);
+  EXPECT_EQ(Pack(again.folder, grid2, host2).end, PackEnd::Refused);
   ASSERT_EQ(host2.messages.size(), 1u);
   EXPECT_EQ(host2.messages[0].text,
             refusal::SharedAddress("speech_00002.asf", 1024, "speech_00003.asf"));
@@ -238,18 +234,13 @@ TEST_F(PackTest, HeaderOnlyTableGivesAnEmptyDataFileAndTheSameIndex) {
   EXPECT_EQ(host.progressMax, 0);
 }
 
-TEST_F(PackTest, CancelAndMissingResourcesChangeNothing) {
+TEST_F(PackTest, MissingResourcesChangeNothing) {
   TwoBlocks(pack, 4096);
   pack.Write();
   grid.LayOutColumns();
-  host.folderAnswers.push_back(std::nullopt);
-  EXPECT_EQ(Pack(grid, host).end, PackEnd::Cancelled);
-  EXPECT_EQ(grid.ColumnCount(), 17);
-  EXPECT_TRUE(host.messages.empty());
-
   std::filesystem::rename(pack.folder, pack.root / "a.b_");
-  host.folderAnswers.push_back(pack.root / "a.b_");  // looks for a.tbl and a.id
-  EXPECT_EQ(Pack(grid, host).end, PackEnd::ResourcesMissing);
+  // The folder a.b_ is looked into for a.tbl and a.id.
+  EXPECT_EQ(Pack(pack.root / "a.b_", grid, host).end, PackEnd::ResourcesMissing);
   ExpectOneMessage(MessageKind::Information, "Resource files not found in " + pack.root / "a.b_",
                    true);
   EXPECT_EQ(grid.ColumnCount(), 17);
@@ -266,8 +257,7 @@ TEST_F(PackTest, UpperCaseTableFileAndIndexCopyAreFound) {
   pack.Write();
   std::filesystem::rename(pack.folder + "/speech_.tbl", pack.folder + "/SPEECH_.TBL");
   std::filesystem::rename(pack.folder + "/speech_.id", pack.folder + "/Speech_.Id");
-  host.folderAnswers.push_back(pack.folder);
-  ASSERT_EQ(Pack(grid, host).end, PackEnd::Success);
+  ASSERT_EQ(Pack(pack.folder, grid, host).end, PackEnd::Success);
   EXPECT_EQ(Index(), pack.index);
   EXPECT_EQ(ReadBytes(pack.folder + "/Speech_.Id"), pack.index);
   EXPECT_FALSE(std::filesystem::exists(pack.folder + "/speech_.id"));
@@ -283,8 +273,7 @@ TEST_F(PackTest, MissingEntryFileResetsTheTableAndWritesNoPair) {
   WriteBytes(pack.indexPath, "earlier index");
   std::filesystem::remove(pack.EntryPath(3));
   before = pack.Snapshot();
-  host.folderAnswers.push_back(pack.folder);
-  EXPECT_EQ(Pack(grid, host).end, PackEnd::EntryMissing);
+  EXPECT_EQ(Pack(pack.folder, grid, host).end, PackEnd::EntryMissing);
   ExpectOneMessage(MessageKind::Information, "File not found " + pack.EntryPath(3), true);
   ExpectReset();
   ExpectNothingWritten();
@@ -304,8 +293,7 @@ TEST_F(PackTest, IntErrorIsNoticedOnlyWhenSomethingGrowsAndKeepsTheMovesMadeSoFa
   RecordingHost host2;
   EntryTable grid2;
   auto before2 = grows.Snapshot();
-  host2.folderAnswers.push_back(grows.folder);
-  EXPECT_EQ(Pack(grid2, host2).end, PackEnd::IntError);
+  EXPECT_EQ(Pack(grows.folder, grid2, host2).end, PackEnd::IntError);
   ASSERT_EQ(host2.messages.size(), 1u);
   EXPECT_EQ(host2.messages[0].kind, MessageKind::Error);
   EXPECT_EQ(host2.messages[0].text, "Alarm! Int error.");
@@ -325,8 +313,7 @@ TEST_F(PackTest, FrameworkErrorsEndWithTheWindowEnabledAndNothingWritten) {
   pack.Write();
   WriteBytes(pack.dataPath, "earlier data");
   before = pack.Snapshot();
-  host.folderAnswers.push_back(pack.folder);
-  EXPECT_EQ(testing::ErrorText<FrameworkError>([&] { Pack(grid, host); }),
+  EXPECT_EQ(testing::ErrorText<FrameworkError>([&] { Pack(pack.folder, grid, host); }),
             "'' is not a valid integer value");
   ExpectNothingWritten();
 }
@@ -385,8 +372,7 @@ TEST_F(PackTest, UnsafeTablesAreRefusedWithNothingWritten) {
     auto before = pack.Snapshot();
     RecordingHost host;
     EntryTable grid;
-    host.folderAnswers.push_back(pack.folder);
-    EXPECT_EQ(Pack(grid, host).end, PackEnd::Refused) << c.what;
+    EXPECT_EQ(Pack(pack.folder, grid, host).end, PackEnd::Refused) << c.what;
     ASSERT_EQ(host.messages.size(), 1u) << c.what;
     EXPECT_EQ(host.messages[0].kind, MessageKind::Error);
     EXPECT_EQ(host.messages[0].text, c.text) << c.what;
@@ -425,10 +411,9 @@ class PackFaultTest : public PackTest {
     WriteBytes(pack.dataPath, "earlier data");
     WriteBytes(pack.indexPath, "earlier index");
     before = pack.Snapshot();
-    host.folderAnswers.push_back(pack.folder);
   }
   void ExpectFrameworkError() {
-    EXPECT_THROW(Pack(grid, host), FrameworkError);
+    EXPECT_THROW(Pack(pack.folder, grid, host), FrameworkError);
     ExpectNothingWritten();
   }
 };
@@ -442,7 +427,8 @@ TEST_F(PackFaultTest, WriteFailingPartWay) {
   rlimit limited = saved;
   limited.rlim_cur = 4000;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-  const bool threw = testing::ErrorText<FrameworkError>([&] { Pack(grid, host); }).has_value();
+  const bool threw =
+      testing::ErrorText<FrameworkError>([&] { Pack(pack.folder, grid, host); }).has_value();
   setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_TRUE(threw);
@@ -455,7 +441,7 @@ TEST_F(PackFaultTest, EntryFileThatCantBeOpened) {
   {
     testing::HeldFile writer(pack.EntryPath(3));
     ASSERT_TRUE(writer.Holds());
-    EXPECT_THROW(Pack(grid, host), FrameworkError);
+    EXPECT_THROW(Pack(pack.folder, grid, host), FrameworkError);
   }
   ExpectNothingWritten();  // once the file is free again, so that it can be read back
 }
@@ -464,7 +450,7 @@ TEST_F(PackFaultTest, FolderInPlaceOfAnEntryFile) {
   std::filesystem::remove(pack.EntryPath(2));
   std::filesystem::create_directory(pack.EntryPath(2));
   before = pack.Snapshot();
-  EXPECT_EQ(Pack(grid, host).end, PackEnd::EntryMissing);
+  EXPECT_EQ(Pack(pack.folder, grid, host).end, PackEnd::EntryMissing);
   ExpectNothingWritten();
 }
 

@@ -17,9 +17,9 @@
 #include "base/Errors.h"
 #include "base/FileCommit.h"
 #include "base/SystemCalls.h"
-#include "clips/UnpackFolderFiles.h"
 #include "packing/FolderAccess.h"
 #include "packing/Packing.h"
+#include "packing/UnpackFolder.h"
 #include "packing/Unpacking.h"
 #include "support/ErrorText.h"
 #include "support/PackFolder.h"
@@ -149,16 +149,14 @@ class PackInterruption : public ::testing::Test {
   static PackEnd RunPack(const std::string& root) {
     RecordingHost host;
     EntryTable table;
-    host.folderAnswers.push_back(root + "/speech_");
-    return Pack(table, host).end;
+    return Pack(root + "/speech_", table, host).end;
   }
   // The next command on the pair: a listing, as list and verify run it. Its rows' addresses.
   static std::string ListPair(const std::string& root) {
     RecordingHost host;
     ArchiveState state;
     EntryTable table;
-    host.archiveAnswers.push_back(root + "/speech_.idx");
-    EXPECT_EQ(ListArchive(state, table, host), ListingEnd::Complete)
+    EXPECT_EQ(ListArchive(root + "/speech_.idx", state, table, host), ListingEnd::Complete)
         << (host.messages.empty() ? "" : host.messages[0].text);
     std::string listed;
     for (int row = 1; row < table.RowCount(); ++row)
@@ -234,8 +232,7 @@ class UnpackInterruption : public ::testing::Test {
     RecordingHost host;
     ArchiveState state;
     EntryTable table;
-    host.archiveAnswers.push_back(root + "/speech.idx");
-    return Unpack(state, table, host).end;
+    return Unpack(root + "/speech.idx", state, table, host).end;
   }
   // The two files replaced together, and any leftover.
   static Files Written(const std::string& root) {
@@ -277,7 +274,7 @@ TEST_F(UnpackInterruption, FailureOrStopAtAnyCallLeavesIndexCopyAndTableOfOneRun
         // A reader of the folder (info, status, export) finds one run's table and changes
         // nothing.
         Files stopped = FilesUnder(root.Path());
-        UnpackFolderFiles files = FilesOfUnpackFolder(root / "speech_");
+        const UnpackFolder files = UnpackFolder::ToRead(root / "speech_");
         if (files.HasTableAndIndexCopy()) {
           const int rows = LoadFolderTable(files).RowCount();
           EXPECT_TRUE(rows == 3 || rows == 4) << rows;
@@ -307,10 +304,7 @@ class PackGuards : public ::testing::Test {
     FillFromArchive(pack, archive, 4096 + 1024 + 600);
     pack.Write();
   }
-  PackResult RunPack() {
-    host.folderAnswers.push_back(pack.folder);
-    return Pack(grid, host);
-  }
+  PackResult RunPack() { return Pack(pack.folder, grid, host); }
   std::optional<std::string> PackError() {
     return testing::ErrorText<FrameworkError>([&] { RunPack(); });
   }
@@ -334,8 +328,7 @@ TEST_F(PackGuards, AFolderInUseIsReportedBusyAndNothingIsWritten) {
   testing::WritePair(pack.root, "speech", archive.Index(), archive.Data(300));
   before = pack.Snapshot();
   ArchiveState state;
-  host.archiveAnswers.push_back(pack.root / "speech.idx");
-  EXPECT_THROW(Unpack(state, grid, host), FrameworkError);
+  EXPECT_THROW(Unpack(pack.root / "speech.idx", state, grid, host), FrameworkError);
   EXPECT_EQ(pack.Snapshot(), before);
 
   other.Release();
@@ -405,8 +398,7 @@ TEST_F(PackGuards, SuccessIsShownWithNothingOfThePairOpen) {
     }
   } watching;
   watching.root = pack.root.Path();
-  watching.folderAnswers.push_back(pack.folder);
-  ASSERT_EQ(Pack(grid, watching).end, PackEnd::Success);
+  ASSERT_EQ(Pack(pack.folder, grid, watching).end, PackEnd::Success);
   EXPECT_EQ(watching.openAtSuccess, std::vector<std::string>());
 }
 
@@ -424,8 +416,7 @@ TEST(UnpackNames, AControlCharacterInTheArchiveNameIsRefusedWithNothingWritten) 
     RecordingHost host;
     ArchiveState state;
     EntryTable table;
-    host.archiveAnswers.push_back(pair.indexPath);
-    EXPECT_EQ(Unpack(state, table, host).end, UnpackEnd::Refused);
+    EXPECT_EQ(Unpack(pair.indexPath, state, table, host).end, UnpackEnd::Refused);
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].kind, MessageKind::Error);
     EXPECT_EQ(host.messages[0].text,

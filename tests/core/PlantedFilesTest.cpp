@@ -75,8 +75,7 @@ class PlantedRecord : public ::testing::Test {
     pack.Write();
     RecordingHost packHost;
     EntryTable table;
-    packHost.folderAnswers.push_back(pack.folder);
-    ASSERT_EQ(Pack(table, packHost).end, PackEnd::Success);
+    ASSERT_EQ(Pack(pack.folder, table, packHost).end, PackEnd::Success);
     WriteBytes(pack.root / "mynotes.txt", "the user's notes");
     fs::create_directories(fs::path(pack.root / "d") / "inside");
     WriteBytes(pack.root / "d/inside/kept", "kept");
@@ -134,14 +133,12 @@ TEST_F(PlantedRecord, NamingOtherFilesItIsIgnoredAndReportedAndNothingMoves) {
       EntryTable table;
       try {
         if (verb == Verb::Pack) {
-          host.folderAnswers.push_back(root / "speech_");
-          Pack(table, host);
+          Pack(root / "speech_", table, host);
         } else {
-          host.archiveAnswers.push_back(root / "speech_.idx");
           if (verb == Verb::List)
-            ListArchive(state, table, host);
+            ListArchive(root / "speech_.idx", state, table, host);
           else
-            Unpack(state, table, host);
+            Unpack(root / "speech_.idx", state, table, host);
         }
       } catch (const FrameworkError&) {
       }
@@ -159,8 +156,7 @@ TEST_F(PlantedRecord, AFolderWhereThePairGoesIsRefusedByName) {
   fs::create_directories(fs::path(pack.indexPath) / "mine");
   RecordingHost host;
   EntryTable table;
-  host.folderAnswers.push_back(pack.folder);
-  EXPECT_EQ(testing::ErrorText<FrameworkError>([&] { Pack(table, host); }),
+  EXPECT_EQ(testing::ErrorText<FrameworkError>([&] { Pack(pack.folder, table, host); }),
             "Cannot create file \"" + pack.indexPath + "\". " + std::strerror(EISDIR));
   EXPECT_TRUE(fs::is_directory(fs::path(pack.indexPath) / "mine"));
 }
@@ -176,8 +172,7 @@ class UnpackOver : public ::testing::Test {
     RecordingHost host;
     ArchiveState state;
     EntryTable table;
-    host.archiveAnswers.push_back(folder / "speech.idx");
-    return Unpack(state, table, host).end;
+    return Unpack(folder / "speech.idx", state, table, host).end;
   }
 
   TempFolder folder;
@@ -223,8 +218,7 @@ TEST_F(UnpackOver, APairWithALongNameUnpacks) {
   RecordingHost host;
   ArchiveState state;
   EntryTable table;
-  host.archiveAnswers.push_back(folder / (base + ".idx"));
-  EXPECT_EQ(Unpack(state, table, host).end, UnpackEnd::Success)
+  EXPECT_EQ(Unpack(folder / (base + ".idx"), state, table, host).end, UnpackEnd::Success)
       << (host.messages.empty() ? "" : host.messages.back().text);
   EXPECT_EQ(ReadBytes(folder / (base + "_/" + base + "_00003.asf")), data.substr(9 * 256));
 }

@@ -7,6 +7,7 @@
 #include "base/Errors.h"
 #include "base/Paths.h"
 #include "packing/TableFile.h"
+#include "packing/UnpackFolder.h"
 #include "packing/Unpacking.h"
 #include "support/ArchiveBuilder.h"
 #include "support/ErrorText.h"
@@ -24,10 +25,7 @@ using testing::WriteBytes;
 
 class UnpackTest : public ::testing::Test {
  protected:
-  UnpackResult Run(const std::string& chosen) {
-    host.archiveAnswers.push_back(chosen);
-    return Unpack(state, table, host);
-  }
+  UnpackResult Run(const std::string& chosen) { return Unpack(chosen, state, table, host); }
 
   // A pair "speech" of one block whose entries start at the given units of 256 bytes.
   ArchivePair WriteSpeech(std::vector<uint16_t> units, size_t dataSize) {
@@ -57,24 +55,6 @@ class UnpackTest : public ::testing::Test {
   ArchiveBuilder archive;
   std::string data;
 };
-
-TEST(UnpackPaths, FolderAndFileNamesComeFromTheChosenFile) {
-  const struct {
-    const char* chosen;
-    const char* folder;
-    const char* indexCopy;
-    const char* tableFile;
-  } cases[] = {
-      {"/a/speech.big", "/a/speech_", "speech_.id", "speech_.tbl"},
-      {"/a/a.b.idx", "/a/a.b_", "a.b_.id", "a.b_.tbl"},
-      {"/a.d/noext", "/a.d/noext_", "noext_.id", "noext_.tbl"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(UnpackFolderFor(c.chosen), c.folder);
-    EXPECT_EQ(IndexCopyPathFor(c.chosen), JoinPath(c.folder, c.indexCopy));
-    EXPECT_EQ(TableFilePathFor(c.chosen), JoinPath(c.folder, c.tableFile));
-  }
-}
 
 TEST(ComputeSizes, DifferencesModulo2To32AndTheLastRowRunsToTheLow32BitsOfTheSize) {
   EntryTable table;
@@ -249,7 +229,7 @@ TEST_F(UnpackTest, FrameworkErrorsEndItEnabledAndReleased) {
     EXPECT_EQ(host.calls.back(), "window.enable");
     EXPECT_FALSE(state.IsOpen());
     std::vector<std::string> written;
-    std::string unpackFolder = UnpackFolderFor(c.chosen);
+    std::string unpackFolder = UnpackFolder::OfArchive(c.chosen).path;
     for (const auto& entry : std::filesystem::directory_iterator(unpackFolder))
       written.push_back(entry.path().filename().string());
     std::sort(written.begin(), written.end());

@@ -1,8 +1,6 @@
-// An OperationHost for tests: answers the dialogs from queues and records every call in order.
+// An OperationHost for tests: records every call in order.
 #pragma once
 
-#include <deque>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,8 +12,6 @@ class RecordingHost : public OperationHost {
  public:
   // Every call as one line of text, e.g. "progress.max 120", "message Success Successfully...".
   std::vector<std::string> calls;
-  std::deque<std::optional<std::string>> archiveAnswers;  // nullopt = cancel
-  std::deque<std::optional<std::string>> folderAnswers;   // nullopt = cancel
 
   // State as a window would show it.
   int progressMin = 0, progressMax = 100, progressPosition = 0;
@@ -61,14 +57,6 @@ class RecordingHost : public OperationHost {
   }
   void UpdatePainting() override { Record("update"); }
   void ProcessMessages() override { ++processed; }
-  std::optional<std::string> PickArchiveFile() override {
-    Record("dialog.archive");
-    return Next(archiveAnswers);
-  }
-  std::optional<std::string> PickFolder() override {
-    Record("dialog.folder");
-    return Next(folderAnswers);
-  }
   void ShowMessage(MessageKind kind, const std::string& text) override {
     messages.push_back({kind, text, windowEnabled, toolbarAndGridEnabled});
     Record(std::string("message ") + KindName(kind) + " " + text);
@@ -106,12 +94,6 @@ class RecordingHost : public OperationHost {
 
  private:
   void Record(std::string call) { calls.push_back(std::move(call)); }
-  static std::optional<std::string> Next(std::deque<std::optional<std::string>>& answers) {
-    if (answers.empty()) return std::nullopt;
-    auto answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
 };
 
 }  // namespace tessaly::testing

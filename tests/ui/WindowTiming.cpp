@@ -56,12 +56,11 @@ int main(int argc, char* argv[]) {
     // The same listing with no window behind it, for comparison.
     RecordingHost host;
     host.recordProgress = false;
-    host.archiveAnswers.push_back(s.pair.indexPath);
     ArchiveState state;
     EntryTable table;
     QElapsedTimer clock;
     clock.start();
-    ListArchive(state, table, host);
+    ListArchive(s.pair.indexPath, state, table, host);
     std::printf("list, core alone               %8.1f ms\n", clock.nsecsElapsed() / 1e6);
     state.Release();
   }

@@ -69,7 +69,8 @@ void FolderStatusWorker::Check(std::string folder, EntryTable table, uint64_t ru
   auto status = std::make_shared<FolderStatus>();
   try {
     BackgroundHost host(*cancel);
-    *status = CheckFolderStatus(FilesOfUnpackFolder(folder), table, StatusDepth::kAllChanges, host);
+    *status =
+        CheckFolderStatus(UnpackFolder::ToRead(folder), table, StatusDepth::kAllChanges, host);
   } catch (const CheckCancelled&) {
     return;
   } catch (const std::exception&) {

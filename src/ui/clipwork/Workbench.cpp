@@ -13,7 +13,7 @@
 #include "base/Paths.h"
 #include "clips/ClipExport.h"
 #include "clips/EntryStreams.h"
-#include "packing/TableFile.h"
+#include "packing/UnpackFolder.h"
 #include "ui/clipwork/ReplaceFlow.h"
 #include "ui/dialogs/FolderDialog.h"
 #include "ui/dialogs/Question.h"
@@ -27,8 +27,6 @@ namespace {
 
 constexpr int kFilterWidth = 200;
 constexpr int kMargin = 6;
-// Commentary clips are far smaller; a damaged table can't make a play read gigabytes.
-constexpr uint64_t kMaxPlayedStream = uint64_t{256} << 20;
 
 }  // namespace
 
@@ -192,10 +190,8 @@ void Workbench::OnOpenFolder() {
     std::optional<std::string> chosen = window_.PickFolder();
     if (!chosen) return;
     const std::string& folder = *chosen;
-    const std::string name = ExtractFileName(folder);
-    const std::string tableFile = JoinPath(folder, ChangeFileExt(name, ".tbl"));
-    const std::string indexCopy = JoinPath(folder, ChangeFileExt(name, ".id"));
-    if (folder.empty() || !FileExists(tableFile) || !FileExists(indexCopy)) {
+    const UnpackFolder files = UnpackFolder::Chosen(folder);
+    if (!files.HasTableAndIndexCopy()) {
       window_.ShowMessage(MessageKind::Information, "Resource files not found in " + folder);
       return;
     }
@@ -205,7 +201,7 @@ void Workbench::OnOpenFolder() {
     {
       WindowDisabled disabled(window_);
       MessagePump pump(window_);
-      window_.LoadTable([&](EntryTable& table) { LoadTableFile(table, tableFile, &pump); });
+      window_.LoadTable([&](EntryTable& table) { LoadFolderTable(files, table, &pump); });
     }
     ShowFolder(folder);
     Note(QStringLiteral("Folder: ") + PathFromBytes(folder));
@@ -230,12 +226,7 @@ void Workbench::OnPlay() {
   }
   PcmAudio audio;
   try {
-    File file = File::OpenRead(JoinPath(folder_, name));
-    const uint64_t size = file.Size();
-    if (size > kMaxPlayedStream) throw std::runtime_error("the stream is too large to play");
-    std::vector<uint8_t> bytes(static_cast<size_t>(size));
-    file.ReadExactlyAt(0, bytes.data(), bytes.size());
-    audio = DecodeStream(bytes);
+    audio = DecodeStream(ReadWholeStream(JoinPath(folder_, name)));
   } catch (const std::exception& error) {
     Note(QStringLiteral("Can't play ") + FromBytes(name) + QStringLiteral(": ") +
          FromBytes(error.what()));

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "archive/EntryTable.h"
 #include "base/OperationHost.h"
@@ -26,6 +28,8 @@ class WorkbenchHost : public OperationHost {
   virtual void RunGuarded(const std::function<void()>& command) = 0;
   // Empties the table, lets `load` fill it and shows it; a throwing load leaves it empty.
   virtual void LoadTable(const std::function<void(EntryTable&)>& load) = 0;
+  // The folder dialog: the chosen folder's path (may be empty), or nullopt on cancel.
+  virtual std::optional<std::string> PickFolder() = 0;
 };
 
 }  // namespace tessaly::ui

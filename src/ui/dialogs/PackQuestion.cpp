@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "clips/FolderStatus.h"
-#include "clips/UnpackFolderFiles.h"
+#include "packing/UnpackFolder.h"
 #include "ui/dialogs/Question.h"
 #include "ui/widgets/Design.h"
 
@@ -14,29 +14,15 @@ constexpr size_t kListed = 10;
 
 // The question's text when entries of `folder` have problems; empty when none has.
 std::string ProblemsOf(const std::string& folder, OperationHost& host) {
-  const UnpackFolderFiles files = FilesOfUnpackFolder(folder);
-  // A folder without its table, or with one that can't be read, is Pack's to report.
-  if (!files.HasTableAndIndexCopy()) return {};
-  FolderStatus status;
-  try {
-    const EntryTable table = LoadFolderTable(files);
-    WindowDisabled disabled(host);
-    status = CheckFolderStatus(files, table, StatusDepth::kProblemsOnly, host);
-  } catch (const std::exception&) {
-    return {};
-  }
-  // A missing entry file is Pack's own message to give.
-  std::vector<const EntryChange*> listed;
-  for (const EntryChange& change : status.changes)
-    if (!change.missing && !change.problems.empty()) listed.push_back(&change);
+  const std::vector<EntryChange> listed = ReplacedEntryProblems(UnpackFolder::ToRead(folder), host);
   if (listed.empty()) return {};
   std::string text = listed.size() == 1 ? "A replaced entry can't be packed as it is:\n"
                                         : std::to_string(listed.size()) +
                                               " replaced entries can't be packed as they are:\n";
   for (size_t i = 0; i < listed.size() && i < kListed; ++i) {
-    text += "\n" + listed[i]->name + ": ";
-    for (size_t p = 0; p < listed[i]->problems.size(); ++p)
-      text += (p ? "; " : "") + listed[i]->problems[p];
+    text += "\n" + listed[i].name + ": ";
+    for (size_t p = 0; p < listed[i].problems.size(); ++p)
+      text += (p ? "; " : "") + listed[i].problems[p];
   }
   if (listed.size() > kListed) text += "\nand " + std::to_string(listed.size() - kListed) + " more";
   text += "\n\nPack all the same?";
@@ -45,7 +31,7 @@ std::string ProblemsOf(const std::string& folder, OperationHost& host) {
 
 // The changed entry files of `folder`, in table order; none when it has no readable table.
 std::vector<std::string> ChangedEntries(const std::string& folder, OperationHost& host) {
-  const UnpackFolderFiles files = FilesOfUnpackFolder(folder);
+  const UnpackFolder files = UnpackFolder::ToRead(folder);
   if (!files.HasTableAndIndexCopy()) return {};
   std::vector<std::string> changed;
   try {
