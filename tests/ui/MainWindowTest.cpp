@@ -23,8 +23,10 @@
 #include "ui/dialogs/FolderDialog.h"
 #include "ui/dialogs/NextAnswers.h"
 #include "ui/dialogs/OpenFileDialog.h"
+#include "ui/grid/ChangeMarks.h"
 #include "ui/grid/EntryTableModel.h"
 #include "ui/grid/SortHeader.h"
+#include "ui/grid/WorkbenchModel.h"
 #include "ui/settings/WorkFolders.h"
 #include "ui/widgets/Design.h"
 #include "ui/widgets/PanelStatusBar.h"
@@ -499,6 +501,42 @@ class MainWindowTest : public QObject {
     // The "#" column stays where it is, shown with its header.
     QCOMPARE(grid->FixedColumnView()->geometry(), fixedAt);
     QVERIFY(grid->FixedColumnView()->isVisible());
+  }
+
+  void numberColumnShowsEveryRowNumberWholeBesideItsMark() {
+    // The table asks for 55 pixels, room for four digits and a change mark; a marked row of a
+    // larger table reads whole all the same, and the table keeps its own width.
+    for (int rows : {999, 99999}) {
+      EntryTable table;
+      table.LayOutColumns();
+      table.SetRowCount(rows + 1);
+      const std::string last = std::to_string(rows);
+      table.SetCell(kColNumber, rows, last);
+      table.SetCell(kColName, rows, "speech_" + last + ".asf");
+      EntryGrid grid(table);
+      ChangeMarks marks;
+      marks.Set("speech_" + last + ".asf", {QStringLiteral("Not a stream"), {}});
+      grid.ViewModel()->SetChangeMarks(&marks);
+      grid.ViewModel()->MarksChanged();
+      grid.resize(500, 300);
+      grid.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&grid));
+      grid.scrollToBottom();
+      QTableView* fixed = grid.FixedColumnView();
+      // (Public through the base: the view's own measure of the rows it shows.)
+      const QAbstractItemView* measured = fixed;
+      const QModelIndex marked = fixed->model()->index(rows - 1, kColNumber);
+      QVERIFY(!fixed->model()->data(marked, Qt::DecorationRole).isNull());
+      QVERIFY(fixed->visualRect(marked).intersects(fixed->viewport()->rect()));
+      // What the view itself needs for the rows it shows, the marked one among them.
+      QVERIFY2(fixed->columnWidth(0) >= measured->sizeHintForColumn(0),
+               qPrintable(QStringLiteral("%1 rows: %2 < %3")
+                              .arg(rows)
+                              .arg(fixed->columnWidth(0))
+                              .arg(measured->sizeHintForColumn(0))));
+      QCOMPARE(table.ColumnWidth(kColNumber), 55);
+      if (rows == 999) QCOMPARE(grid.ShownColumnWidth(0), 55);
+    }
   }
 
   void statusPanelsShowTheirTextsWholeOrElidedInTheMiddle() {

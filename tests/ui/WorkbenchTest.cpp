@@ -56,6 +56,31 @@ T* Child(MainWindow& form, const char* name) {
   return form.findChild<T*>(QString::fromLatin1(name));
 }
 
+// A sound output the test plays by hand: it takes what it is told to from its source and reports
+// the played time it is given, as a device on a loaded machine may.
+class HandOutput : public SoundOutput {
+ public:
+  void Start(QIODevice* source) override {
+    source_ = source;
+    state_ = QAudio::ActiveState;
+  }
+  void Stop() override { state_ = QAudio::StoppedState; }
+  QAudio::State State() const override { return state_; }
+  QAudio::Error Error() const override { return QAudio::NoError; }
+  qint64 PlayedUSecs() const override { return played; }
+  // Takes `bytes` (all that is left when negative) and runs dry: idle.
+  void Pull(qint64 bytes = -1) {
+    source_->read(bytes < 0 ? source_->bytesAvailable() : bytes);
+    state_ = QAudio::IdleState;
+    Q_EMIT StateChanged(state_);
+  }
+  qint64 played = 0;
+
+ private:
+  QIODevice* source_ = nullptr;
+  QAudio::State state_ = QAudio::StoppedState;
+};
+
 }  // namespace
 
 class WorkbenchTest : public QObject {
@@ -69,6 +94,7 @@ class WorkbenchTest : public QObject {
   void cleanup() {
     NextAnswers::Clear();
     ClipPlayer::SetDeviceMissingForTests(false);
+    ClipPlayer::SetOutputForTests({});
   }
 
   void clipColumnsFollowTheSeventeenAndStayOutOfTheTableFile() {
@@ -189,6 +215,41 @@ class WorkbenchTest : public QObject {
     QCOMPARE(Note(s.form), QStringLiteral("Playing speech_00001.asf"));
     s.Click("StopClipButton");
     QVERIFY(!s.form.Bench()->Player().Playing());
+  }
+
+  void playStopsOnlyOnceTheDeviceHasPlayedTheWholeClip() {
+    HandOutput* output = nullptr;
+    ClipPlayer::SetOutputForTests([&output](const QAudioFormat&) {
+      auto made = std::make_unique<HandOutput>();
+      output = made.get();
+      return made;
+    });
+    Session s(ThreeEntries(), ThreeClips());
+    s.Unpack();
+    SelectRow(s.form, 1);
+    ClipPlayer& player = s.form.Bench()->Player();
+    QSignalSpy stopped(&player, &ClipPlayer::Stopped);
+    QTest::keyClick(s.form.Grid(), Qt::Key_Space);
+    QCOMPARE(Note(s.form), QStringLiteral("Playing speech_00002.asf"));
+    QVERIFY(output);
+    auto* stop = Child<QToolButton>(s.form, "StopClipButton");
+
+    // An underrun: the output idles with samples left to take. It plays on.
+    output->Pull(400);
+    QVERIFY(player.Playing());
+    QVERIFY(stop->isEnabled());
+    // The output has taken the whole clip (1,000 stereo frames at 22050 Hz, 45 ms) and has it in
+    // its buffer, but has played only part of it: the clip isn't over.
+    output->Pull();
+    output->played = 20000;
+    QVERIFY(player.Playing());
+    QVERIFY(stop->isEnabled());
+    QCOMPARE(stopped.size(), 0);
+    // Played to the end: now it stops.
+    output->played = 1000 * qint64{1000000} / 22050;
+    QVERIFY(stopped.wait(5000));
+    QVERIFY(!player.Playing());
+    QVERIFY(!stop->isEnabled());
   }
 
   void theGridKeepsTheFocusAndItsRowAfterACommand() {

@@ -2,6 +2,8 @@
 
 #include <QFontMetrics>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include <limits>
 
 #include "archive/RowOrder.h"
+#include "ui/grid/ChangeMarks.h"
 #include "ui/grid/EntryTableModel.h"
 #include "ui/grid/SortHeader.h"
 #include "ui/grid/WorkbenchModel.h"
@@ -156,9 +159,35 @@ void EntryGrid::Sync() {
   UpdateSortMarks();
 }
 
+int EntryGrid::NumberColumnWidth(int tableWidth) const {
+  if (tableWidth <= 0) return 0;
+  // The table's width holds four digits beside a change mark; larger tables need more, or the
+  // marked rows' numbers are cut. Measured as the view measures a marked cell holding the
+  // widest digit as often as the last row's number has digits.
+  QStyleOptionViewItem option;
+  option.initFrom(fixed_);
+  option.font = fixed_->font();
+  option.fontMetrics = QFontMetrics(option.font);
+  QChar widest = QLatin1Char('0');
+  for (char digit = '1'; digit <= '9'; ++digit)
+    if (option.fontMetrics.horizontalAdvance(QLatin1Char(digit)) >
+        option.fontMetrics.horizontalAdvance(widest))
+      widest = QLatin1Char(digit);
+  option.text = QString(QString::number(DataRows()).size(), widest);
+  option.features = QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration;
+  option.icon = ChangeMarks::Icon(true);
+  const int icon = fixed_->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, fixed_);
+  option.decorationSize = fixed_->iconSize().isValid() ? fixed_->iconSize() : QSize(icon, icon);
+  option.decorationPosition = QStyleOptionViewItem::Left;
+  option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+  const int need =
+      fixed_->style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), fixed_).width();
+  return std::max(tableWidth, need + (fixed_->showGrid() ? 1 : 0));
+}
+
 void EntryGrid::ApplyColumnWidth(int column, int width) {
   if (column == 0) {
-    fixed_->setColumnWidth(0, std::max(width, 0));
+    fixed_->setColumnWidth(0, NumberColumnWidth(width));
     return;
   }
   // A width of 0 hides the column, as the grid's layout intends.

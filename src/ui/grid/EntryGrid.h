@@ -56,6 +56,8 @@ class EntryGrid : public QTableView {
   void ApplyTableWidths(bool force);
   void ApplyClipWidths();
   void ApplyColumnWidth(int column, int width);
+  // Column 0's width as shown: the table's, widened to fit the longest row number with a mark.
+  int NumberColumnWidth(int tableWidth) const;
   void UpdateFixedColumn();
   void UpdateSortMarks();
   int DataRows() const;
