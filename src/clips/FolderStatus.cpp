@@ -185,20 +185,38 @@ FolderStatus CheckFolderStatus(const UnpackFolder& files, const EntryTable& tabl
   return status;
 }
 
-std::vector<EntryChange> ReplacedEntryProblems(const UnpackFolder& folder, OperationHost& host) {
+namespace {
+
+// The entry files of `folder` that are present and changed (with a problem when `problemsOnly`),
+// in table order; none when the folder has no readable table or can't be read. The window is
+// disabled while the entries are read.
+std::vector<EntryChange> PresentChanges(const UnpackFolder& folder, StatusDepth depth,
+                                        OperationHost& host) {
   if (!folder.HasTableAndIndexCopy()) return {};
   FolderStatus status;
   try {
     const EntryTable table = LoadFolderTable(folder);
     WindowDisabled disabled(host);
-    status = CheckFolderStatus(folder, table, StatusDepth::kProblemsOnly, host);
+    status = CheckFolderStatus(folder, table, depth, host);
   } catch (const std::exception&) {
     return {};
   }
+  const bool problemsOnly = depth == StatusDepth::kProblemsOnly;
   std::vector<EntryChange> listed;
   for (EntryChange& change : status.changes)
-    if (!change.missing && !change.problems.empty()) listed.push_back(std::move(change));
+    if (!change.missing && (!problemsOnly || !change.problems.empty()))
+      listed.push_back(std::move(change));
   return listed;
+}
+
+}  // namespace
+
+std::vector<EntryChange> ReplacedEntryProblems(const UnpackFolder& folder, OperationHost& host) {
+  return PresentChanges(folder, StatusDepth::kProblemsOnly, host);
+}
+
+std::vector<EntryChange> ChangedEntries(const UnpackFolder& folder, OperationHost& host) {
+  return PresentChanges(folder, StatusDepth::kAllChanges, host);
 }
 
 }  // namespace tessaly

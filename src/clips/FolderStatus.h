@@ -57,4 +57,8 @@ FolderStatus CheckFolderStatus(const UnpackFolder& folder, const EntryTable& tab
 // then. The window is disabled while the entries are read. The front ends only word the result.
 std::vector<EntryChange> ReplacedEntryProblems(const UnpackFolder& folder, OperationHost& host);
 
+// The check before an unpack writes into `folder` again: its entry files that are present and
+// differ from the pair (replaced clips an unpack would write over), in table order; none as above.
+std::vector<EntryChange> ChangedEntries(const UnpackFolder& folder, OperationHost& host);
+
 }  // namespace tessaly

@@ -29,27 +29,12 @@ std::string ProblemsOf(const std::string& folder, OperationHost& host) {
   return text;
 }
 
-// The changed entry files of `folder`, in table order; none when it has no readable table.
-std::vector<std::string> ChangedEntries(const std::string& folder, OperationHost& host) {
-  const UnpackFolder files = UnpackFolder::ToRead(folder);
-  if (!files.HasTableAndIndexCopy()) return {};
-  std::vector<std::string> changed;
-  try {
-    const EntryTable table = LoadFolderTable(files);
-    WindowDisabled disabled(host);
-    const FolderStatus status = CheckFolderStatus(files, table, StatusDepth::kAllChanges, host);
-    for (const EntryChange& change : status.changes)
-      if (!change.missing) changed.push_back(change.name);
-  } catch (const std::exception&) {
-    return {};
-  }
-  return changed;
-}
-
 }  // namespace
 
 bool MayUnpackOver(const std::string& folder, OperationHost& host, QWidget* owner) {
-  const std::vector<std::string> changed = ChangedEntries(folder, host);
+  std::vector<std::string> changed;
+  for (const EntryChange& change : ChangedEntries(UnpackFolder::ToRead(folder), host))
+    changed.push_back(change.name);
   if (changed.empty()) return true;
   std::string text = changed.size() == 1
                          ? "An entry file of " + folder + " was changed since it was unpacked:\n"
