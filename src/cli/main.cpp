@@ -80,12 +80,16 @@ int main(int argc, char** argv) {
                              "Pack even when replaced entries have problems (see status)");
   tessaly::cli::UnpackArguments unpacking;
   std::string packInto;
-  commands["unpack"]->add_option(
-      "--to", unpacking.into,
-      "The folder to write the unpack folder in, made when missing (default: beside the archive)");
-  commands["pack"]->add_option(
-      "--to", packInto,
-      "The folder to write the new pair in, made when missing (default: beside FOLDER)");
+  commands["unpack"]
+      ->add_option("--to", unpacking.into,
+                   "The folder to write the unpack folder in, made when missing (default: beside "
+                   "the archive)")
+      ->type_name("DIR");
+  commands["pack"]
+      ->add_option("--to", packInto,
+                   "The folder to write the new pair in, made when missing (default: beside "
+                   "FOLDER)")
+      ->type_name("DIR");
   CLI::Option* overwrite = commands["unpack"]->add_flag(
       "--overwrite", unpacking.overwrite,
       "Write over entry files changed since the folder was unpacked, without asking");

@@ -16,9 +16,10 @@ namespace {
 // A note holds one path; anything longer is not one of ours.
 constexpr size_t kMaxNoteSize = 64 * 1024;
 
-// `name` inside `folder`, which may end in a delimiter (a root folder).
+// `name` inside `folder`, which may end in a delimiter (a root folder) or be "" (the current
+// folder).
 std::string InFolder(const std::string& folder, const std::string& name) {
-  if (!folder.empty() && IsFolderDelimiter(folder.back())) return folder + name;
+  if (folder.empty() || IsFolderDelimiter(folder.back())) return folder + name;
   return JoinPath(folder, name);
 }
 

@@ -105,6 +105,19 @@ TEST(UnpackOverUntouched, NothingIsAskedOrRefused) {
   EXPECT_EQ(ReadBytes(root / "speech_/speech_00001.asf"), "");
 }
 
+// A pair whose name holds a dot: its folder's table is a.b_.tbl, which a pack doesn't look for,
+// but the check before unpacking does.
+TEST(UnpackOverDotted, ChangedEntriesAreFoundToo) {
+  TempFolder root;
+  WriteClipPair(root, "a.b", kStreams);
+  ASSERT_EQ(RunCli({"-q", "unpack", "a.b.idx"}, root.Path()).status, 0);
+  WriteBytes(root / "a.b_/a.b_00002.asf", "SCHl changed");
+  CliRun again = RunCli({"-q", "unpack", "a.b.idx"}, root.Path());
+  EXPECT_EQ(again.status, 1);
+  EXPECT_NE(again.err.find("\n  a.b_00002.asf\n"), std::string::npos) << again.err;
+  EXPECT_EQ(ReadBytes(root / "a.b_/a.b_00002.asf"), "SCHl changed");
+}
+
 #ifndef _WIN32
 // tessaly-cli on a terminal of its own (standard input, output and error), `typed` waiting as
 // its input; what the terminal showed, the input's echo included.
