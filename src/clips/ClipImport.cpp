@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <exception>
-#include <filesystem>
 #include <map>
 #include <optional>
-#include <system_error>
 
 #include "audio/AudioError.h"
 #include "audio/ClipInfo.h"
@@ -83,16 +82,12 @@ std::string ImportClip(const std::string& entryPath, const std::string& audioPat
 ImportByNameResult ImportByName(const EntryStreams& folderStreams, const std::string& fromFolder,
                                 AudioSource& source, const ImportOptions& options,
                                 OperationHost& host) {
-  namespace fs = std::filesystem;
   ImportByNameResult result;
-  std::error_code error;
+  // Listed by the file layer, which reaches folders past 260 characters on Windows too.
+  if (!FolderExists(fromFolder)) throw FrameworkError(CannotOpenText(fromFolder, ENOENT));
   std::vector<std::string> names;
-  for (fs::directory_iterator it(Utf8Path(fromFolder), error), end; !error && it != end;
-       it.increment(error)) {
-    std::string name = PathUtf8(it->path().filename());
-    if (!name.empty() && name[0] != '.' && it->is_regular_file(error)) names.push_back(name);
-  }
-  if (error) throw FrameworkError(CannotOpenText(fromFolder, error.value()));
+  for (std::string& name : FolderNames(fromFolder))
+    if (name[0] != '.' && FileExists(JoinPath(fromFolder, name))) names.push_back(std::move(name));
   std::sort(names.begin(), names.end());
 
   std::map<std::string, int> rowOfStem;
