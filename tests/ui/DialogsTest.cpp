@@ -250,6 +250,45 @@ class DialogsTest : public QObject {
     QCOMPARE(FolderDialog::Execute(nullptr), std::optional<QString>(base + "/typed"));
     QVERIFY2(warned.contains(base + "/missing"), qPrintable(warned));
     QCOMPARE(WorkFolders::StartFolder(), base + "/typed");
+
+    // An export creates its folder: a typed one that doesn't exist yet is taken for it.
+    warned.clear();
+    WhenShown<FolderDialog>([&](FolderDialog* shown) {
+      WhenShown<QMessageBox>([&](QMessageBox* box) {
+        warned = box->text();
+        box->accept();
+      });
+      shown->PathField()->setText(base + "/wavs/new/");
+      QTest::keyClick(shown->PathField(), Qt::Key_Return);
+      if (shown->isVisible()) shown->reject();
+    });
+    QCOMPARE(FolderDialog::Execute(nullptr, FolderDialog::Use::ExportTarget),
+             std::optional<QString>(base + "/wavs/new"));
+    QVERIFY2(warned.isEmpty(), qPrintable(warned));
+  }
+
+  void aNewFolderNamedInTheTreeIsTheOneChosen() {
+    QTemporaryDir dir;
+    const QString base = QDir(dir.path()).canonicalPath();
+    FolderDialog::ForgetRemembered();
+    WorkFolders::NotePacked(base);
+    QString warned;
+    WhenShown<FolderDialog>([&](FolderDialog* shown) {
+      shown->CreateFolderButton()->click();
+      auto* editor = shown->Tree()->findChild<QLineEdit*>();
+      QVERIFY(editor);
+      editor->setText(QStringLiteral("mods"));
+      QTest::keyClick(editor, Qt::Key_Return);
+      WhenShown<QMessageBox>([&](QMessageBox* box) {
+        warned = box->text();
+        box->accept();
+      });
+      shown->accept();
+      if (shown->isVisible()) shown->reject();
+    });
+    QCOMPARE(FolderDialog::Execute(nullptr), std::optional<QString>(base + "/mods"));
+    QVERIFY2(warned.isEmpty(), qPrintable(warned));
+    QVERIFY(QDir(base).exists("mods"));
   }
 
   void messageBoxesHaveTheirKindsLook() {
