@@ -72,6 +72,33 @@ bool OriginalClips::Holds(const File& file, uint64_t length, int row) const {
   return true;
 }
 
+std::vector<int> EntriesToRevert(const UnpackFolder& folder, const EntryTable& table,
+                                 const std::vector<int>& rows) {
+  const int entries = table.RowCount() - 1;
+  const OriginalClips originals(folder, entries);
+  if (!originals.Available()) return rows;
+  std::vector<int> differing;
+  std::optional<Folder> entryFolder;
+  try {
+    entryFolder = Folder::Open(folder.path);
+  } catch (const std::exception&) {
+    return rows;
+  }
+  for (int row : rows) {
+    if (row < 1 || row > entries) continue;
+    const std::string name(table.Cell(kColName, row));
+    try {
+      const std::optional<File> present =
+          IsPlainFileName(name) ? File::TryOpenRead(*entryFolder, name) : std::nullopt;
+      if (present && originals.Holds(*present, present->Size(), row)) continue;
+    } catch (const std::exception&) {
+      // A file that can't be read is reverted too.
+    }
+    differing.push_back(row);
+  }
+  return differing;
+}
+
 RevertResult RevertEntries(const UnpackFolder& folder, const EntryTable& table,
                            const std::vector<int>& rows, OperationHost& host) {
   RevertResult result;

@@ -70,6 +70,12 @@ struct RevertResult {
   std::string unusable;
 };
 
+// The rows of `rows` whose entry files differ from the archive's bytes or are missing, in the
+// order given: what a revert would write. All of `rows` when the pair doesn't serve (the revert
+// then says why).
+std::vector<int> EntriesToRevert(const UnpackFolder& folder, const EntryTable& table,
+                                 const std::vector<int>& rows);
+
 // Puts the archive's bytes back into the entry files of `rows` of `folder`, exactly as Unpack
 // writes them: each is written aside and renamed over the entry file (a link there is replaced,
 // never written through), also where the entry file is missing or damaged. A row whose file

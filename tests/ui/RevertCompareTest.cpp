@@ -165,6 +165,14 @@ class RevertCompareTest : public QObject {
     QVERIFY(NextAnswers::LastQuestion().isEmpty());
     QCOMPARE(Note(s.form), QStringLiteral("The clips are the archive's already."));
 
+    // A file removed behind the window's back, not marked yet: the files are what counts.
+    std::filesystem::remove(Entry(s, 2));
+    NextAnswers::Push(OriginalsFlow::kQuestionName, QStringLiteral("Yes"));
+    revert->trigger();
+    QVERIFY(NextAnswers::LastQuestion().startsWith(
+        QStringLiteral("Put the archive's clip back into speech_00002.asf?")));
+    QCOMPARE(ReadBytes(Entry(s, 2)), unpacked[1]);
+
     // Without the archive beside the folder: the box says why, the file stays.
     WriteBytes(Entry(s, 1), "replaced");
     s.form.Bench()->ShowFolder(s.folder / "speech_");

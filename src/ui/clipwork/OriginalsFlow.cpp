@@ -41,14 +41,6 @@ OriginalsFlow::OriginalsFlow(WorkbenchHost& window, Workbench& bench)
   connect(playOriginal_, &QAction::triggered, this, &OriginalsFlow::OnPlayOriginal);
 }
 
-std::vector<int> OriginalsFlow::RowsToRevert(const std::vector<int>& selected) const {
-  if (bench_.MarksPending()) return selected;
-  std::vector<int> rows;
-  for (int row : selected)
-    if (bench_.Marks().Find(window_.Table().Cell(kColName, row))) rows.push_back(row);
-  return rows;
-}
-
 void OriginalsFlow::OnRevert() {
   if (!window_.TakesInput()) return;
   if (bench_.Folder().empty()) {
@@ -60,7 +52,10 @@ void OriginalsFlow::OnRevert() {
     window_.SetStatusText(3, "Select the rows whose clips to revert.");
     return;
   }
-  const std::vector<int> rows = RowsToRevert(selected);
+  // The files are compared with the archive now: the marks may be older than a change made
+  // outside.
+  const std::vector<int> rows =
+      EntriesToRevert(UnpackFolder::ToRead(bench_.Folder()), window_.Table(), selected);
   if (rows.empty()) {
     window_.SetStatusText(3, selected.size() == 1 ? "The clip is the archive's already."
                                                   : "The clips are the archive's already.");

@@ -36,10 +36,6 @@ class OriginalsFlow : public QObject {
   void OnPlayOriginal();
 
  private:
-  // The selected rows a revert would change: those marked changed, or every selected row while
-  // the marks are still being found.
-  std::vector<int> RowsToRevert(const std::vector<int>& selected) const;
-
   WorkbenchHost& window_;
   Workbench& bench_;
   QAction* revert_;
