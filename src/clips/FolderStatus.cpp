@@ -163,4 +163,21 @@ std::vector<EntryChange> ChangedEntries(const UnpackFolder& folder, OperationHos
   return PresentChanges(folder, StatusDepth::kAllChanges, host);
 }
 
+std::vector<EntryChange> ChangedEntriesBeforeUnpack(const std::string& chosenPath,
+                                                    const std::string& into, OperationHost& host) {
+  const UnpackFolder target = UnpackFolder::OfArchive(chosenPath, into);
+  UnpackFolder folder = UnpackFolder::ToRead(target.path);
+  // A name with a dot (a.b.idx -> a.b_) gives the folder's files other names than a pack of it
+  // looks for: those the unpack writes are the ones there.
+  if (!folder.HasTableAndIndexCopy()) {
+    folder.tableFile = target.tableFile;
+    folder.indexCopy = target.indexCopy;
+  }
+  if (!folder.HasSourcePair()) {
+    folder.sourceIndex = target.sourceIndex;
+    folder.sourceData = target.sourceData;
+  }
+  return ChangedEntries(folder, host);
+}
+
 }  // namespace tessaly

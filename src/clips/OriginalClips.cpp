@@ -15,10 +15,14 @@ namespace tessaly {
 OriginalClips::OriginalClips(const UnpackFolder& folder, int entries) {
   dataFile_ = folder.sourceData;
   if (!folder.HasSourcePair()) {
-    unusable_ = folder.sourceIndex.empty()
-                    ? "the folder's name doesn't end in \"_\", so no pair is known for it"
-                    : "there is no " + ExtractFileName(folder.sourceIndex) + " and " +
-                          ExtractFileName(folder.sourceData) + " beside the folder";
+    if (folder.sourceIndex.empty())
+      unusable_ = "the folder's name doesn't end in \"_\", so no pair is known for it";
+    else if (folder.sourceFromNote)
+      unusable_ = "there is no " + folder.sourceIndex + " and " + folder.sourceData +
+                  ", the pair its note " + ExtractFileName(folder.sourceNote) + " names";
+    else
+      unusable_ = "there is no " + ExtractFileName(folder.sourceIndex) + " and " +
+                  ExtractFileName(folder.sourceData) + " beside the folder";
     return;
   }
   QuietHost quiet;

@@ -28,10 +28,11 @@ struct PackResult {
   std::string dataPath;   // the new DataFile
 };
 
-// The Pack command's work on `folder`, writing the pair beside it (UnpackFolder::Chosen). Framework
-// errors propagate as FrameworkError, with the window enabled again, temporaries removed and
-// earlier outputs untouched. A folder that another pack or unpack is using is waited for briefly,
-// then reported busy as a FrameworkError.
-PackResult Pack(const std::string& folder, EntryTable& table, OperationHost& host);
+// The Pack command's work on `folder`, writing the pair beside it (UnpackFolder::Chosen) or, given
+// `into`, in that folder. Framework errors propagate as FrameworkError, with the window enabled
+// again, temporaries removed and earlier outputs untouched. A folder that another pack or unpack
+// is using is waited for briefly, then reported busy as a FrameworkError.
+PackResult Pack(const std::string& folder, EntryTable& table, OperationHost& host,
+                const std::string& into = "");
 
 }  // namespace tessaly
