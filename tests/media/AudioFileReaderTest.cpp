@@ -94,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
         ConversionCase{"OpusMono48000ToMono24000",       "a.opus", "-c:a libopus -b:a 64k",       48000, {0.5},       24000, 1,     25,  0.6,   0.01},
         ConversionCase{"AacStereo44100ToStereo22050",    "a.m4a",  "-c:a aac -b:a 128k",          44100, {0.5, 0.25}, 22050, 2,     25,  0.6,   0.03}),
     // clang-format on
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 // 16-bit audio already at the asked rate and channel count comes through sample for sample, and
 // so it does when the file's own rate and channels are kept.
