@@ -93,13 +93,15 @@ ExportResult ExportClips(const EntryStreams& streams, const std::vector<int>& ro
   std::vector<std::jthread> workers;
   for (unsigned i = running; i > 0; --i) workers.emplace_back(work);
   MessagePump pump(host);
-  for (std::unique_lock lock(mutex); running > 0;) {
+  std::unique_lock lock(mutex);
+  while (running > 0) {  // the workers count it down
     finished.wait_for(lock, std::chrono::milliseconds(20));
     lock.unlock();
     host.SetProgressPosition(static_cast<int>(done));
     pump.Poll();
     lock.lock();
   }
+  lock.unlock();
   workers.clear();
   std::sort(result.skipped.begin(), result.skipped.end(),
             [](const EntryFailure& a, const EntryFailure& b) { return a.row < b.row; });

@@ -2,14 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <exception>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
-#include <system_error>
 
 #include "audio/AudioError.h"
 #include "audio/ClipInfo.h"
@@ -143,16 +142,12 @@ ImportOutcome ImportIntoEntry(const UnpackFolder& folder, const EntryTable& tabl
 ImportByNameResult ImportByName(const EntryStreams& folderStreams, const std::string& fromFolder,
                                 AudioSource& source, const ImportOptions& options,
                                 OperationHost& host) {
-  namespace fs = std::filesystem;
-  std::error_code error;
+  // Listed by the file layer, which reaches folders past 260 characters on Windows too.
+  if (!FolderExists(fromFolder)) throw FrameworkError(CannotOpenText(fromFolder, ENOENT));
   std::vector<std::string> paths;
-  for (fs::directory_iterator it(Utf8Path(fromFolder), error), end; !error && it != end;
-       it.increment(error)) {
-    std::string name = PathUtf8(it->path().filename());
-    if (!name.empty() && name[0] != '.' && it->is_regular_file(error))
+  for (std::string& name : FolderNames(fromFolder))
+    if (name[0] != '.' && FileExists(JoinPath(fromFolder, name)))
       paths.push_back(JoinPath(fromFolder, name));
-  }
-  if (error) throw FrameworkError(CannotOpenText(fromFolder, error.value()));
   return ImportFilesByName(folderStreams, std::move(paths), source, options, host);
 }
 
