@@ -113,8 +113,12 @@ FolderDialog::FolderDialog(QWidget* parent, Use use)
   // path field shows that name rather than the old one.
   connect(model_, &QFileSystemModel::fileRenamed, this,
           [this](const QString& folder, const QString&, const QString& newName) {
-            SelectPath(QDir::cleanPath(QDir(folder).filePath(newName)));
-            ShowSelectedPath();
+            // The model shows the renamed folder a moment later: the field names it at once,
+            // and it is selected once the model has it.
+            const QString renamed = QDir::cleanPath(QDir(folder).filePath(newName));
+            pathField_->setText(QDir::toNativeSeparators(renamed));
+            QMetaObject::invokeMethod(
+                this, [this, renamed] { SelectPath(renamed); }, Qt::QueuedConnection);
           });
   connect(model_, &QAbstractItemModel::layoutChanged, this, &FolderDialog::KeepSelectionInView);
   connect(tree_->verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
@@ -190,7 +194,8 @@ void FolderDialog::ShowSelectedPath() {
 void FolderDialog::accept() {
   // A path typed or pasted into the field is taken when it names a folder.
   const QString typed = QDir::fromNativeSeparators(pathField_->text().trimmed());
-  if (!typed.isEmpty() && QDir::cleanPath(typed) != SelectedPath()) {
+  QString chosen = SelectedPath();
+  if (!typed.isEmpty() && QDir::cleanPath(typed) != chosen) {
     const QFileInfo folder(QDir::isAbsolutePath(typed) ? typed
                                                        : QDir::home().absoluteFilePath(typed));
     if (!folder.exists() && use_ == Use::ExportTarget && QDir::isAbsolutePath(typed)) {
@@ -204,8 +209,10 @@ void FolderDialog::accept() {
                            QStringLiteral("The folder %1 does not exist.").arg(typed));
       return;
     }
-    SelectPath(QDir::cleanPath(folder.absoluteFilePath()));
+    chosen = QDir::cleanPath(folder.absoluteFilePath());
+    SelectPath(chosen);
   }
+  chosen_ = chosen;
   QDialog::accept();
 }
 

@@ -34,9 +34,9 @@ class FolderDialog : public QDialog {
 
   // The selected folder's path without a trailing separator (the root keeps its "/"), or empty.
   QString SelectedPath() const;
-  // What "OK" chose: the selected folder, or for an export target, a typed folder that doesn't
-  // exist yet (the export creates it).
-  QString ChosenPath() const { return chosen_.isEmpty() ? SelectedPath() : chosen_; }
+  // What "OK" chose: the selected or typed folder, or for an export target, a typed folder that
+  // doesn't exist yet (the export creates it).
+  QString ChosenPath() const { return chosen_; }
   void SelectPath(const QString& path);
 
   QTreeView* Tree() const { return tree_; }
@@ -70,7 +70,7 @@ class FolderDialog : public QDialog {
   QToolButton* createButton_;
   QToolButton* deleteButton_;
   Use use_;
-  QString chosen_;  // a typed export folder that doesn't exist yet
+  QString chosen_;  // set by "OK"
 };
 
 }  // namespace tessaly::ui
