@@ -56,8 +56,8 @@ std::string Lowercase(std::string text) {
   return text;
 }
 
-std::string ImportOne(const std::string& entryPath, const std::string& audioPath,
-                      AudioSource& source, const ImportOptions& options) {
+std::optional<std::string> ImportOne(const std::string& entryPath, const std::string& audioPath,
+                                     AudioSource& source, const ImportOptions& options) {
   std::vector<uint8_t> stream = ReadTemplate(entryPath);
   ClipInfo clip = ReadClipInfo(stream);
   if (!clip.readable) throw AudioError("the entry file holds no clip to replace: " + clip.reason);
@@ -68,14 +68,17 @@ std::string ImportOne(const std::string& entryPath, const std::string& audioPath
   ConvertedAudio converted =
       source.Read(audioPath, clip.sampleRate, clip.channels, reference ? &*reference : nullptr);
   if (converted.audio.Frames() == 0) throw AudioError("\"" + audioPath + "\" holds no audio");
-  ReplaceEntryFile(entryPath, EncodeStream(converted.audio, stream, {.quality = options.quality}));
+  std::vector<uint8_t> encoded =
+      EncodeStream(converted.audio, stream, {.quality = options.quality});
+  if (options.stop.stop_requested()) return std::nullopt;
+  ReplaceEntryFile(entryPath, encoded);
   return converted.loudnessNote;
 }
 
 }  // namespace
 
-std::string ImportClip(const std::string& entryPath, const std::string& audioPath,
-                       AudioSource& source, const ImportOptions& options) {
+std::optional<std::string> ImportClip(const std::string& entryPath, const std::string& audioPath,
+                                      AudioSource& source, const ImportOptions& options) {
   RemoveLeftoverTemporaries(ExtractFilePath(entryPath));
   return ImportOne(entryPath, audioPath, source, options);
 }
@@ -114,8 +117,14 @@ ImportByNameResult ImportByName(const EntryStreams& folderStreams, const std::st
   host.SetProgressMin(0);
   host.SetProgressMax(static_cast<int>(filesOfRow.size()));
   MessagePump pump(host);
+  ImportOptions each = options;
+  if (!each.stop.stop_possible()) each.stop = host.StopToken();
   int done = 0;
   for (const auto& [row, files] : filesOfRow) {
+    if (each.stop.stop_requested()) {
+      result.cancelled = true;
+      break;
+    }
     host.SetProgressPosition(++done);
     pump.Poll();
     if (files.size() > 1) {
@@ -127,9 +136,13 @@ ImportByNameResult ImportByName(const EntryStreams& folderStreams, const std::st
       continue;
     }
     try {
-      std::string note =
-          ImportOne(folderStreams.EntryPath(row), JoinPath(fromFolder, files[0]), source, options);
-      result.imported.push_back({row, files[0], note});
+      std::optional<std::string> note =
+          ImportOne(folderStreams.EntryPath(row), JoinPath(fromFolder, files[0]), source, each);
+      if (!note) {
+        result.cancelled = true;
+        break;
+      }
+      result.imported.push_back({row, files[0], *note});
     } catch (const std::exception& failure) {
       result.skipped.push_back({files[0], failure.what(), true});
     }

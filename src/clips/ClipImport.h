@@ -4,6 +4,8 @@
 // entry file as it was.
 #pragma once
 
+#include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -18,13 +20,17 @@ struct ImportOptions {
   bool matchLoudness = false;
   // How many bytes XA r2/r3 may spend on escape frames (StreamEncoder.h).
   EncodeQuality quality = EncodeQuality::kClipRate;
+  // Checked once the new clip is encoded, before it is written: set, the entry file stays as it
+  // was.
+  std::stop_token stop{};
 };
 
-// Replaces the stream in `entryPath`. Returns what loudness matching did ("" when not asked).
+// Replaces the stream in `entryPath`. Returns what loudness matching did ("" when not asked), or
+// nullopt when the options' stop was set before the new stream was written (nothing changed).
 // Throws, with the reason as text, when the entry file isn't a clip this program encodes, the
 // audio file can't be read or converted, or the new file can't be written.
-std::string ImportClip(const std::string& entryPath, const std::string& audioPath,
-                       AudioSource& source, const ImportOptions& options);
+std::optional<std::string> ImportClip(const std::string& entryPath, const std::string& audioPath,
+                                      AudioSource& source, const ImportOptions& options);
 
 struct ImportedFile {
   int row = 0;
@@ -41,12 +47,16 @@ struct SkippedFile {
 struct ImportByNameResult {
   std::vector<ImportedFile> imported;
   std::vector<SkippedFile> skipped;
+  // The host's stop ended it: the entries not reached (and the one it stopped at) are as they
+  // were.
+  bool cancelled = false;
 };
 
 // Imports every file of `fromFolder` whose name without its extension is an entry's name without
 // its extension (`speech_00042.wav` or `.flac` for `speech_00042.asf`), in name order. Files that
 // match no entry, several files for one entry, streams (.asf) and files that fail are skipped with
-// the reason. Throws FrameworkError when `fromFolder` can't be read.
+// the reason. Throws FrameworkError when `fromFolder` can't be read. The host's stop is checked
+// before each entry and before each new clip is written.
 ImportByNameResult ImportByName(const EntryStreams& folderStreams, const std::string& fromFolder,
                                 AudioSource& source, const ImportOptions& options,
                                 OperationHost& host);

@@ -26,7 +26,8 @@ struct SourcePair {
   std::string unusable;
 };
 
-void OpenSourcePair(const UnpackFolder& files, int entries, SourcePair& pair) {
+void OpenSourcePair(const UnpackFolder& files, int entries, const std::stop_token& stop,
+                    SourcePair& pair) {
   if (!files.HasSourcePair()) {
     pair.unusable = files.sourceIndex.empty()
                         ? "the folder's name doesn't end in \"_\", so no pair is known for it"
@@ -34,7 +35,7 @@ void OpenSourcePair(const UnpackFolder& files, int entries, SourcePair& pair) {
                               ExtractFileName(files.sourceData) + " beside the folder";
     return;
   }
-  QuietHost quiet;
+  QuietHost quiet(stop);
   try {
     ListingEnd end = ListArchive(files.sourceIndex, pair.state, pair.table, quiet);
     if (end != ListingEnd::Complete) {
@@ -111,8 +112,9 @@ FolderStatus CheckFolderStatus(const UnpackFolder& files, const EntryTable& tabl
                                StatusDepth depth, OperationHost& host) {
   FolderStatus status;
   const int entries = table.RowCount() - 1;
+  const std::stop_token stop = host.StopToken();
   SourcePair pair;
-  OpenSourcePair(files, entries, pair);
+  OpenSourcePair(files, entries, stop, pair);
   if (pair.streams)
     status.comparedWith = files.sourceData;
   else
@@ -123,6 +125,10 @@ FolderStatus CheckFolderStatus(const UnpackFolder& files, const EntryTable& tabl
   host.SetProgressMax(entries);
   MessagePump pump(host);
   for (int row = 1; row <= entries; ++row) {
+    if (stop.stop_requested()) {
+      status.cancelled = true;
+      break;
+    }
     if (row % 256 == 0 || row == entries) {
       host.SetProgressPosition(row);
       pump.Poll();
@@ -201,6 +207,7 @@ std::vector<EntryChange> PresentChanges(const UnpackFolder& folder, StatusDepth 
   } catch (const std::exception&) {
     return {};
   }
+  if (status.cancelled) return {};
   const bool problemsOnly = depth == StatusDepth::kProblemsOnly;
   std::vector<EntryChange> listed;
   for (EntryChange& change : status.changes)

@@ -17,6 +17,8 @@ enum class UnpackEnd {
   Stopped,       // the listing's index was cut short: archive released, nothing written
   Refused,       // the archive's name can't be stored in a table file: error shown, nothing written
   SizeMismatch,  // "Error with filesize extracting." shown, table reset, nothing written
+  Cancelled,     // the host's stop was set: the entry files written so far stay, each whole;
+                 // the index copy and the table file are left as they were; a message says so
   Success,       // "Successfully extracted to ..." shown
 };
 
@@ -24,13 +26,15 @@ struct UnpackResult {
   ListingEnd listing = ListingEnd::FileMissing;
   UnpackEnd end = UnpackEnd::NoArchive;
   std::string folder;  // the UnpackFolder, once known
+  int written = 0;     // entry files written
 };
 
 // The Unpack command's work on the pair that `chosenPath` (its index or its data file) belongs to,
 // into the folder beside it (UnpackFolder::OfArchive). Framework errors propagate as
 // FrameworkError, with the window enabled again and the archive released. The index copy and the
 // table file are replaced together; a folder that another pack or unpack is using is waited for
-// briefly, then reported busy as a FrameworkError.
+// briefly, then reported busy as a FrameworkError. The host's stop is checked before each entry
+// is listed and before each entry file is written.
 UnpackResult Unpack(const std::string& chosenPath, ArchiveState& state, EntryTable& table,
                     OperationHost& host);
 

@@ -129,23 +129,30 @@ void ReplaceFlow::ReplaceRow(int row, const std::string& audioPath) {
       return;
     }
     bench_.Player().Stop();
-    std::string note;
+    std::optional<std::string> note;
+    const bool matchLoudness = loudness_->isChecked();
     try {
-      WindowDisabled disabled(window_);
-      window_.SetStatusText(3, "Replacing " + name + "…");
-      window_.Repaint();
-      std::unique_ptr<AudioSource> source = MakeAudioSource();
-      note = ImportClip(JoinPath(bench_.Folder(), name), audioPath, *source,
-                        ImportOptions{.matchLoudness = loudness_->isChecked()});
+      window_.RunInBackground([&](OperationHost& host) {
+        WindowDisabled disabled(host);
+        host.SetStatusText(3, "Replacing " + name + "…");
+        host.Repaint();
+        std::unique_ptr<AudioSource> source = MakeAudioSource();
+        note = ImportClip(JoinPath(bench_.Folder(), name), audioPath, *source,
+                          ImportOptions{.matchLoudness = matchLoudness, .stop = host.StopToken()});
+      });
     } catch (const std::exception& error) {
       window_.SetStatusText(3, "");
       window_.ShowMessage(MessageKind::Error,
                           "Can't replace " + name + " with " + audioPath + ":\n" + error.what());
       return;
     }
+    if (!note) {
+      window_.SetStatusText(3, "Replace stopped: " + name + " is as it was.");
+      return;
+    }
     bench_.EntriesReplaced({name});
     std::string text = "Replaced " + name + " with " + ExtractFileName(audioPath);
-    if (!note.empty()) text += " (" + note + ")";
+    if (!note->empty()) text += " (" + *note + ")";
     window_.SetStatusText(3, text);
   });
 }
@@ -156,20 +163,22 @@ void ReplaceFlow::ReplaceByName(const std::string& fromFolder) {
     bench_.Player().Stop();
     const EntryStreams streams = EntryStreams::InFolder(bench_.Folder(), window_.Table());
     ImportByNameResult result;
-    {
-      WindowDisabled disabled(window_);
+    const bool matchLoudness = loudness_->isChecked();
+    window_.RunInBackground([&](OperationHost& host) {
+      WindowDisabled disabled(host);
       std::unique_ptr<AudioSource> source = MakeAudioSource();
       result = ImportByName(streams, fromFolder, *source,
-                            ImportOptions{.matchLoudness = loudness_->isChecked()}, window_);
-      window_.SetProgressPosition(0);
-    }
+                            ImportOptions{.matchLoudness = matchLoudness}, host);
+      host.SetProgressPosition(0);
+    });
     std::vector<std::string> names;
     for (const ImportedFile& imported : result.imported)
       names.push_back(streams.Name(imported.row));
     if (!names.empty()) bench_.EntriesReplaced(names);
 
     const std::string replaced = Counted(result.imported.size(), "clip", "clips");
-    std::string text = "Replaced " + replaced + " from " + fromFolder + ", skipped " +
+    std::string text = (result.cancelled ? "Replace stopped: replaced " : "Replaced ") + replaced +
+                       " from " + fromFolder + ", skipped " +
                        Counted(result.skipped.size(), "file", "files");
     bool failed = false;
     for (size_t i = 0; i < result.skipped.size(); ++i) {
@@ -206,11 +215,16 @@ bool ReplaceFlow::eventFilter(QObject* watched, QEvent* event) {
   }
   drop->acceptProposedAction();
   if (type != QEvent::Drop) return true;
-  const std::string path = PathToBytes(dropped->absoluteFilePath());
-  if (dropped->isDir())
-    ReplaceByName(path);
-  else
-    ReplaceRow(row, path);
+  // The drop ends first, so the program it came from doesn't wait for the work and its box.
+  QMetaObject::invokeMethod(
+      this,
+      [this, path = PathToBytes(dropped->absoluteFilePath()), folder = dropped->isDir(), row] {
+        if (folder)
+          ReplaceByName(path);
+        else
+          ReplaceRow(row, path);
+      },
+      Qt::QueuedConnection);
   return true;
 }
 
