@@ -16,7 +16,8 @@ _tessaly_cli() {
   local options="-h --help -q --quiet"
   case $verb in
     "") COMPREPLY=($(compgen -W "$verbs -V --version $options" -- "$cur")); return ;;
-    pack) options+=" --force" ;;
+    unpack) options+=" --to --overwrite --keep-changed" ;;
+    pack) options+=" --force --to" ;;
     list|verify|info|status) options+=" --json" ;;
     export) options+=" --entries --to" ;;
     import) options+=" --from --loudness" ;;

@@ -8,7 +8,8 @@ Register-ArgumentCompleter -Native -CommandName 'tessaly-cli', 'tessaly-cli.exe'
   $options = '-h', '--help', '-q', '--quiet'
   switch ($verb) {
     $null { $options = @($verbs) + @('-V', '--version') + $options }
-    'pack' { $options += '--force' }
+    'unpack' { $options += '--to', '--overwrite', '--keep-changed' }
+    'pack' { $options += '--force', '--to' }
     { $_ -in 'list', 'verify', 'info', 'status' } { $options += '--json' }
     'export' { $options += '--entries', '--to' }
     'import' { $options += '--from', '--loudness' }

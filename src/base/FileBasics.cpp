@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <utility>
 
 #include "base/Errors.h"
 #include "base/Files.h"
+#include "base/Paths.h"
 
 namespace tessaly {
 
@@ -52,6 +55,22 @@ const char* Reason(int error) {
 }
 
 }  // namespace
+
+std::optional<std::string> PrepareFolderForWriting(const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::create_directories(Utf8Path(folder), error);
+  if (error || !FolderExists(folder))
+    return "Cannot create folder " + Quoted(folder) + ". " +
+           (error ? error.message() : "A file of that name exists");
+  // A hidden folder made and removed again: the same right as making a file there, without one.
+  const std::string probe = JoinPath(
+      folder, ".tessaly-write-check-" +
+                  std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+  if (fs::create_directory(Utf8Path(probe), error)) fs::remove(Utf8Path(probe), error);
+  if (error) return "Cannot write into folder " + Quoted(folder) + ". " + error.message();
+  return std::nullopt;
+}
 
 std::string TemporaryName(std::string_view targetName, std::string_view tag,
                           std::string_view suffix) {

@@ -238,7 +238,8 @@ std::vector<std::string> CommitTargetsOf(const std::string& folder) {
   std::string name = ExtractFileName(folder), parent = ExtractFilePath(folder);
   return {parent + ChangeFileExt(name, ".big"), parent + ChangeFileExt(name, ".idx"),
           JoinPath(folder, ChangeFileExt(name, ".id")),
-          JoinPath(folder, ChangeFileExt(name, ".tbl"))};
+          JoinPath(folder, ChangeFileExt(name, ".tbl")),
+          JoinPath(folder, ChangeFileExt(name, ".source"))};
 }
 
 std::string InterruptedCommit::NewFile(const std::string& target) const {
@@ -305,8 +306,8 @@ void RemoveOrphanedTemporaries(const std::vector<std::string>& targets) {
 }
 
 void RemoveLeftoverTemporaries(const std::string& folder) {
-  static const std::vector<std::string_view> kOwnExtensions = {".asf", ".wav", ".id",
-                                                               ".tbl", ".idx", ".big"};
+  static const std::vector<std::string_view> kOwnExtensions = {".asf",    ".wav", ".id", ".tbl",
+                                                               ".source", ".idx", ".big"};
   std::string prefix = folder.empty() || folder.back() == '/' || folder.back() == '\\'
                            ? folder
                            : JoinPath(folder, "");

@@ -31,7 +31,8 @@ inline constexpr std::chrono::milliseconds kCommitWait{30000};
 FolderLock LockCommits(const std::string& recordPath);
 
 // The files a pack or an unpack of `folder` replaces together: the pair beside it, and the index
-// copy and table file inside it. A record beside the folder is trusted for these only.
+// copy, table file and source note inside it. A record beside the folder is trusted for these
+// only.
 std::vector<std::string> CommitTargetsOf(const std::string& folder);
 
 // What an interrupted commit left at a record, read without changing anything.
@@ -64,8 +65,8 @@ std::optional<std::string> FinishInterruptedCommit(const std::string& recordPath
 void RemoveOrphanedTemporaries(const std::vector<std::string>& targets);
 
 // Removes, from `folder`, the temporaries of this program's files (entries, WAVs, pair files,
-// index copies and table files) that no process writes any more: what a stopped unpack, import or
-// export leaves.
+// index copies, table files and source notes) that no process writes any more: what a stopped
+// unpack, import or export leaves.
 void RemoveLeftoverTemporaries(const std::string& folder);
 
 class FileCommit {

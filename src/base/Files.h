@@ -110,6 +110,10 @@ bool FolderExists(const std::string& path);
 bool IsFolderNotLink(const std::string& path);
 // Creates one folder level; false when it can't be made (it exists, the parent is missing, ...).
 bool CreateFolder(const std::string& path);
+// Makes `folder` when missing, with the folders above it, and checks that files can be made in
+// it. When not, the problem in words: "Cannot create folder "<folder>". A file of that name
+// exists" (or the system's reason), "Cannot write into folder "<folder>". <the system's reason>".
+std::optional<std::string> PrepareFolderForWriting(const std::string& folder);
 // Renames `from` over `to`, replacing it atomically; throws on failure.
 void ReplaceFile(const std::string& from, const std::string& to);
 // Removes a file, ignoring failures (for cleanup paths).

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "audio/StreamEncoder.h"
 #include "cli/TerminalHost.h"
@@ -23,11 +24,19 @@ inline int ExitStatusFor(bool reachedGoodEnd, const TerminalHost& host) {
   return reachedGoodEnd && !host.FailureReported() ? kExitSuccess : kExitFailure;
 }
 
-// The Unpack command on the pair of `archive`.
-int UnpackCommand(TerminalHost& host, const std::string& archive);
-// The Pack command on `folder`. Unless `force`, it first checks the replaced entries and packs
-// nothing when one has a problem.
-int PackCommand(TerminalHost& host, const std::string& folder, bool force);
+// The options of unpack.
+struct UnpackArguments {
+  std::string into;          // --to: the folder to write the unpack folder in
+  bool overwrite = false;    // --overwrite: write over changed entry files without asking
+  bool keepChanged = false;  // --keep-changed: leave them as they are, unpack the rest
+};
+
+// The Unpack command on the pair of `archive`. When the folder holds entry files changed since
+// it was unpacked, the options say what to do, else a question on a terminal, else it refuses.
+int UnpackCommand(TerminalHost& host, const std::string& archive, const UnpackArguments& arguments);
+// The Pack command on `folder`, writing the pair beside it or in `into`. Unless `force`, it first
+// checks the replaced entries and packs nothing when one has a problem.
+int PackCommand(TerminalHost& host, const std::string& folder, bool force, const std::string& into);
 // The listing alone: the table as TAB-separated lines, a blank line, then the status texts.
 int ListCommand(TerminalHost& host, const std::string& archive);
 // The listing and Unpack's size check, writing nothing: whether the pair is consistent, the

@@ -75,4 +75,15 @@ std::optional<std::string> MistakeIn(const std::string& verb, const std::string&
   return std::nullopt;
 }
 
+std::optional<std::string> MistakeInTo(const std::string& verb, const std::string& folder) {
+  const std::string writes = verb == "unpack" ? "the unpack folder" : "the new pair";
+  if (folder == "-")
+    return "tessaly-cli: " + verb + " --to takes a folder to write " + writes +
+           " in; '-' (the standard output) serves only export's single WAV file.";
+  if (FileExists(folder))
+    return "tessaly-cli: " + Quoted(folder) + " is a file: " + verb +
+           " --to takes a folder to write " + writes + " in (made when missing).";
+  return std::nullopt;
+}
+
 }  // namespace tessaly::cli

@@ -15,4 +15,8 @@ bool IsClipFileName(const std::string& path);
 // path is of the kind the verb takes or doesn't exist (the verb's own message says so then).
 std::optional<std::string> MistakeIn(const std::string& verb, const std::string& path);
 
+// The message for `verb` --to `folder` (as typed) when it can't name a folder to write in: "-"
+// (standard output) or an existing file.
+std::optional<std::string> MistakeInTo(const std::string& verb, const std::string& folder);
+
 }  // namespace tessaly::cli

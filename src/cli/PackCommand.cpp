@@ -25,10 +25,11 @@ bool ReportReplacedEntryProblems(TerminalHost& host, const std::string& folder) 
 
 }  // namespace
 
-int PackCommand(TerminalHost& host, const std::string& folder, bool force) {
+int PackCommand(TerminalHost& host, const std::string& folder, bool force,
+                const std::string& into) {
   if (!force && ReportReplacedEntryProblems(host, folder)) return kExitFailure;
   EntryTable table;
-  PackResult result = Pack(folder, table, host);
+  PackResult result = Pack(folder, table, host, into);
   // The window says nothing at this end; a script needs to know why nothing came out.
   if (result.end == PackEnd::EmptyIndex)
     host.ReportFailure("tessaly-cli: nothing packed: the index copy in " + result.folder +

@@ -49,6 +49,17 @@ std::string NearestWord(std::string_view word, const std::vector<std::string>& c
   };
   for (const std::string& candidate : candidates)
     if (lower(candidate) == lower(word)) return candidate;
+  // A word cut short (--keep for --keep-changed) means the one candidate it begins.
+  const std::string* begun = nullptr;
+  for (const std::string& candidate : candidates)
+    if (word.size() >= 3 && candidate.starts_with(word)) {
+      if (begun) {
+        begun = nullptr;
+        break;
+      }
+      begun = &candidate;
+    }
+  if (begun) return *begun;
   const size_t allowed = std::max<size_t>(1, word.size() / 3);
   std::string best;
   size_t bestDistance = allowed + 1;

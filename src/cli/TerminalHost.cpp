@@ -27,6 +27,17 @@ void TerminalHost::PrintResult(const std::string& text) {
   WriteLine(out_, text);
 }
 
+std::string TerminalHost::Ask(const std::string& question) {
+  progress_.Clear();
+  std::fflush(out_);
+  std::fputs(question.c_str(), err_);
+  std::fflush(err_);
+  std::string answer;
+  for (int c; (c = std::fgetc(stdin)) != EOF && c != '\n';) answer += static_cast<char>(c);
+  if (!answer.empty() && answer.back() == '\r') answer.pop_back();
+  return answer;
+}
+
 // A box's line break (CR LF) becomes the terminal's; the text ends with one newline.
 void TerminalHost::WriteLine(std::FILE* stream, const std::string& text) {
   progress_.Clear();

@@ -27,6 +27,9 @@ class TerminalHost : public QuietHost {
   void ReportFailure(const std::string& text);
   // A line of the command's own result on standard output.
   void PrintResult(const std::string& text);
+  // Writes `question` on standard error, without a line break, and returns the line then typed on
+  // standard input, without its line break ("" at its end).
+  std::string Ask(const std::string& question);
 
   // True once any message other than a success message was shown, or a failure reported.
   bool FailureReported() const { return failureReported_; }

@@ -5,6 +5,7 @@
 #include <exception>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "base/Console.h"
@@ -34,10 +35,10 @@ constexpr const char* kArchiveOrFolder =
 constexpr const char* kFolder = "A folder written by unpack";
 
 constexpr Verb kVerbs[] = {
-    {"unpack", "Write every stream of an archive pair into a folder beside it", "ARCHIVE",
-     kArchive},
-    {"pack", "Rebuild an archive pair from an unpacked folder, beside that folder", "FOLDER",
-     "A folder written by unpack, with some .asf files replaced"},
+    {"unpack", "Write every stream of an archive pair into a folder beside it (or in --to DIR)",
+     "ARCHIVE", kArchive},
+    {"pack", "Rebuild an archive pair from an unpacked folder, beside that folder (or in --to DIR)",
+     "FOLDER", "A folder written by unpack, with some .asf files replaced"},
     {"list", "Print the entry table of an archive pair as TAB-separated lines; writes nothing",
      "ARCHIVE", kArchive},
     {"verify", "Check that an archive pair can be unpacked; writes nothing", "ARCHIVE", kArchive},
@@ -77,6 +78,25 @@ int main(int argc, char** argv) {
     commands[name]->add_flag("--json", tessaly::cli::JsonRequested(), jsonHelp);
   commands["pack"]->add_flag("--force", force,
                              "Pack even when replaced entries have problems (see status)");
+  tessaly::cli::UnpackArguments unpacking;
+  std::string packInto;
+  commands["unpack"]
+      ->add_option("--to", unpacking.into,
+                   "The folder to write the unpack folder in, made when missing (default: beside "
+                   "the archive)")
+      ->type_name("DIR");
+  commands["pack"]
+      ->add_option("--to", packInto,
+                   "The folder to write the new pair in, made when missing (default: beside "
+                   "FOLDER)")
+      ->type_name("DIR");
+  CLI::Option* overwrite = commands["unpack"]->add_flag(
+      "--overwrite", unpacking.overwrite,
+      "Write over entry files changed since the folder was unpacked, without asking");
+  CLI::Option* keepChanged = commands["unpack"]->add_flag(
+      "--keep-changed", unpacking.keepChanged,
+      "Keep entry files changed since the folder was unpacked as they are; write the rest");
+  overwrite->excludes(keepChanged);
   commands["export"]->add_option(
       "--entries", clip.entries,
       "Numbers, ranges and names: 3,10-20,speech_00042.asf (default: all)");
@@ -139,24 +159,34 @@ int main(int argc, char** argv) {
                                       : tessaly::EncodeQuality::kClipRate;
 
   const std::string chosen = app.get_subcommands().front()->get_name();
-  std::string given;
-  try {
-    given = tessaly::cli::DialogPath(path);
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "tessaly-cli: \"%s\" can't be used as a path: %s\n", path.c_str(),
-                 e.what());
-    return tessaly::cli::kExitUsage;
-  }
+  // Each path argument made absolute; a mistake in one is a usage error, said in words.
+  auto absolute = [](std::string& argument) {
+    try {
+      argument = tessaly::cli::DialogPath(argument);
+      return true;
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "tessaly-cli: \"%s\" can't be used as a path: %s\n", argument.c_str(),
+                   e.what());
+      return false;
+    }
+  };
+  auto mistaken = [](const std::optional<std::string>& mistake) {
+    if (mistake) std::fprintf(stderr, "%s\n", mistake->c_str());
+    return mistake.has_value();
+  };
+  std::string given = path;
   // A file of the wrong kind: say what it is and what to type instead.
-  if (auto mistake = tessaly::cli::MistakeIn(chosen, given)) {
-    std::fprintf(stderr, "%s\n", mistake->c_str());
+  if (!absolute(given) || mistaken(tessaly::cli::MistakeIn(chosen, given)))
     return tessaly::cli::kExitUsage;
-  }
+  // unpack and pack --to: a folder to write in.
+  for (std::string* into : {&unpacking.into, &packInto})
+    if (!into->empty() && (mistaken(tessaly::cli::MistakeInTo(chosen, *into)) || !absolute(*into)))
+      return tessaly::cli::kExitUsage;
   TerminalHost host(!quiet && tessaly::IsTerminal(stderr));
   using namespace tessaly::cli;
   const std::map<std::string, std::function<int()>> run = {
-      {"unpack", [&] { return UnpackCommand(host, given); }},
-      {"pack", [&] { return PackCommand(host, given, force); }},
+      {"unpack", [&] { return UnpackCommand(host, given, unpacking); }},
+      {"pack", [&] { return PackCommand(host, given, force, packInto); }},
       {"list", [&] { return ListCommand(host, given); }},
       {"verify", [&] { return VerifyCommand(host, given); }},
       {"info", [&] { return InfoCommand(host, given); }},

@@ -5,10 +5,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <exception>
-#include <filesystem>
 #include <mutex>
 #include <optional>
-#include <system_error>
 #include <thread>
 
 #include "audio/AudioError.h"
@@ -48,11 +46,8 @@ std::string WavNameFor(std::string_view entryName) {
 ExportResult ExportClips(const EntryStreams& streams, const std::vector<int>& rows,
                          const std::string& folder, OperationHost& host) {
   ExportResult result;
-  std::error_code error;
-  std::filesystem::create_directories(Utf8Path(folder), error);
-  if (error || !FolderExists(folder)) {
-    result.stopped = "Cannot create folder \"" + folder + "\". " +
-                     (error ? error.message() : "A file of that name exists");
+  if (std::optional<std::string> problem = PrepareFolderForWriting(folder)) {
+    result.stopped = *problem;
     return result;
   }
   RemoveLeftoverTemporaries(folder);

@@ -29,10 +29,14 @@ struct SourcePair {
 void OpenSourcePair(const UnpackFolder& files, int entries, const std::stop_token& stop,
                     SourcePair& pair) {
   if (!files.HasSourcePair()) {
-    pair.unusable = files.sourceIndex.empty()
-                        ? "the folder's name doesn't end in \"_\", so no pair is known for it"
-                        : "there is no " + ExtractFileName(files.sourceIndex) + " and " +
-                              ExtractFileName(files.sourceData) + " beside the folder";
+    if (files.sourceIndex.empty())
+      pair.unusable = "the folder's name doesn't end in \"_\", so no pair is known for it";
+    else if (files.sourceFromNote)
+      pair.unusable = "there is no " + files.sourceIndex + " and " + files.sourceData +
+                      ", the pair its note " + ExtractFileName(files.sourceNote) + " names";
+    else
+      pair.unusable = "there is no " + ExtractFileName(files.sourceIndex) + " and " +
+                      ExtractFileName(files.sourceData) + " beside the folder";
     return;
   }
   QuietHost quiet(stop);
@@ -224,6 +228,23 @@ std::vector<EntryChange> ReplacedEntryProblems(const UnpackFolder& folder, Opera
 
 std::vector<EntryChange> ChangedEntries(const UnpackFolder& folder, OperationHost& host) {
   return PresentChanges(folder, StatusDepth::kAllChanges, host);
+}
+
+std::vector<EntryChange> ChangedEntriesBeforeUnpack(const std::string& chosenPath,
+                                                    const std::string& into, OperationHost& host) {
+  const UnpackFolder target = UnpackFolder::OfArchive(chosenPath, into);
+  UnpackFolder folder = UnpackFolder::ToRead(target.path);
+  // A name with a dot (a.b.idx -> a.b_) gives the folder's files other names than a pack of it
+  // looks for: those the unpack writes are the ones there.
+  if (!folder.HasTableAndIndexCopy()) {
+    folder.tableFile = target.tableFile;
+    folder.indexCopy = target.indexCopy;
+  }
+  if (!folder.HasSourcePair()) {
+    folder.sourceIndex = target.sourceIndex;
+    folder.sourceData = target.sourceData;
+  }
+  return ChangedEntries(folder, host);
 }
 
 }  // namespace tessaly

@@ -3,12 +3,13 @@
 // or channel count than the clip it replaces. A file longer than its entry's recorded "Size" is
 // noted too; that is allowed (packing moves later entries), not a problem.
 //
-// The pair compared with is the one beside the folder whose name the folder carries (folder
-// `speech_` <- `speech.idx` and `speech.big`), when it is there and lists as many entries as the
-// folder's table. Then an entry counts as changed when its file's bytes differ from its stream
-// in that pair. Otherwise an entry counts as changed when its file's length differs from its
-// recorded "Size", and codecs can't be compared. Where the replaced clip's own header can't be read
-// (a kind of stream this program doesn't know), its replacement isn't judged beyond "SCHl".
+// The pair compared with is the one its source note names, else the one beside the folder whose
+// name the folder carries (folder `speech_` <- `speech.idx` and `speech.big`), when it is there
+// and lists as many entries as the folder's table. Then an entry counts as changed when its
+// file's bytes differ from its stream in that pair. Otherwise an entry counts as changed when its
+// file's length differs from its recorded "Size", and codecs can't be compared. Where the replaced
+// clip's own header can't be read (a kind of stream this program doesn't know), its replacement
+// isn't judged beyond "SCHl".
 #pragma once
 
 #include <cstdint>
@@ -64,5 +65,11 @@ std::vector<EntryChange> ReplacedEntryProblems(const UnpackFolder& folder, Opera
 // The check before an unpack writes into `folder` again: its entry files that are present and
 // differ from the pair (replaced clips an unpack would write over), in table order; none as above.
 std::vector<EntryChange> ChangedEntries(const UnpackFolder& folder, OperationHost& host);
+
+// The same check before an unpack of the pair of `chosenPath` into the folder UnpackFolder::
+// OfArchive(chosenPath, into) names. The folder is judged against the pair it was unpacked from
+// when that is known and there, else against the pair about to be unpacked into it.
+std::vector<EntryChange> ChangedEntriesBeforeUnpack(const std::string& chosenPath,
+                                                    const std::string& into, OperationHost& host);
 
 }  // namespace tessaly

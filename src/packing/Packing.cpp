@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "archive/IndexImage.h"
+#include "base/Errors.h"
 #include "base/FileCommit.h"
 #include "base/Files.h"
 #include "base/Numbers.h"
@@ -32,8 +33,15 @@ struct PackRun {
   const UnpackFolder& folder;
   FolderLock& folderLock;
   IndexImage image;
+  // The new pair, and the folder's index copy and table file when the pair lies beside the folder.
   FileCommit outputs;
+  // The folder's index copy and table file when the pair goes elsewhere: a record names files of
+  // one folder and the one below it, so those are put in place after the pair, under the folder's
+  // own record.
+  std::optional<FileCommit> folderOutputs;
   int rows = 0;
+
+  FileCommit& FolderFiles() { return folderOutputs ? *folderOutputs : outputs; }
 };
 
 // A pack that ends before its commit, and what it shows.
@@ -144,13 +152,23 @@ std::optional<PackStop> CopyEntries(PackRun& run, MessagePump& pump) {
 }
 
 // The new index file, the folder's index copy and table file, and the data file, put in place as
-// one.
+// one. A pair written elsewhere goes first; should the folder's files then fail, a pack stopped
+// there leaves the folder describing the pair before: packing it again writes the same pair and
+// brings them up to date.
 void Commit(PackRun& run) {
   const std::vector<uint8_t>& index = run.image.Bytes();
   run.outputs.Write(run.folder.packedIndex, index.data(), index.size());
-  run.outputs.Write(run.folder.indexCopy, index.data(), index.size());
-  SaveTableFile(run.table, run.outputs.Create(run.folder.tableFile));
+  FileCommit& folderFiles = run.FolderFiles();
+  folderFiles.Write(run.folder.indexCopy, index.data(), index.size());
+  SaveTableFile(run.table, folderFiles.Create(run.folder.tableFile));
   run.outputs.Commit();
+  if (!run.folderOutputs) return;
+  try {
+    run.folderOutputs->Commit();
+  } catch (const FrameworkError& error) {
+    throw FrameworkError(std::string(error.what()) + ". The new pair " + run.folder.packedIndex +
+                         " is in place; pack the folder again to update its table");
+  }
 }
 
 // A pack that stops before its commit writes nothing. The Int error is shown while the window is
@@ -158,6 +176,7 @@ void Commit(PackRun& run) {
 // message once the window is usable again.
 PackEnd Stop(PackRun& run, WindowDisabled& disabled, const PackStop& stop) {
   run.outputs.Discard();
+  if (run.folderOutputs) run.folderOutputs->Discard();
   run.folderLock.Release();
   if (stop.end == PackEnd::IntError) {
     run.host.ShowMessage(stop.kind, stop.text);
@@ -174,10 +193,13 @@ PackEnd Stop(PackRun& run, WindowDisabled& disabled, const PackStop& stop) {
 
 }  // namespace
 
-PackResult Pack(const std::string& chosenFolder, EntryTable& table, OperationHost& host) {
+PackResult Pack(const std::string& chosenFolder, EntryTable& table, OperationHost& host,
+                const std::string& into) {
   PackResult result;
   result.folder = chosenFolder;
-  const UnpackFolder folder = UnpackFolder::Chosen(chosenFolder);
+  UnpackFolder folder = UnpackFolder::Chosen(chosenFolder);
+  if (!into.empty()) folder.PackInto(into);
+  const bool elsewhere = folder.PacksElsewhere();
   result.indexPath = folder.packedIndex;
   result.dataPath = folder.packedData;
   FolderLock folderLock;
@@ -195,6 +217,15 @@ PackResult Pack(const std::string& chosenFolder, EntryTable& table, OperationHos
     result.end = PackEnd::ResourcesMissing;
     return result;
   }
+  if (!into.empty())
+    if (std::optional<std::string> problem = PrepareFolderForWriting(into))
+      throw FrameworkError(*problem);
+  // A pair packed elsewhere is committed under a record beside it, as a pack beside its folder
+  // would be.
+  if (elsewhere)
+    if (std::optional<std::string> ignored = CleanUpInterrupted(
+            RemoveFileExt(folder.packedIndex), {folder.packedData, folder.packedIndex}))
+      host.ShowMessage(MessageKind::Information, *ignored);
 
   WindowDisabled disabled(host);
   table.Reset();
@@ -204,7 +235,9 @@ PackResult Pack(const std::string& chosenFolder, EntryTable& table, OperationHos
               folder,
               folderLock,
               IndexImage::ReadFrom(folder.indexCopy),
-              FileCommit(CommitRecordPath(result.folder))};
+              FileCommit(CommitRecordPath(elsewhere ? folder.packedIndex : result.folder)),
+              {}};
+  if (elsewhere) run.folderOutputs.emplace(CommitRecordPath(result.folder));
   if (run.image.Empty()) {
     disabled.Enable();
     result.end = PackEnd::EmptyIndex;

@@ -29,11 +29,13 @@ struct PackResult {
   std::string dataPath;   // the new DataFile
 };
 
-// The Pack command's work on `folder`, writing the pair beside it (UnpackFolder::Chosen). Framework
-// errors propagate as FrameworkError, with the window enabled again, temporaries removed and
-// earlier outputs untouched. A folder that another pack or unpack is using is waited for briefly,
-// then reported busy as a FrameworkError. The host's stop is checked before each entry is copied
-// and once more before the outputs are put in place; a stopped pack changes no file.
-PackResult Pack(const std::string& folder, EntryTable& table, OperationHost& host);
+// The Pack command's work on `folder`, writing the pair beside it (UnpackFolder::Chosen) or, given
+// `into`, in that folder. Framework errors propagate as FrameworkError, with the window enabled
+// again, temporaries removed and earlier outputs untouched. A folder that another pack or unpack
+// is using is waited for briefly, then reported busy as a FrameworkError. The host's stop is
+// checked before each entry is copied and once more before the outputs are put in place; a
+// stopped pack changes no file.
+PackResult Pack(const std::string& folder, EntryTable& table, OperationHost& host,
+                const std::string& into = "");
 
 }  // namespace tessaly

@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "base/Errors.h"
 #include "base/FileCommit.h"
 #include "base/Files.h"
 #include "base/Numbers.h"
@@ -56,10 +57,11 @@ void ReportSizeMismatch(ArchiveState& state, EntryTable& table, OperationHost& h
 // Every row's stream into its own file. Each is copied by the file layer with bounded memory,
 // so a stream of any size unpacks. It is written aside and renamed over the entry file: a stop
 // or a failure leaves every entry file old or new (a clip imported there stays whole), and a
-// link at an entry's name is replaced, never written through. Returns how many were written:
-// fewer than the rows when the host's stop was set.
+// link at an entry's name is replaced, never written through. The entry files named in `keep`
+// stay as they are. Returns how many rows were done: fewer than the rows when the host's stop was
+// set.
 int ExtractEntries(const ArchiveState& state, const EntryTable& table, const std::string& folder,
-                   OperationHost& host) {
+                   const std::vector<std::string>& keep, OperationHost& host) {
   MessagePump pump(host);
   const std::stop_token stop = host.StopToken();
   int rows = table.RowCount();
@@ -68,6 +70,10 @@ int ExtractEntries(const ArchiveState& state, const EntryTable& table, const std
     RepaintAtFixedPoints(host, static_cast<uint64_t>(r), static_cast<uint64_t>(rows));
     std::string_view name = table.Cell(kColName, r);
     pump.Poll();
+    if (std::find(keep.begin(), keep.end(), name) != keep.end()) {
+      host.SetProgressPosition(r);
+      continue;
+    }
     uint32_t start = ParseUInt32Cell(table.Cell(kColRealAddress, r));
     uint32_t size = ParseUInt32Cell(table.Cell(kColSize, r));
     host.Repaint();
@@ -123,7 +129,7 @@ uint32_t ComputeSizes(EntryTable& table, uint64_t dataFileSize, OperationHost& h
 }
 
 UnpackResult Unpack(const std::string& chosenPath, ArchiveState& state, EntryTable& table,
-                    OperationHost& host) {
+                    OperationHost& host, const UnpackOptions& options) {
   UnpackResult result;
   host.UpdatePainting();
   result.listing = ListArchive(chosenPath, state, table, host);
@@ -153,8 +159,11 @@ UnpackResult Unpack(const std::string& chosenPath, ArchiveState& state, EntryTab
     return result;
   }
 
+  if (!options.into.empty())
+    if (std::optional<std::string> problem = PrepareFolderForWriting(options.into))
+      throw FrameworkError(*problem);
   WindowDisabled disabled(host);
-  const UnpackFolder folder = UnpackFolder::OfArchive(state.chosenPath);
+  const UnpackFolder folder = UnpackFolder::OfArchive(state.chosenPath, options.into);
   result.folder = folder.path;
   // An existing folder is used as it is; one that can't be made shows when its first file is.
   CreateFolder(result.folder);
@@ -167,12 +176,12 @@ UnpackResult Unpack(const std::string& chosenPath, ArchiveState& state, EntryTab
   const std::string record = CommitRecordPath(folder.path);
   FolderLock folderLock = TakeFolder(folder.path);
   if (std::optional<std::string> ignored =
-          CleanUpInterrupted(folder.path, {folder.indexCopy, folder.tableFile}))
+          CleanUpInterrupted(folder.path, {folder.indexCopy, folder.tableFile, folder.sourceNote}))
     host.ShowMessage(MessageKind::Information, *ignored);
   RemoveLeftoverTemporaries(folder.path);
   host.SetProgressPosition(0);
   host.UpdatePainting();
-  result.written = ExtractEntries(state, table, result.folder, host);
+  result.written = ExtractEntries(state, table, result.folder, options.keep, host);
   if (result.written < table.RowCount() - 1) {
     folderLock.Release();
     ReportCancelled(result, table.RowCount() - 1, state, host, &disabled);
@@ -181,12 +190,16 @@ UnpackResult Unpack(const std::string& chosenPath, ArchiveState& state, EntryTab
   }
   disabled.Enable();
 
-  // The index copy and the table file are replaced together: a folder never holds the two from
-  // different runs.
+  // The index copy, the table file and the source note are replaced together: a folder never
+  // holds them from different runs.
   FileCommit outputs(record);
   const std::vector<uint8_t>& index = state.index.Bytes();
   outputs.Write(folder.indexCopy, index.data(), index.size());
   SaveTableFile(table, outputs.Create(folder.tableFile));
+  if (folder.NeedsSourceNote()) {
+    const std::string note = folder.sourceIndex + "\n";
+    outputs.Write(folder.sourceNote, note.data(), note.size());
+  }
   outputs.Commit();
   folderLock.Release();
   host.ShowMessage(MessageKind::Success, "Successfully extracted to " + result.folder);

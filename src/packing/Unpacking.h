@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "archive/EntryTable.h"
 #include "archive/Listing.h"
@@ -29,14 +30,23 @@ struct UnpackResult {
   int written = 0;     // entry files written
 };
 
+// What the command line adds to the window's Unpack.
+struct UnpackOptions {
+  // The folder the unpack folder is made in; empty: beside the archive. The folder then gets a
+  // source note naming the pair (UnpackFolder).
+  std::string into;
+  // Entry files left as they are (changed clips the user keeps); every other one is written.
+  std::vector<std::string> keep;
+};
+
 // The Unpack command's work on the pair that `chosenPath` (its index or its data file) belongs to,
-// into the folder beside it (UnpackFolder::OfArchive). Framework errors propagate as
-// FrameworkError, with the window enabled again and the archive released. The index copy and the
-// table file are replaced together; a folder that another pack or unpack is using is waited for
-// briefly, then reported busy as a FrameworkError. The host's stop is checked before each entry
-// is listed and before each entry file is written.
+// into the folder beside it or in `options.into` (UnpackFolder::OfArchive). Framework errors
+// propagate as FrameworkError, with the window enabled again and the archive released. The index
+// copy, the table file and the source note are replaced together; a folder that another pack or
+// unpack is using is waited for briefly, then reported busy as a FrameworkError. The host's stop is
+// checked before each entry is listed and before each entry file is written.
 UnpackResult Unpack(const std::string& chosenPath, ArchiveState& state, EntryTable& table,
-                    OperationHost& host);
+                    OperationHost& host, const UnpackOptions& options = {});
 
 // The size pass over a listed table: writes every row's "Size" (next row's "Real Address" minus
 // its own, modulo 2^32; the last row runs to `dataFileSize`) and returns the sum modulo 2^32.

@@ -58,6 +58,9 @@ class MainWindow : public QWidget, public WorkbenchHost {
   // Asks the running work, or the clip columns and the change check, to stop (the Stop
   // button, Esc).
   void RequestStop();
+  // Shows the clip columns' reading and the change check, while no command runs, in the
+  // progress bar with their names, and offers the Stop button for them (a timer calls it).
+  void ShowReading();
 
   // OperationHost
   void SetProgressMin(int value) override;
@@ -114,9 +117,6 @@ class MainWindow : public QWidget, public WorkbenchHost {
   void ApplyEnabled();
   // The progress bar, narrowed beside the Stop button while work can be stopped.
   void LayOutProgress();
-  // Shows the clip columns' reading and the change check, while no command runs, in the
-  // progress bar with their names, and offers the Stop button for them.
-  void ShowReading();
 
   EntryTable table_;
   ArchiveState state_;

@@ -437,6 +437,12 @@ TEST(CliUsage, MistakesGetADidYouMeanOrTheHelp) {
        "",
        "tessaly-cli: '--entires' is not an option of export. Did you mean '--entries'?\n"
        "Run 'tessaly-cli export --help' for the options.\n"},
+      {{"unpack", "speech.idx", "--overwirte"},
+       2,
+       "",
+       "tessaly-cli: '--overwirte' is not an option of unpack. Did you mean '--overwrite'?\n"},
+      // A word cut short is taken for the one option it begins.
+      {{"unpack", "speech.idx", "--keep"}, 2, "", "Did you mean '--keep-changed'?\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[0]);

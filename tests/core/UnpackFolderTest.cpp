@@ -42,6 +42,51 @@ TEST(UnpackPaths, FolderAndFileNamesComeFromTheChosenFile) {
   }
 }
 
+// unpack --to and pack --to: the folder and the new pair go where asked, and a folder whose pair
+// doesn't lie beside it needs a note naming it.
+TEST(UnpackPaths, ElsewhereThanBesideThePair) {
+  // A path from the root, with the system's separator: P("a", "b") is "/a/b" here.
+  auto P = [](std::initializer_list<const char*> parts) {
+    std::string path;
+    for (const char* part : parts) path = JoinPath(path, part);
+    return path.empty() ? JoinPath("", "") : path;
+  };
+  const struct {
+    std::string chosen, into, folder;
+    bool needsNote;
+  } unpacks[] = {
+      {P({"a", "speech.big"}), P({"m"}), P({"m", "speech_"}), true},
+      {P({"a", "speech.big"}), P({"a"}), P({"a", "speech_"}), false},
+      {P({"a", "speech.big"}), "", P({"a", "speech_"}), false},
+      {P({"a", "speech.idx"}), P({}), P({"speech_"}), true},
+  };
+  for (const auto& c : unpacks) {
+    SCOPED_TRACE(c.chosen + " into " + c.into);
+    const UnpackFolder folder = UnpackFolder::OfArchive(c.chosen, c.into);
+    EXPECT_EQ(folder.path, c.folder);
+    EXPECT_EQ(folder.sourceIndex, P({"a", "speech.idx"}));
+    EXPECT_EQ(folder.sourceNote, JoinPath(c.folder, "speech_.source"));
+    EXPECT_EQ(folder.NeedsSourceNote(), c.needsNote);
+  }
+  const struct {
+    std::string folder, into, packedIndex;
+    bool elsewhere;
+  } packs[] = {
+      {P({"m", "speech_"}), "", P({"m", "speech_.idx"}), false},
+      {P({"m", "speech_"}), P({"m"}), P({"m", "speech_.idx"}), false},
+      {P({"m", "speech_"}), P({"o"}), P({"o", "speech_.idx"}), true},
+      {"speech_", "", "speech_.idx", false},
+  };
+  for (const auto& c : packs) {
+    SCOPED_TRACE(c.folder + " into " + c.into);
+    UnpackFolder folder = UnpackFolder::Chosen(c.folder);
+    if (!c.into.empty()) folder.PackInto(c.into);
+    EXPECT_EQ(folder.packedIndex, c.packedIndex);
+    EXPECT_EQ(folder.packedData, ChangeFileExt(c.packedIndex, ".big"));
+    EXPECT_EQ(folder.PacksElsewhere(), c.elsewhere);
+  }
+}
+
 // Three clips, unpacked: a stereo PCM one and two mono XA ones, all 22050 Hz.
 class UnpackedClips : public ::testing::Test {
  protected:
