@@ -53,3 +53,27 @@ function(tessaly_core_layer layer)
     target_link_libraries(tessaly_${layer} PUBLIC tessaly_${used})
   endforeach()
 endfunction()
+
+# The test that the arrows are enforced: for each (layer, header of a layer it may not use), a
+# file of `layer` that includes the header, built on its own by cmake/LayerCheck.cmake, which
+# passes only if the compiler can't find the header.
+function(tessaly_layer_check_test)
+  set(targets)
+  set(headers)
+  foreach(pair ${ARGN})
+    string(REPLACE ":" ";" pair ${pair})
+    list(GET pair 0 layer)
+    list(GET pair 1 header)
+    string(MAKE_C_IDENTIFIER "layer_check_${layer}_${header}" name)
+    file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/layers/check/${name}.cpp
+         CONTENT "#include \"${header}\"\n")
+    add_library(${name} OBJECT EXCLUDE_FROM_ALL ${PROJECT_BINARY_DIR}/layers/check/${name}.cpp)
+    target_link_libraries(${name} PRIVATE tessaly_${layer})
+    list(APPEND targets ${name})
+    list(APPEND headers ${header})
+  endforeach()
+  add_test(NAME layers_enforced
+           COMMAND ${CMAKE_COMMAND} -DBUILD=${PROJECT_BINARY_DIR} "-DTARGETS=${targets}"
+                   "-DHEADERS=${headers}" -P ${PROJECT_SOURCE_DIR}/cmake/LayerCheck.cmake)
+  set_tests_properties(layers_enforced PROPERTIES LABELS core RUN_SERIAL TRUE)
+endfunction()

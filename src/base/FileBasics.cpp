@@ -83,7 +83,10 @@ std::string TemporaryName(std::string_view targetName, std::string_view tag,
     if (!targetName.empty() && static_cast<unsigned char>(targetName.back()) >= 0xC0)
       targetName.remove_suffix(1);
   }
-  return "." + std::string(targetName) + "." + std::string(tag) + std::string(suffix);
+  std::string name;
+  name.reserve(2 + targetName.size() + tag.size() + suffix.size());
+  name.append(".").append(targetName).append(".").append(tag).append(suffix);
+  return name;
 }
 
 bool IsTemporaryName(std::string_view name, std::string_view targetName, std::string_view suffix) {

@@ -316,6 +316,21 @@ void RemoveLeftoverTemporaries(const std::string& folder) {
       RemoveFileIfUnused(prefix + name);
 }
 
+void ReplaceFileAside(const std::string& target, const std::function<void(File&)>& write) {
+  File file = File::CreateBeside(target);
+  const std::string aside = file.Path();
+  try {
+    write(file);
+    file.Sync();
+    file.Close();
+    ReplaceFile(aside, target);
+  } catch (...) {
+    file.Release();
+    RemoveFileQuietly(aside);
+    throw;
+  }
+}
+
 FileCommit::FileCommit(std::string recordPath) : recordPath_(std::move(recordPath)) {}
 
 File& FileCommit::Create(const std::string& target) {

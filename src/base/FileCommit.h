@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -68,6 +69,11 @@ void RemoveOrphanedTemporaries(const std::vector<std::string>& targets);
 // index copies, table files and source notes) that no process writes any more: what a stopped
 // unpack, import or export leaves.
 void RemoveLeftoverTemporaries(const std::string& folder);
+
+// Replaces the one file `target` whole: `write` fills a new temporary beside it, which is stored
+// on the device and renamed over `target`. A link at `target` is replaced, never written
+// through; on any failure the temporary goes and `target` stays as it was.
+void ReplaceFileAside(const std::string& target, const std::function<void(File&)>& write);
 
 class FileCommit {
  public:

@@ -1,6 +1,9 @@
 #include <cctype>
 
 #include "base/Console.h"
+#include "base/Errors.h"
+#include "base/Files.h"
+#include "base/Paths.h"
 #include "cli/Commands.h"
 #include "clips/FolderStatus.h"
 #include "packing/Unpacking.h"
@@ -66,7 +69,19 @@ int UnpackCommand(TerminalHost& host, const std::string& archive,
   }
   ArchiveState state;
   EntryTable table;
-  UnpackResult result = Unpack(archive, state, table, host, options);
+  UnpackResult result;
+  try {
+    result = Unpack(archive, state, table, host, options);
+  } catch (const FrameworkError& error) {
+    // A game folder that can't be written: the folder beside the archive was never made.
+    const std::string folder = UnpackFolder::OfArchive(archive).path;
+    if (!arguments.into.empty() || FolderExists(folder)) throw;
+    host.ReportFailure(DisplayText(error.what()));
+    host.ReportFailure("tessaly-cli: nothing unpacked: " + folder +
+                       " can't be made beside the archive; 'tessaly-cli unpack " +
+                       ExtractFileName(archive) + " --to DIR' writes it into another folder.");
+    return kExitFailure;
+  }
   // The window says nothing at these ends; a script needs to know why nothing came out.
   switch (result.end) {
     case UnpackEnd::NothingToDo:

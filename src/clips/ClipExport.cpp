@@ -97,13 +97,15 @@ ExportResult ExportClips(const EntryStreams& streams, const std::vector<int>& ro
   for (unsigned i = running; i > 0; --i)
     workers.emplace_back([&work, stop = stopAll.get_token()] { work(stop); });
   MessagePump pump(host);
-  for (std::unique_lock lock(mutex); running > 0;) {
+  std::unique_lock lock(mutex);
+  while (running > 0) {  // the workers count it down
     finished.wait_for(lock, std::chrono::milliseconds(20));
     lock.unlock();
     host.SetProgressPosition(static_cast<int>(done));
     pump.Poll();
     lock.lock();
   }
+  lock.unlock();
   workers.clear();
   result.cancelled = userStop.stop_requested() && done < rows.size();
   std::sort(result.skipped.begin(), result.skipped.end(),

@@ -13,70 +13,17 @@
 #include "base/Paths.h"
 #include "base/QuietHost.h"
 #include "clips/EntryStreams.h"
+#include "clips/OriginalClips.h"
 
 namespace tessaly {
 
 namespace {
-
-// The source pair, listed, with its streams located; or why it can't serve.
-struct SourcePair {
-  ArchiveState state;
-  EntryTable table;
-  std::optional<EntryStreams> streams;
-  std::string unusable;
-};
-
-void OpenSourcePair(const UnpackFolder& files, int entries, const std::stop_token& stop,
-                    SourcePair& pair) {
-  if (!files.HasSourcePair()) {
-    if (files.sourceIndex.empty())
-      pair.unusable = "the folder's name doesn't end in \"_\", so no pair is known for it";
-    else if (files.sourceFromNote)
-      pair.unusable = "there is no " + files.sourceIndex + " and " + files.sourceData +
-                      ", the pair its note " + ExtractFileName(files.sourceNote) + " names";
-    else
-      pair.unusable = "there is no " + ExtractFileName(files.sourceIndex) + " and " +
-                      ExtractFileName(files.sourceData) + " beside the folder";
-    return;
-  }
-  QuietHost quiet(stop);
-  try {
-    ListingEnd end = ListArchive(files.sourceIndex, pair.state, pair.table, quiet);
-    if (end != ListingEnd::Complete) {
-      pair.unusable = "its pair can't be listed: " + quiet.LastMessage();
-    } else if (pair.table.RowCount() - 1 != entries) {
-      pair.unusable = "its pair lists " + std::to_string(pair.table.RowCount() - 1) +
-                      " entries, its table " + std::to_string(entries);
-    } else {
-      pair.streams = EntryStreams::InArchive(pair.state.dataStream, pair.table);
-      return;
-    }
-  } catch (const std::exception& error) {
-    pair.unusable = std::string("its pair can't be read: ") + error.what();
-  }
-  pair.state.Release();
-}
 
 // An entry file as status sees it.
 struct EntryFile {
   std::optional<File> file;
   uint64_t length = 0;
 };
-
-// True when the file's bytes equal `length` bytes of `source` at `start`.
-bool SameBytes(const File& file, const File& source, uint64_t start, uint64_t length) {
-  constexpr size_t kChunk = 1 << 16;
-  auto a = std::make_unique<uint8_t[]>(kChunk);
-  auto b = std::make_unique<uint8_t[]>(kChunk);
-  for (uint64_t done = 0; done < length;) {
-    size_t count = static_cast<size_t>(std::min<uint64_t>(kChunk, length - done));
-    if (file.ReadAt(done, a.get(), count) != count) return false;
-    if (source.ReadAt(start + done, b.get(), count) != count) return false;
-    if (std::memcmp(a.get(), b.get(), count) != 0) return false;
-    done += count;
-  }
-  return true;
-}
 
 // What stands in the way of packing the file in place of the clip `original` describes.
 std::vector<std::string> ProblemsOf(const File& file, uint64_t length,
@@ -116,18 +63,17 @@ FolderStatus CheckFolderStatus(const UnpackFolder& files, const EntryTable& tabl
                                StatusDepth depth, OperationHost& host) {
   FolderStatus status;
   const int entries = table.RowCount() - 1;
-  const std::stop_token stop = host.StopToken();
-  SourcePair pair;
-  OpenSourcePair(files, entries, stop, pair);
-  if (pair.streams)
+  const OriginalClips pair(files, entries);
+  if (pair.Available())
     status.comparedWith = files.sourceData;
   else
-    status.withoutPairReason = pair.unusable;
+    status.withoutPairReason = pair.Unusable();
 
   Folder folder = Folder::Open(files.path);
   host.SetProgressMin(0);
   host.SetProgressMax(entries);
   MessagePump pump(host);
+  const std::stop_token stop = host.StopToken();
   for (int row = 1; row <= entries; ++row) {
     if (stop.stop_requested()) {
       status.cancelled = true;
@@ -162,7 +108,7 @@ FolderStatus CheckFolderStatus(const UnpackFolder& files, const EntryTable& tabl
     change.longerThanSlot = !size || change.length > change.slot;
 
     std::optional<ClipInfo> original;
-    if (pair.streams) original = pair.streams->Info(row);
+    if (pair.Available()) original = pair.Streams().Info(row);
     // Problems are cheap to find (a header each); telling an unchanged file from a changed one
     // of the same length reads both whole, so a pack's check does that only for files that
     // would be refused.
@@ -173,15 +119,9 @@ FolderStatus CheckFolderStatus(const UnpackFolder& files, const EntryTable& tabl
       if (problems.empty()) continue;
     }
     bool changed = true;
-    if (pair.streams) {
-      uint64_t start = 0, length = 0;
-      if (pair.streams->Locate(row, start, length) && length == change.length) {
-        try {
-          changed = !SameBytes(*file, pair.state.dataStream, start, length);
-        } catch (const std::exception&) {
-          // A read that fails leaves the entry counted as changed, and its problems found.
-        }
-      }
+    if (pair.Available()) {
+      // A read that fails leaves the entry counted as changed, and its problems found.
+      changed = !pair.Holds(*file, change.length, row);
     } else {
       changed = !size || change.length != change.slot;
     }
@@ -191,7 +131,6 @@ FolderStatus CheckFolderStatus(const UnpackFolder& files, const EntryTable& tabl
     status.changes.push_back(std::move(change));
   }
   host.SetProgressPosition(0);
-  pair.state.Release();
   return status;
 }
 

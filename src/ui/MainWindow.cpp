@@ -134,6 +134,7 @@ MainWindow::MainWindow(QWidget* parent)
   // The clip work's controls follow the Exit button after a wider gap.
   workbench_ = new Workbench(*this, toolBar_, afterExit + 2 * kGap);
   workbench_->LayOut(kClientSize.width());
+  setMinimumWidth(std::max(minimumWidth(), workbench_->MinimumWidth()));
   SetTabOrder();
 
   connect(stopButton_, &QToolButton::clicked, this, [this] {

@@ -137,6 +137,13 @@ TEST_F(ToFolder, MistakesAndFoldersThatCantBeWrittenAreSaidInWords) {
       {{"pack", "mods/speech_", "--to", "afile/sub"},
        1,
        "Cannot create folder \"" + root / "afile/sub" + "\". "},
+      // Without --to, into the game folder: the way out is named.
+      {{"unpack", "game/speech.idx"},
+       1,
+       root / "game/speech_" +
+           " can't be made beside the archive; 'tessaly-cli unpack speech.idx --to DIR' writes it "
+           "into another folder.\n",
+       true},
       {{"unpack", "game/speech.idx", "--to", "locked"},
        1,
        "Cannot write into folder \"" + root / "locked" + "\". Permission denied.\n",
@@ -154,7 +161,9 @@ TEST_F(ToFolder, MistakesAndFoldersThatCantBeWrittenAreSaidInWords) {
   };
   const auto before = FilesUnder(root.Path(), Folders::Listed);
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.args[0] + " --to " + c.args[3]);
+    std::string typed;
+    for (const std::string& arg : c.args) typed += arg + " ";
+    SCOPED_TRACE(typed);
     if (c.needsPermissions && !PermissionsBind()) continue;
     if (c.needsPermissions) SetWritable(root / "locked", false);
     CliRun run = Run(c.args);

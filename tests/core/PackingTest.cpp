@@ -104,12 +104,12 @@ TEST_F(PackTest, PaddingKeepsShortEntriesInPlaceAndRoundsLongOnesToWholeUnits) {
     FillFromArchive(one, archive, c.size);
     one.entries[1] = Replacement(c.length);
     one.Write();
-    RecordingHost host;
-    EntryTable grid;
-    ASSERT_EQ(Pack(one.folder, grid, host).end, PackEnd::Success) << c.length;
+    RecordingHost caseHost;
+    EntryTable caseGrid;
+    ASSERT_EQ(Pack(one.folder, caseGrid, caseHost).end, PackEnd::Success) << c.length;
     EXPECT_EQ(ReadBytes(one.dataPath),
               Replacement(c.length) + std::string(c.stored - c.length, '\0'));
-    EXPECT_EQ(std::string(grid.Cell(kColSize, 1)), std::to_string(c.stored));
+    EXPECT_EQ(std::string(caseGrid.Cell(kColSize, 1)), std::to_string(c.stored));
     EXPECT_EQ(ReadBytes(one.indexPath), one.index);  // nothing after it moves
   }
 }
@@ -138,42 +138,42 @@ TEST_F(PackTest, GrowthMovesLaterEntriesOfTheSameBlockAndLaterBlocks) {
   } cases[] = {{2600, 256, {0x00, 0x0B}, {0x00, 0x11, 0x00, 0x00}},
                {3000, 512, {0x00, 0x0C}, {0x00, 0x12, 0x00, 0x00}}};
   for (const Case& c : cases) {
-    PackFolder pack;
-    TwoBlocks(pack, 4096);
-    pack.entries[1] = Replacement(c.length);
-    pack.Write();
-    RecordingHost host;
-    EntryTable grid;
-    ASSERT_EQ(Pack(pack.folder, grid, host).end, PackEnd::Success);
+    PackFolder casePack;
+    TwoBlocks(casePack, 4096);
+    casePack.entries[1] = Replacement(c.length);
+    casePack.Write();
+    RecordingHost caseHost;
+    EntryTable caseGrid;
+    ASSERT_EQ(Pack(casePack.folder, caseGrid, caseHost).end, PackEnd::Success);
 
     uint32_t g = c.growth;
-    EXPECT_EQ(std::string(grid.Cell(kColSize, 1)), std::to_string(2560 + g));
+    EXPECT_EQ(std::string(caseGrid.Cell(kColSize, 1)), std::to_string(2560 + g));
     // Same block: Real Address and Address move.
-    EXPECT_EQ(std::string(grid.Cell(kColRealAddress, 2)), std::to_string(2560 + g));
-    EXPECT_EQ(std::string(grid.Cell(kColAddress, 2)), std::to_string(2560 + g));
-    EXPECT_EQ(std::string(grid.Cell(kColOffset, 2)), "0");
+    EXPECT_EQ(std::string(caseGrid.Cell(kColRealAddress, 2)), std::to_string(2560 + g));
+    EXPECT_EQ(std::string(caseGrid.Cell(kColAddress, 2)), std::to_string(2560 + g));
+    EXPECT_EQ(std::string(caseGrid.Cell(kColOffset, 2)), "0");
     // Other block: Real Address and Offset move, Address stays.
     for (int r : {3, 4}) {
-      EXPECT_EQ(std::string(grid.Cell(kColOffset, r)), std::to_string(4096 + g));
-      EXPECT_EQ(std::string(grid.Cell(kColAddress, r)), r == 3 ? "0" : "1024");
+      EXPECT_EQ(std::string(caseGrid.Cell(kColOffset, r)), std::to_string(4096 + g));
+      EXPECT_EQ(std::string(caseGrid.Cell(kColAddress, r)), r == 3 ? "0" : "1024");
     }
-    EXPECT_EQ(std::string(grid.Cell(kColRealAddress, 4)), std::to_string(5120 + g));
-    EXPECT_EQ(std::string(grid.Cell(kColRealAddress, 1)), "0");
+    EXPECT_EQ(std::string(caseGrid.Cell(kColRealAddress, 4)), std::to_string(5120 + g));
+    EXPECT_EQ(std::string(caseGrid.Cell(kColRealAddress, 1)), "0");
 
-    std::string index = pack.index;
-    uint32_t pos = std::stoul(std::string(pack.table.Cell(kColPosInBlock, 2)));
+    std::string index = casePack.index;
+    uint32_t pos = std::stoul(std::string(casePack.table.Cell(kColPosInBlock, 2)));
     index.replace(pos, 2, c.addressUnit);
     index.replace(116, 4, c.offset);
-    EXPECT_EQ(ReadBytes(pack.indexPath), index);
-    EXPECT_EQ(ReadBytes(pack.indexCopyPath), index);
-    EXPECT_EQ(ReadBytes(pack.dataPath), Replacement(c.length) +
-                                            std::string(2560 + g - c.length, '\0') +
-                                            pack.entries[2] + pack.entries[3] + pack.entries[4]);
+    EXPECT_EQ(ReadBytes(casePack.indexPath), index);
+    EXPECT_EQ(ReadBytes(casePack.indexCopyPath), index);
+    EXPECT_EQ(ReadBytes(casePack.dataPath),
+              Replacement(c.length) + std::string(2560 + g - c.length, '\0') + casePack.entries[2] +
+                  casePack.entries[3] + casePack.entries[4]);
     EntryTable stored;
-    LoadTableFile(stored, pack.tablePath);
+    LoadTableFile(stored, casePack.tablePath);
     for (int r = 1; r <= 4; ++r)
       for (int col = 0; col < kEntryColumnCount; ++col)
-        EXPECT_EQ(std::string(stored.Cell(col, r)), std::string(grid.Cell(col, r)));
+        EXPECT_EQ(std::string(stored.Cell(col, r)), std::string(caseGrid.Cell(col, r)));
   }
 }
 
@@ -388,27 +388,27 @@ TEST_F(PackTest, UnsafeTablesAreRefusedWithNothingWritten) {
        refusal::BeyondDataLimit("speech_00004.asf", 2147483600u + 256)},
   };
   for (const Case& c : cases) {
-    PackFolder pack;
-    TwoBlocks(pack, 4096);
-    pack.table.SetCell(c.column, c.row, c.cell);
+    PackFolder casePack;
+    TwoBlocks(casePack, 4096);
+    casePack.table.SetCell(c.column, c.row, c.cell);
     if (c.column == kColAddress) {
       // The index copy agrees, so that the growth is what refuses.
-      uint32_t pos = std::stoul(std::string(pack.table.Cell(kColPosInBlock, c.row)));
-      pack.index[pos] = pack.index[pos + 1] = '\xFF';
+      uint32_t pos = std::stoul(std::string(casePack.table.Cell(kColPosInBlock, c.row)));
+      casePack.index[pos] = casePack.index[pos + 1] = '\xFF';
     }
-    if (c.growRow1To) pack.entries[1] = Replacement(c.growRow1To);
-    pack.Write();
-    WriteBytes(pack.dataPath, "earlier data");
-    auto before = pack.Snapshot();
-    RecordingHost host;
-    EntryTable grid;
-    EXPECT_EQ(Pack(pack.folder, grid, host).end, PackEnd::Refused) << c.what;
-    ASSERT_EQ(host.messages.size(), 1u) << c.what;
-    EXPECT_EQ(host.messages[0].kind, MessageKind::Error);
-    EXPECT_EQ(host.messages[0].text, c.text) << c.what;
-    EXPECT_TRUE(host.messages[0].windowEnabled);
-    EXPECT_EQ(grid.RowCount(), 2) << c.what;
-    EXPECT_EQ(pack.Snapshot(), before) << c.what;
+    if (c.growRow1To) casePack.entries[1] = Replacement(c.growRow1To);
+    casePack.Write();
+    WriteBytes(casePack.dataPath, "earlier data");
+    auto caseBefore = casePack.Snapshot();
+    RecordingHost caseHost;
+    EntryTable caseGrid;
+    EXPECT_EQ(Pack(casePack.folder, caseGrid, caseHost).end, PackEnd::Refused) << c.what;
+    ASSERT_EQ(caseHost.messages.size(), 1u) << c.what;
+    EXPECT_EQ(caseHost.messages[0].kind, MessageKind::Error);
+    EXPECT_EQ(caseHost.messages[0].text, c.text) << c.what;
+    EXPECT_TRUE(caseHost.messages[0].windowEnabled);
+    EXPECT_EQ(caseGrid.RowCount(), 2) << c.what;
+    EXPECT_EQ(casePack.Snapshot(), caseBefore) << c.what;
   }
 }
 

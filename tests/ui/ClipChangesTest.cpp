@@ -132,6 +132,8 @@ class ClipChangesTest : public QObject {
 
     WriteWav(s.folder / "line.wav", 0.5);
     NextAnswers::Push(ReplaceFlow::kDialogName, Q(s.folder / "line.wav"));
+    // Ten times the clip's length: asked about first.
+    NextAnswers::Push(ReplaceFlow::kLengthQuestionName, QStringLiteral("Yes"));
     replace->trigger();
     WaitForMarks(s.form);
     QCOMPARE(s.boxes.boxes.size(), size_t{1});  // the unpack's
@@ -192,6 +194,7 @@ class ClipChangesTest : public QObject {
     WaitForMarks(s.form);
     s.form.Grid()->SortBy(kColNumber);  // any order: the drop goes to the row under it
     WriteWav(s.folder / "line.wav", 0.25);
+    NextAnswers::Push(ReplaceFlow::kLengthQuestionName, QStringLiteral("Yes"));
     QVERIFY(Drop(s.form, s.folder / "line.wav", kThird));
     WaitForMarks(s.form);
     QCOMPARE(Cell(s.form, kThird, kEntryColumnCount + 3).toString(), QStringLiteral("0.25"));

@@ -27,6 +27,26 @@ using namespace tessaly;
 using namespace tessaly::testing;
 using namespace tessaly::ui;
 
+namespace {
+
+// Closes every message box that comes up while it lives, keeping the last one's text.
+struct BoxCloser {
+  BoxCloser() {
+    QObject::connect(&timer, &QTimer::timeout, [this] {
+      for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(window); box && box->isVisible()) {
+          text = box->text();
+          box->accept();
+        }
+    });
+    timer.start(10);
+  }
+  QTimer timer;
+  QString text;
+};
+
+}  // namespace
+
 class DialogsTest : public QObject {
   Q_OBJECT
 
@@ -250,6 +270,39 @@ class DialogsTest : public QObject {
     QCOMPARE(FolderDialog::Execute(nullptr), std::optional<QString>(base + "/typed"));
     QVERIFY2(warned.contains(base + "/missing"), qPrintable(warned));
     QCOMPARE(WorkFolders::StartFolder(), base + "/typed");
+
+    // An export creates its folder: a typed one that doesn't exist yet is taken for it.
+    BoxCloser refused;
+    WhenShown<FolderDialog>([&](FolderDialog* shown) {
+      shown->PathField()->setText(base + "/wavs/new/");
+      QTest::keyClick(shown->PathField(), Qt::Key_Return);
+      if (shown->isVisible()) shown->reject();
+    });
+    QCOMPARE(FolderDialog::Execute(nullptr, FolderDialog::Use::ExportTarget),
+             std::optional<QString>(base + "/wavs/new"));
+    QVERIFY2(refused.text.isEmpty(), qPrintable(refused.text));
+  }
+
+  void aNewFolderNamedInTheTreeIsTheOneChosen() {
+    QTemporaryDir dir;
+    const QString base = QDir(dir.path()).canonicalPath();
+    FolderDialog::ForgetRemembered();
+    WorkFolders::NotePacked(base);
+    BoxCloser warned;
+    WhenShown<FolderDialog>([&](FolderDialog* shown) {
+      shown->CreateFolderButton()->click();
+      auto* editor = shown->Tree()->findChild<QLineEdit*>();
+      QVERIFY(editor);
+      editor->setText(QStringLiteral("mods"));
+      QTest::keyClick(editor, Qt::Key_Return);
+      QTRY_VERIFY(QDir(base).exists("mods"));
+      shown->accept();
+      if (shown->isVisible()) shown->reject();
+    });
+    const std::optional<QString> chosen = FolderDialog::Execute(nullptr);
+    QCOMPARE(chosen.value_or("(cancelled)"), base + "/mods");
+    QVERIFY2(warned.text.isEmpty(), qPrintable(warned.text));
+    QVERIFY(QDir(base).exists("mods"));
   }
 
   void messageBoxesHaveTheirKindsLook() {

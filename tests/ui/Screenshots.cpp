@@ -20,8 +20,10 @@
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
@@ -35,6 +37,8 @@
 #include "audio/Wav.h"
 #include "ui/BackgroundCommand.h"
 #include "ui/MainWindow.h"
+#include "ui/clipwork/ClipPlayer.h"
+#include "ui/clipwork/OriginalsFlow.h"
 #include "ui/clipwork/ReplaceFlow.h"
 #include "ui/clipwork/Workbench.h"
 #include "ui/dialogs/FolderDialog.h"
@@ -123,6 +127,19 @@ testing::ArchiveBuilder ClipArchive(std::string& data) {
   }
   return builder;
 }
+
+// A sound output that plays nothing, for the picture of a clip playing.
+class Silent : public SoundOutput {
+ public:
+  void Start(QIODevice*) override { state_ = QAudio::ActiveState; }
+  void Stop() override { state_ = QAudio::StoppedState; }
+  QAudio::State State() const override { return state_; }
+  QAudio::Error Error() const override { return QAudio::NoError; }
+  qint64 PlayedUSecs() const override { return 0; }
+
+ private:
+  QAudio::State state_ = QAudio::StoppedState;
+};
 
 void WriteWav(const std::string& path, double seconds) {
   const std::vector<uint8_t> wav =
@@ -334,6 +351,50 @@ int main(int argc, char* argv[]) {
     });
     NextAnswers::Push(FolderDialog::kName, QString::fromStdString(folder));
     bench.OnPack();
+
+    // The grid's context menu on a replaced clip: Play and Play original compare it with the
+    // archive's, Revert puts that back; each with its key.
+    bench.Grid()->setFocus();
+    bench.Grid()->selectRow(2);
+    {
+      QMenu menu;
+      menu.addActions(bench.Grid()->actions());
+      const QRect cell = bench.Grid()->visualRect(bench.Grid()->model()->index(2, kColName));
+      menu.popup(bench.Grid()->viewport()->mapToGlobal(cell.center()));
+      Wait(300);
+      const QRect area = bench.frameGeometry().united(menu.geometry());
+      save(GrabScreen(area).copy(0, 0, area.width(), area.height()), "workbench-context-menu.png");
+      menu.close();
+    }
+    // Play original: the status bar names what plays (the screenshots have no sound device).
+    ClipPlayer::SetOutputForTests([](const QAudioFormat&) { return std::make_unique<Silent>(); });
+    bench.Bench()->Originals().OnPlayOriginal();
+    Wait(100);
+    save(bench.grab(), "workbench-play-original.png");
+    bench.Bench()->Player().Stop();
+    ClipPlayer::SetOutputForTests({});
+
+    // A recording far longer than the clip it would replace: asked first.
+    WriteWav(takes + "/whole-match.wav", 3.5);
+    testing::WhenShown<QMessageBox>([&](QMessageBox* box) {
+      Wait(200);
+      save(box->grab(), "workbench-length-question.png");
+      box->reject();
+    });
+    bench.Bench()->Replace().ReplaceRow(5, takes + "/whole-match.wav");
+
+    // Revert of a selection: one question names the replaced clips, then their marks go.
+    bench.Grid()->selectRow(2);
+    bench.Grid()->selectionModel()->select(bench.Grid()->model()->index(6, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    testing::WhenShown<QMessageBox>([&](QMessageBox* box) {
+      Wait(200);
+      save(box->grab(), "workbench-revert-question.png");
+      box->button(QMessageBox::Yes)->click();
+    });
+    bench.Bench()->Originals().OnRevert();
+    WaitForClipWork(bench);
+    save(bench.grab(), "workbench-after-revert.png");
   }
   home.removeRecursively();
   return ok == pictures ? 0 : 1;

@@ -34,7 +34,7 @@ class WindowPlacementTest : public QObject {
 };
 
 // A 1280 x 800 screen without a display of its own, scaled by two.
-void UseSmallScreen() {
+static void UseSmallScreen() {
   static QTemporaryDir dir;
   const QString config = dir.filePath(QStringLiteral("screen.json"));
   QFile file(config);

@@ -376,6 +376,38 @@ class WorkbenchTest : public QObject {
     QCOMPARE(boxes.boxes.size(), size_t{1});
     QCOMPARE(boxes.boxes[0].look.text, "Resource files not found in " + Q(s.folder.Path()));
     QCOMPARE(later.Grid()->Model()->rowCount(), 3);
+
+    // The status panels describe the folder's table, not the archive listed before it.
+    ArchiveBuilder five = ManyEntries(5);
+    const ArchivePair other = WritePair(s.folder, "other", five.Index(), five.Data(5 * 256));
+    s.Unpack(other.indexPath);
+    auto* panels = Child<PanelStatusBar>(s.form, "StatusBar1");
+    QCOMPARE(panels->PanelText(1), QStringLiteral("Asf count: 5"));
+    NextAnswers::Push(FolderDialog::kName, Q(folder));
+    s.Click("OpenFolderButton");
+    QCOMPARE(s.form.Grid()->Model()->rowCount(), 3);
+    QCOMPARE(panels->PanelText(0), QStringLiteral("speech_.id - speech_.tbl"));
+    QCOMPARE(panels->PanelText(1), QStringLiteral("Asf count: 3"));
+    QCOMPARE(panels->PanelText(2), QString());
+  }
+
+  void atTheNarrowestTheToolbarsControlsLeaveEachOtherFree() {
+    MainWindow form;
+    form.show();
+    form.resize(form.minimumSize());
+    QCOMPARE(form.width(), form.minimumWidth());
+    QVERIFY(form.minimumWidth() <= MainWindow::kClientSize.width());
+    std::vector<QWidget*> controls;
+    for (QWidget* control :
+         form.findChild<QWidget*>("ToolBar1")->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      if (control->isVisibleTo(&form)) controls.push_back(control);
+    QVERIFY(controls.size() >= 10);
+    for (QWidget* a : controls) {
+      QVERIFY2(form.rect().contains(a->geometry()), qPrintable(a->objectName()));
+      for (QWidget* b : controls)
+        QVERIFY2(a == b || !a->geometry().intersects(b->geometry()),
+                 qPrintable(a->objectName() + " covers " + b->objectName()));
+    }
   }
 
   void droppingAnArchiveUnpacksIt() {

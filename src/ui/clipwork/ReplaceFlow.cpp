@@ -16,8 +16,10 @@
 #include "clips/ClipImport.h"
 #include "clips/EntryStreams.h"
 #include "media/AudioSources.h"
+#include "packing/UnpackFolder.h"
 #include "ui/clipwork/Workbench.h"
 #include "ui/dialogs/NextAnswers.h"
+#include "ui/dialogs/Question.h"
 #include "ui/grid/EntryGrid.h"
 #include "ui/grid/WorkbenchModel.h"
 #include "ui/settings/UserSettings.h"
@@ -36,19 +38,39 @@ constexpr size_t kListed = 10;
 const QString kMatchLoudness = QStringLiteral("workbench/matchLoudness");
 const QString kLastAudioFolder = QStringLiteral("workbench/lastAudioFolder");
 
-// The one local file or folder dropped, unless it is an archive (the window unpacks those) or a
-// file this build's reader doesn't take by its name.
-std::optional<QFileInfo> DroppedAudio(const QMimeData* mime) {
-  if (!mime || !mime->hasUrls() || mime->urls().size() != 1) return std::nullopt;
-  const QUrl& url = mime->urls().front();
-  if (!url.isLocalFile()) return std::nullopt;
-  QFileInfo info(url.toLocalFile());
-  const QString suffix = info.suffix().toLower();
-  if (info.isDir()) return info;
-  if (!info.isFile() || suffix == QLatin1String("idx") || suffix == QLatin1String("big") ||
-      !MayReadAudioFileNamed(PathToBytes(info.fileName())))
-    return std::nullopt;
-  return info;
+// What was dropped onto the grid: one local folder, or local audio files (none an archive, which
+// the window unpacks, or a file this build's reader doesn't take by its name).
+struct Dropped {
+  QFileInfo folder;  // set when one folder was dropped
+  std::vector<QFileInfo> files;
+  bool IsFolder() const { return files.empty(); }
+};
+
+std::optional<Dropped> DroppedAudio(const QMimeData* mime) {
+  if (!mime || !mime->hasUrls() || mime->urls().isEmpty()) return std::nullopt;
+  Dropped dropped;
+  for (const QUrl& url : mime->urls()) {
+    if (!url.isLocalFile()) return std::nullopt;
+    QFileInfo info(url.toLocalFile());
+    if (info.isDir() && mime->urls().size() == 1) {
+      dropped.folder = info;
+      return dropped;
+    }
+    const QString suffix = info.suffix().toLower();
+    if (!info.isFile() || suffix == QLatin1String("idx") || suffix == QLatin1String("big") ||
+        !MayReadAudioFileNamed(PathToBytes(info.fileName())))
+      return std::nullopt;
+    dropped.files.push_back(info);
+  }
+  return dropped;
+}
+
+// A list of names, at most kListed and a count of the rest, each on its own line.
+std::string NameList(const std::vector<std::string>& names) {
+  std::string list;
+  for (size_t i = 0; i < names.size() && i < kListed; ++i) list += "\n" + names[i];
+  if (names.size() > kListed) list += "\nand " + std::to_string(names.size() - kListed) + " more";
+  return list;
 }
 
 }  // namespace
@@ -108,14 +130,25 @@ void ReplaceFlow::OnReplace() {
     window_.SetStatusText(3, "Unpack the archive or open its folder to replace its clips.");
     return;
   }
-  const int row = window_.Grid()->CurrentTableRow();
-  if (row < 1) {
+  std::vector<int> rows = window_.Grid()->SelectedTableRows();
+  if (rows.size() <= 1) {
+    const int row = window_.Grid()->CurrentTableRow();
+    rows = row < 1 ? std::vector<int>{} : std::vector<int>{row};
+  }
+  if (rows.empty()) {
     window_.SetStatusText(3, "Select the row whose clip to replace.");
     return;
   }
   std::optional<QString> chosen = AskAudioFile();
   if (!chosen || chosen->isEmpty()) return;
-  ReplaceRow(row, PathToBytes(*chosen));
+  if (rows.size() == 1)
+    ReplaceRow(rows[0], PathToBytes(*chosen));
+  else
+    ReplaceRows(rows, PathToBytes(*chosen));
+}
+
+ImportOptions ReplaceFlow::Options() const {
+  return ImportOptions{.matchLoudness = loudness_->isChecked()};
 }
 
 void ReplaceFlow::ReplaceRow(int row, const std::string& audioPath) {
@@ -129,16 +162,33 @@ void ReplaceFlow::ReplaceRow(int row, const std::string& audioPath) {
       return;
     }
     bench_.Player().Stop();
-    std::optional<std::string> note;
-    const bool matchLoudness = loudness_->isChecked();
+    ImportOutcome outcome;
+    ImportOptions options = Options();
+    // A clip much longer or shorter than the one it replaces is written only when the user says so.
+    OperationHost* work = &window_;
+    options.confirmLength = [&](const std::string& warning) {
+      // The window takes no input meanwhile: the question box is modal.
+      work->SetWindowEnabled(true);
+      const auto answer = Ask({kLengthQuestionName, QStringLiteral("Replace with audio file"),
+                               FromBytes(ExtractFileName(audioPath) + " is " + warning +
+                                         ".\n\nReplace " + name + " with it all the same?")},
+                              window_.Widget());
+      work->SetWindowEnabled(false);
+      return answer == QMessageBox::Yes;
+    };
+    bool stopped = false;
     try {
+      // Converted and encoded off the window's thread; Stop or Esc leaves the entry file.
       window_.RunInBackground([&](OperationHost& host) {
+        work = &host;
+        options.stop = host.StopToken();
         WindowDisabled disabled(host);
         host.SetStatusText(3, "Replacing " + name + "…");
         host.Repaint();
         std::unique_ptr<AudioSource> source = MakeAudioSource();
-        note = ImportClip(JoinPath(bench_.Folder(), name), audioPath, *source,
-                          ImportOptions{.matchLoudness = matchLoudness, .stop = host.StopToken()});
+        outcome = ImportIntoEntry(UnpackFolder::ToRead(bench_.Folder()), window_.Table(), row,
+                                  audioPath, *source, options);
+        stopped = !outcome.written && options.stop.stop_requested();
       });
     } catch (const std::exception& error) {
       window_.SetStatusText(3, "");
@@ -146,29 +196,88 @@ void ReplaceFlow::ReplaceRow(int row, const std::string& audioPath) {
                           "Can't replace " + name + " with " + audioPath + ":\n" + error.what());
       return;
     }
-    if (!note) {
+    if (stopped) {
       window_.SetStatusText(3, "Replace stopped: " + name + " is as it was.");
+      return;
+    }
+    if (!outcome.written) {
+      window_.SetStatusText(3, name + " left as it was");
       return;
     }
     bench_.EntriesReplaced({name});
     std::string text = "Replaced " + name + " with " + ExtractFileName(audioPath);
-    if (!note->empty()) text += " (" + *note + ")";
+    if (!outcome.note.empty()) text += " (" + outcome.note + ")";
     window_.SetStatusText(3, text);
   });
 }
 
+void ReplaceFlow::ReplaceRows(const std::vector<int>& rows, const std::string& audioPath) {
+  if (!CanReplace()) return;
+  std::vector<std::string> names;
+  for (int row : rows) {
+    if (row < 1 || row >= window_.Table().RowCount()) return;
+    names.emplace_back(window_.Table().Cell(kColName, row));
+  }
+  const std::string question = "Replace " + Counted(rows.size(), "clip", "clips") + " with " +
+                               ExtractFileName(audioPath) + "?\n" + NameList(names);
+  if (Ask({kSeveralQuestionName, QStringLiteral("Replace with audio file"), FromBytes(question)},
+          window_.Widget()) != QMessageBox::Yes)
+    return;
+  window_.RunGuarded([&] {
+    bench_.Player().Stop();
+    std::vector<std::string> replaced, lines;
+    bool failed = false;
+    {
+      WindowDisabled disabled(window_);
+      std::unique_ptr<AudioSource> source = MakeAudioSource();
+      const UnpackFolder folder = UnpackFolder::ToRead(bench_.Folder());
+      window_.SetProgressMin(0);
+      window_.SetProgressMax(static_cast<int>(rows.size()));
+      MessagePump pump(window_);
+      for (size_t i = 0; i < rows.size(); ++i) {
+        window_.SetProgressPosition(static_cast<int>(i + 1));
+        pump.Poll();
+        try {
+          ImportOutcome outcome =
+              ImportIntoEntry(folder, window_.Table(), rows[i], audioPath, *source, Options());
+          replaced.push_back(names[i]);
+          if (!outcome.lengthWarning.empty())
+            lines.push_back(names[i] + ": the new clip is " + outcome.lengthWarning);
+        } catch (const std::exception& error) {
+          failed = true;
+          lines.push_back("Not replaced " + names[i] + ": " + error.what());
+        }
+      }
+      window_.SetProgressPosition(0);
+    }
+    if (!replaced.empty()) bench_.EntriesReplaced(replaced);
+    const std::string summary = "Replaced " + std::to_string(replaced.size()) + " of " +
+                                Counted(rows.size(), "clip", "clips") + " with " +
+                                ExtractFileName(audioPath);
+    window_.SetStatusText(3, summary);
+    if (!lines.empty())
+      window_.ShowMessage(failed ? MessageKind::Error : MessageKind::Success,
+                          summary + NameList(lines));
+  });
+}
+
 void ReplaceFlow::ReplaceByName(const std::string& fromFolder) {
+  ReplaceFromFiles(fromFolder, {});
+}
+
+void ReplaceFlow::ReplaceFromFiles(const std::string& fromFolder,
+                                   const std::vector<std::string>& files) {
   if (!CanReplace()) return;
   window_.RunGuarded([&] {
     bench_.Player().Stop();
     const EntryStreams streams = EntryStreams::InFolder(bench_.Folder(), window_.Table());
     ImportByNameResult result;
-    const bool matchLoudness = loudness_->isChecked();
+    const ImportOptions options = Options();
     window_.RunInBackground([&](OperationHost& host) {
       WindowDisabled disabled(host);
       std::unique_ptr<AudioSource> source = MakeAudioSource();
-      result = ImportByName(streams, fromFolder, *source,
-                            ImportOptions{.matchLoudness = matchLoudness}, host);
+      result = files.empty() ? ImportByName(streams, fromFolder, *source, options, host)
+                             : ImportFilesByName(streams, files, *source, options, host);
       host.SetProgressPosition(0);
     });
     std::vector<std::string> names;
@@ -178,8 +287,9 @@ void ReplaceFlow::ReplaceByName(const std::string& fromFolder) {
 
     const std::string replaced = Counted(result.imported.size(), "clip", "clips");
     std::string text = (result.cancelled ? "Replace stopped: replaced " : "Replaced ") + replaced +
-                       " from " + fromFolder + ", skipped " +
-                       Counted(result.skipped.size(), "file", "files");
+                       (files.empty() ? " from " + fromFolder
+                                      : " from " + Counted(files.size(), "file", "files")) +
+                       ", skipped " + Counted(result.skipped.size(), "file", "files");
     bool failed = false;
     for (size_t i = 0; i < result.skipped.size(); ++i) {
       failed = failed || result.skipped[i].failed;
@@ -188,6 +298,9 @@ void ReplaceFlow::ReplaceByName(const std::string& fromFolder) {
     }
     if (result.skipped.size() > kListed)
       text += "\nand " + std::to_string(result.skipped.size() - kListed) + " more skipped";
+    for (const ImportedFile& imported : result.imported)
+      if (!imported.lengthWarning.empty())
+        text += "\n" + streams.Name(imported.row) + ": the new clip is " + imported.lengthWarning;
     window_.SetStatusText(3, "Replaced " + replaced);
     window_.ShowMessage(failed ? MessageKind::Error : MessageKind::Success, text);
   });
@@ -204,27 +317,29 @@ bool ReplaceFlow::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
   auto* drop = static_cast<QDropEvent*>(event);
   auto* view = qobject_cast<QAbstractItemView*>(watched->parent());
-  std::optional<QFileInfo> dropped = DroppedAudio(drop->mimeData());
+  std::optional<Dropped> dropped = DroppedAudio(drop->mimeData());
   if (!view || !dropped || !CanReplace()) return false;
   const int y = drop->position().toPoint().y();
-  // A file goes onto the row under it; a folder anywhere onto the grid.
-  const int row = dropped->isDir() ? 0 : RowAt(view, y);
-  if (type != QEvent::DragEnter && !dropped->isDir() && row < 1) {
+  // One file goes onto the row under it; a folder or several files anywhere onto the grid, each
+  // file to the entry of its name.
+  const bool onRow = dropped->files.size() == 1;
+  const int row = onRow ? RowAt(view, y) : 0;
+  if (type != QEvent::DragEnter && onRow && row < 1) {
     drop->ignore();
     return true;
   }
   drop->acceptProposedAction();
   if (type != QEvent::Drop) return true;
-  // The drop ends first, so the program it came from doesn't wait for the work and its box.
-  QMetaObject::invokeMethod(
-      this,
-      [this, path = PathToBytes(dropped->absoluteFilePath()), folder = dropped->isDir(), row] {
-        if (folder)
-          ReplaceByName(path);
-        else
-          ReplaceRow(row, path);
-      },
-      Qt::QueuedConnection);
+  if (dropped->IsFolder()) {
+    ReplaceByName(PathToBytes(dropped->folder.absoluteFilePath()));
+  } else if (onRow) {
+    ReplaceRow(row, PathToBytes(dropped->files[0].absoluteFilePath()));
+  } else {
+    std::vector<std::string> paths;
+    for (const QFileInfo& file : dropped->files)
+      paths.push_back(PathToBytes(file.absoluteFilePath()));
+    ReplaceFromFiles({}, paths);
+  }
   return true;
 }
 

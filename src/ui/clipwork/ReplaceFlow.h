@@ -15,6 +15,7 @@
 class QAction;
 class QAbstractItemView;
 
+#include "clips/ClipImport.h"
 #include "ui/clipwork/WorkbenchHost.h"
 
 namespace tessaly::ui {
@@ -30,13 +31,22 @@ class ReplaceFlow : public QObject {
   QAction* ReplaceAction() const { return replace_; }
   QAction* LoudnessAction() const { return loudness_; }
 
-  // Replaces the clip of table row `row` with the audio file at `audioPath`.
+  // Replaces the clip of table row `row` with the audio file at `audioPath`, asking first when
+  // the new clip is much longer or shorter (LengthWarning).
   void ReplaceRow(int row, const std::string& audioPath);
+  // Replaces the clips of several rows with one audio file, after one question naming them.
+  void ReplaceRows(const std::vector<int>& rows, const std::string& audioPath);
   // Replaces the clips whose names the files of `fromFolder` carry.
   void ReplaceByName(const std::string& fromFolder);
+  // Replaces the clips whose names the audio files at `files` carry (ignoring case), or with
+  // `files` empty, those of `fromFolder`.
+  void ReplaceFromFiles(const std::string& fromFolder, const std::vector<std::string>& files);
 
   // The audio-file dialog's object name: tests queue its answers under it (NextAnswers).
   static inline const QString kDialogName = QStringLiteral("ReplaceDialog");
+  // The questions before replacing several clips, and before a much longer or shorter clip.
+  static inline const QString kSeveralQuestionName = QStringLiteral("ReplaceSeveralQuestion");
+  static inline const QString kLengthQuestionName = QStringLiteral("ReplaceLengthQuestion");
 
  public Q_SLOTS:
   void OnReplace();
@@ -47,6 +57,7 @@ class ReplaceFlow : public QObject {
  private:
   std::optional<QString> AskAudioFile();
   bool CanReplace() const;
+  ImportOptions Options() const;
   // The table row under `y` of `view`'s viewport, or 0.
   int RowAt(QAbstractItemView* view, int y) const;
 

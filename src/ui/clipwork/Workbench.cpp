@@ -14,6 +14,7 @@
 #include "clips/ClipExport.h"
 #include "clips/EntryStreams.h"
 #include "packing/UnpackFolder.h"
+#include "ui/clipwork/OriginalsFlow.h"
 #include "ui/clipwork/ReplaceFlow.h"
 #include "ui/dialogs/FolderDialog.h"
 #include "ui/dialogs/Question.h"
@@ -27,6 +28,7 @@ namespace {
 
 constexpr int kFilterWidth = 200;
 constexpr int kMargin = 6;
+constexpr int kMinFilterWidth = 60;
 
 }  // namespace
 
@@ -76,10 +78,19 @@ Workbench::Workbench(WorkbenchHost& window, QWidget* toolBar, int x)
   connect(&clips_, &ClipColumns::Filled, this, [this] {
     if (std::exchange(checkAfterClips_, false)) CheckChanges();
   });
-  // The grid's context menu: the clip work on the row under the mouse.
+  // The grid's context menu: the clip work on the selected rows, each entry with its key (the
+  // keys work while the grid has the focus).
+  originals_ = new OriginalsFlow(window_, *this);
+  auto* play = new QAction(Picture(QStringLiteral("play")), QStringLiteral("Play"), this);
+  play->setObjectName(QStringLiteral("PlayClipAction"));
+  play->setShortcut(QKeySequence(Qt::Key_Space));
+  play->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  connect(play, &QAction::triggered, this, &Workbench::OnPlay);
+  auto* separator = new QAction(this);
+  separator->setSeparator(true);
   grid->setContextMenuPolicy(Qt::ActionsContextMenu);
-  grid->addAction(replace_->ReplaceAction());
-  grid->addAction(replace_->LoudnessAction());
+  grid->addActions({play, originals_->PlayOriginalAction(), separator, replace_->ReplaceAction(),
+                    originals_->RevertAction(), replace_->LoudnessAction()});
   connect(&player_, &ClipPlayer::Stopped, this, [this] {
     stopButton_->setEnabled(false);
     // "Playing ..." goes with the sound.
@@ -89,9 +100,6 @@ Workbench::Workbench(WorkbenchHost& window, QWidget* toolBar, int x)
 
   auto* find = new QShortcut(QKeySequence::Find, window_.Widget());
   connect(find, &QShortcut::activated, this, &Workbench::OnFind);
-  auto* play = new QShortcut(QKeySequence(Qt::Key_Space), grid, nullptr, nullptr,
-                             Qt::WidgetWithChildrenShortcut);
-  connect(play, &QShortcut::activated, this, &Workbench::OnPlay);
   connect(grid, &QAbstractItemView::doubleClicked, this, [this] { OnPlay(); });
 }
 
@@ -103,6 +111,10 @@ QToolButton* Workbench::AddButton(const char* name, const char* hint, const char
   return button;
 }
 
+int Workbench::MinimumWidth() const {
+  return nextX_ + changedOnly_->sizeHint().width() + kMinFilterWidth + 4 * kMargin;
+}
+
 void Workbench::LayOut(int width) {
   const int height = toolBar_->height();
   const int boxWidth = changedOnly_->sizeHint().width();
@@ -110,7 +122,7 @@ void Workbench::LayOut(int width) {
   int right = width - kMargin;
   // The filter narrows before it would cover the buttons.
   const int room = right - nextX_ - boxWidth - 3 * kMargin;
-  const int filterWidth = std::clamp(room, 60, kFilterWidth);
+  const int filterWidth = std::clamp(room, kMinFilterWidth, kFilterWidth);
   filter_->setGeometry(right - filterWidth, (height - filterHeight) / 2, filterWidth, filterHeight);
   right -= filterWidth + kMargin;
   changedOnly_->setGeometry(right - boxWidth, 0, boxWidth, height);
@@ -231,6 +243,11 @@ void Workbench::OpenFolder(const std::string& folder) {
     window_.LoadTable([&](EntryTable& table) { LoadFolderTable(files, table, &pump); });
   }
   ShowFolder(folder);
+  // The panels describe the table shown: the folder's files and entries, no listing.
+  window_.SetStatusText(
+      0, ExtractFileName(files.indexCopy) + " - " + ExtractFileName(files.tableFile));
+  window_.SetStatusText(1, "Asf count: " + std::to_string(window_.Table().RowCount() - 1));
+  window_.SetStatusText(2, "");
   Note(QStringLiteral("Folder: ") + PathFromBytes(folder));
 }
 
@@ -250,12 +267,15 @@ void Workbench::OnPlay() {
     Note(QStringLiteral("Can't play: the row's name is no plain file name."));
     return;
   }
+  PlayStream([&] { return ReadWholeStream(JoinPath(folder_, name)); }, FromBytes(name));
+}
+
+void Workbench::PlayStream(const std::function<std::vector<uint8_t>()>& read, const QString& what) {
   PcmAudio audio;
   try {
-    audio = DecodeStream(ReadWholeStream(JoinPath(folder_, name)));
+    audio = DecodeStream(read());
   } catch (const std::exception& error) {
-    Note(QStringLiteral("Can't play ") + FromBytes(name) + QStringLiteral(": ") +
-         FromBytes(error.what()));
+    Note(QStringLiteral("Can't play ") + what + QStringLiteral(": ") + FromBytes(error.what()));
     return;
   }
   QString error;
@@ -264,7 +284,7 @@ void Workbench::OnPlay() {
     return;
   }
   stopButton_->setEnabled(true);
-  Note(QStringLiteral("Playing ") + FromBytes(name));
+  Note(QStringLiteral("Playing ") + what);
   playing_ = true;
 }
 

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ class QWidget;
 
 namespace tessaly::ui {
 
+class OriginalsFlow;
 class ReplaceFlow;
 
 class Workbench : public QObject {
@@ -48,12 +50,17 @@ class Workbench : public QObject {
   void Refresh();
   // Places the filter at the right end of a toolbar `width` wide.
   void LayOut(int width);
+  // The narrowest toolbar in which the filter and "Show changed only" leave the buttons free.
+  int MinimumWidth() const;
 
   ClipColumns& Clips() { return clips_; }
   // Whether a shown folder's clip headers are read (benchmarks compare both).
   void SetReadsClips(bool reads) { readsClips_ = reads; }
   ClipPlayer& Player() { return player_; }
   ReplaceFlow& Replace() { return *replace_; }
+  OriginalsFlow& Originals() { return *originals_; }
+  // Plays the stream `read` gives, saying "Playing <what>", or why it can't be played.
+  void PlayStream(const std::function<std::vector<uint8_t>()>& read, const QString& what);
   const ChangeMarks& Marks() const { return marks_; }
   FolderStatusWorker& StatusWorker() { return status_; }
   // The change marks are not found yet: waiting for the clip columns, or being compared.
@@ -92,6 +99,7 @@ class Workbench : public QObject {
   ChangeMarks marks_;
   FolderStatusWorker status_;
   ReplaceFlow* replace_;
+  OriginalsFlow* originals_;
   ClipPlayer player_;
   QLineEdit* filter_;
   QCheckBox* changedOnly_;

@@ -46,7 +46,8 @@ FolderDialog::FolderDialog(QWidget* parent, Use use)
       status_(new QLabel(this)),
       pathField_(new QLineEdit(this)),
       createButton_(new QToolButton(this)),
-      deleteButton_(new QToolButton(this)) {
+      deleteButton_(new QToolButton(this)),
+      use_(use) {
   setObjectName(QStringLiteral("RzSelectFolderDialog1"));
   setWindowTitle(QStringLiteral("Browse for Folder"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -108,6 +109,13 @@ FolderDialog::FolderDialog(QWidget* parent, Use use)
   // The model reads folders in the background and sorts them late; each time the rows above the
   // selection change, the selection moves, so it is brought back into view until the user acts.
   connect(model_, &QFileSystemModel::directoryLoaded, this, &FolderDialog::KeepSelectionInView);
+  // A folder renamed in the tree (a new one being named) is selected under its new name, and the
+  // path field shows that name rather than the old one.
+  connect(model_, &QFileSystemModel::fileRenamed, this,
+          [this](const QString& folder, const QString&, const QString& newName) {
+            SelectPath(QDir::cleanPath(QDir(folder).filePath(newName)));
+            ShowSelectedPath();
+          });
   connect(model_, &QAbstractItemModel::layoutChanged, this, &FolderDialog::KeepSelectionInView);
   connect(tree_->verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
           [this] { keepInView_ = false; });
@@ -142,7 +150,7 @@ std::optional<QString> FolderDialog::Execute(QWidget* parent, Use use) {
             ->availableGeometry();
     dialog.move(screen.center() - dialog.rect().center());
     if (Memory().maximized) dialog.setWindowState(Qt::WindowMaximized);
-    if (dialog.exec() == QDialog::Accepted) chosen = dialog.SelectedPath();
+    if (dialog.exec() == QDialog::Accepted) chosen = dialog.ChosenPath();
   }
   if (chosen && !chosen->isEmpty())
     (use == Use::ExportTarget ? WorkFolders::NoteExported : WorkFolders::NotePacked)(*chosen);
@@ -185,6 +193,12 @@ void FolderDialog::accept() {
   if (!typed.isEmpty() && QDir::cleanPath(typed) != SelectedPath()) {
     const QFileInfo folder(QDir::isAbsolutePath(typed) ? typed
                                                        : QDir::home().absoluteFilePath(typed));
+    if (!folder.exists() && use_ == Use::ExportTarget && QDir::isAbsolutePath(typed)) {
+      // An export creates its folder.
+      chosen_ = QDir::cleanPath(typed);
+      QDialog::accept();
+      return;
+    }
     if (!folder.isDir()) {
       QMessageBox::warning(this, windowTitle(),
                            QStringLiteral("The folder %1 does not exist.").arg(typed));

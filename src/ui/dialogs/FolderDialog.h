@@ -34,6 +34,9 @@ class FolderDialog : public QDialog {
 
   // The selected folder's path without a trailing separator (the root keeps its "/"), or empty.
   QString SelectedPath() const;
+  // What "OK" chose: the selected folder, or for an export target, a typed folder that doesn't
+  // exist yet (the export creates it).
+  QString ChosenPath() const { return chosen_.isEmpty() ? SelectedPath() : chosen_; }
   void SelectPath(const QString& path);
 
   QTreeView* Tree() const { return tree_; }
@@ -66,6 +69,8 @@ class FolderDialog : public QDialog {
   bool keepInView_ = true;  // until the user moves in the tree
   QToolButton* createButton_;
   QToolButton* deleteButton_;
+  Use use_;
+  QString chosen_;  // a typed export folder that doesn't exist yet
 };
 
 }  // namespace tessaly::ui
