@@ -27,6 +27,7 @@ struct Listing {
   IndexReader reader{std::span<const uint8_t>()};  // over state.index, once it is read
   EntryStartReader* starts = nullptr;
   std::vector<uint8_t> startBytes{};  // read at an entry's start for `starts`
+  std::stop_token stop{};
 };
 
 int ProgressValue(uint64_t value) {
@@ -85,28 +86,29 @@ void WriteRow(Listing& run, int row, uint32_t blockNumber, const BlockDescriptor
   run.table.SetRow(row, texts);
 }
 
-// One block: its header, then every slot checked and written as a row. False when
-// an entry failed its "SCHl" check.
-bool ListBlock(Listing& run, uint32_t blockNumber, uint32_t blockCount,
-               const BlockDescriptor& descriptor) {
+// One block: its header, then every slot checked and written as a row. Complete, or why it
+// ended before its last entry.
+ListingEnd ListBlock(Listing& run, uint32_t blockNumber, uint32_t blockCount,
+                     const BlockDescriptor& descriptor) {
   BlockHeader header = run.reader.ReadBlockHeader(descriptor.blockPos);
   RepaintAtFixedPoints(run.host, blockNumber, blockCount);
   for (int i = 0; i < header.asfCount; ++i) {
+    if (run.stop.stop_requested()) return ListingEnd::Cancelled;
     ++run.entries;
     EntrySlot slot = run.reader.ReadSlot(header);
     run.host.SetProgressPosition(ProgressValue(run.reader.Position()));
     uint32_t realAddress = slot.address + descriptor.offset;  // wraps modulo 2^32
     if (!run.starts) {
-      if (!CheckSchl(run.state, realAddress, run.host)) return false;
+      if (!CheckSchl(run.state, realAddress, run.host)) return ListingEnd::CheckFailed;
     } else {
       std::span<uint8_t> firstBytes(run.startBytes);
-      if (!CheckSchl(run.state, realAddress, run.host, firstBytes)) return false;
+      if (!CheckSchl(run.state, realAddress, run.host, firstBytes)) return ListingEnd::CheckFailed;
       run.starts->Take(static_cast<int>(run.entries), firstBytes);
     }
     WriteRow(run, static_cast<int>(run.entries), blockNumber, descriptor, header, slot,
              realAddress);
   }
-  return true;
+  return ListingEnd::Complete;
 }
 
 // Decodes the index and fills the table.
@@ -122,7 +124,8 @@ ListingEnd ListEntries(Listing& run) {
   run.table.ReserveRows(expectedRows);
   if (run.starts) run.starts->Expect(expectedRows);
   for (uint32_t k = 0; k < blockCount; ++k)
-    if (!ListBlock(run, k, blockCount, descriptors[k])) return ListingEnd::CheckFailed;
+    if (ListingEnd end = ListBlock(run, k, blockCount, descriptors[k]); end != ListingEnd::Complete)
+      return end;
   return ListingEnd::Complete;
 }
 
@@ -186,6 +189,7 @@ ListingEnd ListArchive(const std::string& chosenPath, ArchiveState& state, Entry
   table.Reset();
   for (int panel = 0; panel < 4; ++panel) host.SetStatusText(panel, "");
   Listing run{state, table, host, RemoveFileExt(ExtractFileName(state.indexPath)) + "_"};
+  run.stop = host.StopToken();
   if (starts) {
     run.starts = starts;
     run.startBytes.resize(std::max<size_t>(4, starts->BytesWanted()));

@@ -35,6 +35,7 @@ enum class ListingEnd {
   Complete,        // every entry listed; archive open
   CheckFailed,     // "SCHl not found in ..." shown; rows before it kept; archive open
   IndexTruncated,  // an index structure runs past the file's end; error shown; rows kept; open
+  Cancelled,       // the host's stop was set: the rows listed before kept; archive open
 };
 
 // Sees the first bytes of every entry's stream as the listing reads them for the "SCHl" check, so
@@ -52,8 +53,9 @@ class EntryStartReader {
 };
 
 // The listing of the pair that `chosenPath` (its index or its data file) belongs to, step by
-// step. Framework errors (a file that can't be read or opened) propagate
-// as FrameworkError after the toolbar and grid were enabled again and no archive is left open.
+// step. The host's stop is checked before each entry. Framework errors (a file that can't be read
+// or opened) propagate as FrameworkError after the toolbar and grid were enabled again and no
+// archive is left open.
 ListingEnd ListArchive(const std::string& chosenPath, ArchiveState& state, EntryTable& table,
                        OperationHost& host, EntryStartReader* starts = nullptr);
 

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <stop_token>
 #include <string>
 
 namespace tessaly {
@@ -40,6 +41,11 @@ class OperationHost {
 
   // A modal message box with one "OK" button; returns when it is closed.
   virtual void ShowMessage(MessageKind kind, const std::string& text) = 0;
+
+  // Set when the user asks the running operation to stop (the window's Stop button or Esc). The
+  // long loops check it between files or entries and end there, leaving every file whole; a host
+  // that offers no stop gives a token that is never set.
+  virtual std::stop_token StopToken() const { return {}; }
 };
 
 // The fixed repaints of a long loop over `total` items: one at step 1, and one more for each of

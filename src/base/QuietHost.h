@@ -10,6 +10,7 @@ namespace tessaly {
 
 class QuietHost : public SilentHost {
  public:
+  using SilentHost::SilentHost;
   void ShowMessage(MessageKind, const std::string& text) override { lastMessage_ = text; }
 
   // The text of the last message shown, empty when there was none.

@@ -8,16 +8,7 @@ WriteBehind::WriteBehind(const File& file) {
   int fd = ::fcntl(file.fd_, F_DUPFD_CLOEXEC, 0);
   if (fd < 0) return;  // no thread: Sync does all the work
   file_ = File(fd, file.path_);
-  thread_ = std::thread([this] { Run(); });
-}
-
-WriteBehind::~WriteBehind() {
-  {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-  }
-  wake_.notify_one();
-  if (thread_.joinable()) thread_.join();
+  thread_.Start([this](std::stop_token stop) { Run(stop); });
 }
 
 void WriteBehind::WrittenUpTo(uint64_t end) {
@@ -31,12 +22,12 @@ void WriteBehind::WrittenUpTo(uint64_t end) {
   if (wake) wake_.notify_one();
 }
 
-void WriteBehind::Run() {
+void WriteBehind::Run(const std::stop_token& stop) {
   uint64_t started = 0;
   std::unique_lock lock(mutex_);
   for (;;) {
-    wake_.wait(lock, [&] { return stopping_ || written_ != started; });
-    if (stopping_) return;
+    // Wakes for more written, or when asked to stop.
+    if (!wake_.wait(lock, stop, [&] { return written_ != started; })) return;
     uint64_t from = started, to = written_;
     started = to;
     lock.unlock();

@@ -4,8 +4,9 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
-#include <thread>
+#include <stop_token>
 
+#include "base/Background.h"
 #include "base/Files.h"
 
 namespace tessaly {
@@ -19,18 +20,17 @@ class WriteBehind {
   WriteBehind(const WriteBehind&) = delete;
   WriteBehind& operator=(const WriteBehind&) = delete;
   // Stops the thread; what it hasn't started is left to Sync.
-  ~WriteBehind();
+  ~WriteBehind() = default;
   // Everything before `end` has been written.
   void WrittenUpTo(uint64_t end);
 
  private:
-  void Run();
+  void Run(const std::stop_token& stop);
   File file_;
   std::mutex mutex_;
-  std::condition_variable wake_;
+  std::condition_variable_any wake_;
   uint64_t written_ = 0;   // guarded by mutex_
-  bool stopping_ = false;  // guarded by mutex_
-  std::thread thread_;
+  BackgroundWork thread_;  // last: stopped before the members it uses go
 };
 
 }  // namespace tessaly

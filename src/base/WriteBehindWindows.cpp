@@ -6,10 +6,8 @@ namespace tessaly {
 
 WriteBehind::WriteBehind(const File&) {}
 
-WriteBehind::~WriteBehind() = default;
-
 void WriteBehind::WrittenUpTo(uint64_t) {}
 
-void WriteBehind::Run() {}
+void WriteBehind::Run(const std::stop_token&) {}
 
 }  // namespace tessaly

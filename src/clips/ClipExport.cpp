@@ -59,10 +59,13 @@ ExportResult ExportClips(const EntryStreams& streams, const std::vector<int>& ro
   std::mutex mutex;
   std::condition_variable finished;
   std::atomic<size_t> next{0}, done{0};
-  std::atomic<bool> stop{false};
+  // Every worker stops before its next row when a write failed or the user asked to stop.
+  std::stop_source stopAll;
+  const std::stop_token userStop = host.StopToken();
+  std::stop_callback passOn(userStop, [&stopAll] { stopAll.request_stop(); });
   unsigned running = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
-  auto work = [&] {
-    for (size_t i; !stop && (i = next++) < rows.size(); ++done) {
+  auto work = [&](const std::stop_token& stop) {
+    for (size_t i; !stop.stop_requested() && (i = next++) < rows.size(); ++done) {
       const int row = rows[i];
       const std::string& name = streams.Name(row);
       std::vector<uint8_t> wav;
@@ -81,7 +84,7 @@ ExportResult ExportClips(const EntryStreams& streams, const std::vector<int>& ro
         // Writing fails for every later file alike (a full disk, no permission): stop.
         std::lock_guard lock(mutex);
         if (result.stopped.empty()) result.stopped = failure.what();
-        stop = true;
+        stopAll.request_stop();
         continue;
       }
       std::lock_guard lock(mutex);
@@ -91,7 +94,8 @@ ExportResult ExportClips(const EntryStreams& streams, const std::vector<int>& ro
     if (--running == 0) finished.notify_one();
   };
   std::vector<std::jthread> workers;
-  for (unsigned i = running; i > 0; --i) workers.emplace_back(work);
+  for (unsigned i = running; i > 0; --i)
+    workers.emplace_back([&work, stop = stopAll.get_token()] { work(stop); });
   MessagePump pump(host);
   std::unique_lock lock(mutex);
   while (running > 0) {  // the workers count it down
@@ -103,6 +107,7 @@ ExportResult ExportClips(const EntryStreams& streams, const std::vector<int>& ro
   }
   lock.unlock();
   workers.clear();
+  result.cancelled = userStop.stop_requested() && done < rows.size();
   std::sort(result.skipped.begin(), result.skipped.end(),
             [](const EntryFailure& a, const EntryFailure& b) { return a.row < b.row; });
   host.SetProgressPosition(0);

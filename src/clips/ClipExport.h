@@ -25,6 +25,8 @@ struct ExportResult {
   // Why the export stopped before the end (the folder can't be made or written, a full disk);
   // empty when it ran to the end. Files written before stay.
   std::string stopped;
+  // The host's stop ended it before the last row: the files written stay, each whole.
+  bool cancelled = false;
 };
 
 // "speech_00042.asf" -> "speech_00042.wav".
@@ -32,7 +34,7 @@ std::string WavNameFor(std::string_view entryName);
 
 // Creates `folder` (and its parents) when missing, then writes the rows' WAV files into it,
 // replacing files of the same names, on as many threads as the processor has cores; the host is
-// called from the calling thread only.
+// called from the calling thread only. The host's stop is checked before each row.
 ExportResult ExportClips(const EntryStreams& streams, const std::vector<int>& rows,
                          const std::string& folder, OperationHost& host);
 

@@ -98,7 +98,10 @@ ImportOutcome ImportOne(const std::string& entryPath, const std::string& audioPa
   if (!outcome.lengthWarning.empty() && options.confirmLength &&
       !options.confirmLength(outcome.lengthWarning))
     return outcome;
-  ReplaceEntryFile(entryPath, EncodeStream(converted.audio, stream, {.quality = options.quality}));
+  std::vector<uint8_t> encoded =
+      EncodeStream(converted.audio, stream, {.quality = options.quality});
+  if (options.stop.stop_requested()) return outcome;
+  ReplaceEntryFile(entryPath, encoded);
   outcome.written = true;
   outcome.note = converted.loudnessNote;
   return outcome;
@@ -182,7 +185,13 @@ ImportByNameResult ImportFilesByName(const EntryStreams& folderStreams,
   host.SetProgressMax(static_cast<int>(filesOfRow.size()));
   MessagePump pump(host);
   int done = 0;
+  ImportOptions each = options;
+  if (!each.stop.stop_possible()) each.stop = host.StopToken();
   for (const auto& [row, files] : filesOfRow) {
+    if (each.stop.stop_requested()) {
+      result.cancelled = true;
+      break;
+    }
     host.SetProgressPosition(++done);
     pump.Poll();
     if (files.size() > 1) {
@@ -198,13 +207,16 @@ ImportByNameResult ImportFilesByName(const EntryStreams& folderStreams,
     const std::string name = ExtractFileName(files[0]);
     try {
       const int entryRow = row;
-      ImportOutcome outcome =
-          ImportOne(folderStreams.EntryPath(row), files[0], source, options, [&] {
-            if (!originals)
-              originals = std::make_unique<OriginalClips>(
-                  UnpackFolder::ToRead(folderStreams.Folder()), folderStreams.Count());
-            return originals->Clip(entryRow);
-          });
+      ImportOutcome outcome = ImportOne(folderStreams.EntryPath(row), files[0], source, each, [&] {
+        if (!originals)
+          originals = std::make_unique<OriginalClips>(UnpackFolder::ToRead(folderStreams.Folder()),
+                                                      folderStreams.Count());
+        return originals->Clip(entryRow);
+      });
+      if (!outcome.written && each.stop.stop_requested()) {
+        result.cancelled = true;
+        break;
+      }
       if (outcome.written)
         result.imported.push_back({row, name, outcome.note, outcome.lengthWarning});
       else

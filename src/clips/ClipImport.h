@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct ImportOptions {
   // Asked, with LengthWarning's text, before a clip much longer or shorter than the one it
   // replaces is written; false leaves the entry file as it was. Unset: written without asking.
   std::function<bool(const std::string& warning)> confirmLength = nullptr;
+  // Checked once the new clip is encoded, before it is written: set, the entry file stays as it
+  // was (written false). ImportByName and ImportFilesByName take the host's.
+  std::stop_token stop{};
 };
 
 // A new clip is much longer or shorter than the one it replaces when it is more than twice or
@@ -69,6 +73,8 @@ struct SkippedFile {
 struct ImportByNameResult {
   std::vector<ImportedFile> imported;
   std::vector<SkippedFile> skipped;
+  // The host's stop ended it: the entries not reached are as they were.
+  bool cancelled = false;
 };
 
 // Imports every file of `fromFolder` whose name without its extension is an entry's name without

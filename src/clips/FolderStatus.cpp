@@ -73,7 +73,12 @@ FolderStatus CheckFolderStatus(const UnpackFolder& files, const EntryTable& tabl
   host.SetProgressMin(0);
   host.SetProgressMax(entries);
   MessagePump pump(host);
+  const std::stop_token stop = host.StopToken();
   for (int row = 1; row <= entries; ++row) {
+    if (stop.stop_requested()) {
+      status.cancelled = true;
+      break;
+    }
     if (row % 256 == 0 || row == entries) {
       host.SetProgressPosition(row);
       pump.Poll();
@@ -145,6 +150,7 @@ std::vector<EntryChange> PresentChanges(const UnpackFolder& folder, StatusDepth 
   } catch (const std::exception&) {
     return {};
   }
+  if (status.cancelled) return {};
   const bool problemsOnly = depth == StatusDepth::kProblemsOnly;
   std::vector<EntryChange> listed;
   for (EntryChange& change : status.changes)

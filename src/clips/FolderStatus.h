@@ -38,6 +38,8 @@ struct FolderStatus {
   // Why no pair was compared with, when none was.
   std::string withoutPairReason;
   std::vector<EntryChange> changes;  // in table order
+  // The host's stop ended the check: `changes` holds the entries before it only.
+  bool cancelled = false;
 
   bool HasProblems() const;
 };
@@ -48,14 +50,16 @@ enum class StatusDepth {
 };
 
 // Reads the table's entry files and the source pair; never writes. Throws FrameworkError only
-// for a folder that can't be read at all.
+// for a folder that can't be read at all. The host's stop is checked before each entry and in the
+// listing of the source pair.
 FolderStatus CheckFolderStatus(const UnpackFolder& folder, const EntryTable& table,
                                StatusDepth depth, OperationHost& host);
 
 // The check before a pack: the replaced entries of `folder` that can't be packed as they are, in
 // table order, each with its problems. Missing entry files, a folder without its table or index
 // copy, and a table or folder that can't be read are left to Pack's own messages: none is listed
-// then. The window is disabled while the entries are read. The front ends only word the result.
+// then, nor when the host's stop ends the check. The window is disabled while the entries are
+// read. The front ends only word the result.
 std::vector<EntryChange> ReplacedEntryProblems(const UnpackFolder& folder, OperationHost& host);
 
 // The check before an unpack writes into `folder` again: its entry files that are present and

@@ -109,9 +109,17 @@ std::optional<PackStop> CopyEntry(PackRun& run, int row, const Folder& entries, 
   return std::nullopt;
 }
 
+// The user's stop: the outputs written aside are removed, nothing else was touched.
+PackStop Cancelled() {
+  return PackStop{PackEnd::Cancelled, MessageKind::Information,
+                  "Pack stopped: nothing was written. The folder and the pair beside it are as "
+                  "they were."};
+}
+
 // The copy loop: every row in table order into a new data file written aside. The entry folder,
 // the data file and its write-behind descriptor are all closed when it returns.
 std::optional<PackStop> CopyEntries(PackRun& run, MessagePump& pump) {
+  const std::stop_token stop = run.host.StopToken();
   DataFileWriter data{run.outputs.Create(run.folder.packedData)};
   EntryMover mover(run.table, run.image);
   Folder entries = Folder::Open(run.folder.path);
@@ -120,6 +128,7 @@ std::optional<PackStop> CopyEntries(PackRun& run, MessagePump& pump) {
     WriteBehind writeBehind(data.file);
     try {
       for (int i = 1; i < run.rows; ++i) {
+        if (stop.stop_requested()) return Cancelled();
         run.host.SetProgressPosition(i);
         RepaintAtFixedPoints(run.host, static_cast<uint64_t>(i), static_cast<uint64_t>(run.rows));
         if (auto stop = CopyEntry(run, i, entries, mover, data)) return stop;
@@ -137,6 +146,8 @@ std::optional<PackStop> CopyEntries(PackRun& run, MessagePump& pump) {
   data.file.ExtendTo(data.dataEnd);
   data.file.Sync();
   data.file.Close();
+  // Asked to stop while the last entries went to the device: still nothing is in place.
+  if (stop.stop_requested()) return Cancelled();
   return std::nullopt;
 }
 
@@ -175,6 +186,8 @@ PackEnd Stop(PackRun& run, WindowDisabled& disabled, const PackStop& stop) {
   run.table.Reset();
   disabled.Enable();
   run.host.ShowMessage(stop.kind, stop.text);
+  // A stop is no failure to look into: the bar doesn't keep its position.
+  if (stop.end == PackEnd::Cancelled) run.host.SetProgressPosition(0);
   return stop.end;
 }
 

@@ -18,6 +18,7 @@ enum class PackEnd {
   EntryMissing,      // "File not found ..." shown
   IntError,          // "Alarm! Int error." shown
   Refused,           // the table can't be packed safely; an error box says why
+  Cancelled,         // the host's stop was set: nothing written, a message says so
   Success,           // "Successfully saved to ..." shown
 };
 
@@ -31,7 +32,9 @@ struct PackResult {
 // The Pack command's work on `folder`, writing the pair beside it (UnpackFolder::Chosen) or, given
 // `into`, in that folder. Framework errors propagate as FrameworkError, with the window enabled
 // again, temporaries removed and earlier outputs untouched. A folder that another pack or unpack
-// is using is waited for briefly, then reported busy as a FrameworkError.
+// is using is waited for briefly, then reported busy as a FrameworkError. The host's stop is
+// checked before each entry is copied and once more before the outputs are put in place; a
+// stopped pack changes no file.
 PackResult Pack(const std::string& folder, EntryTable& table, OperationHost& host,
                 const std::string& into = "");
 

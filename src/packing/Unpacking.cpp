@@ -58,12 +58,15 @@ void ReportSizeMismatch(ArchiveState& state, EntryTable& table, OperationHost& h
 // so a stream of any size unpacks. It is written aside and renamed over the entry file: a stop
 // or a failure leaves every entry file old or new (a clip imported there stays whole), and a
 // link at an entry's name is replaced, never written through. The entry files named in `keep`
-// stay as they are.
-void ExtractEntries(const ArchiveState& state, const EntryTable& table, const std::string& folder,
-                    const std::vector<std::string>& keep, OperationHost& host) {
+// stay as they are. Returns how many rows were done: fewer than the rows when the host's stop was
+// set.
+int ExtractEntries(const ArchiveState& state, const EntryTable& table, const std::string& folder,
+                   const std::vector<std::string>& keep, OperationHost& host) {
   MessagePump pump(host);
+  const std::stop_token stop = host.StopToken();
   int rows = table.RowCount();
   for (int r = 1; r < rows; ++r) {
+    if (stop.stop_requested()) return r - 1;
     RepaintAtFixedPoints(host, static_cast<uint64_t>(r), static_cast<uint64_t>(rows));
     std::string_view name = table.Cell(kColName, r);
     pump.Poll();
@@ -88,6 +91,21 @@ void ExtractEntries(const ArchiveState& state, const EntryTable& table, const st
       throw;
     }
   }
+  return rows - 1;
+}
+
+// Stopped by the user: says what was written, once the window is usable again.
+void ReportCancelled(const UnpackResult& result, int entries, ArchiveState& state,
+                     OperationHost& host, WindowDisabled* disabled) {
+  if (disabled) disabled->Enable();
+  state.Release();
+  host.ShowMessage(MessageKind::Information,
+                   result.written == 0 && result.folder.empty()
+                       ? std::string("Unpack stopped: no file was written.")
+                       : "Unpack stopped: " + std::to_string(result.written) + " of " +
+                             std::to_string(entries) + " entry files were written to " +
+                             result.folder + ". The index copy and the table file were not.");
+  host.SetProgressPosition(0);
 }
 
 }  // namespace
@@ -119,6 +137,11 @@ UnpackResult Unpack(const std::string& chosenPath, ArchiveState& state, EntryTab
   if (!state.IsOpen()) return result;
 
   ArchiveReleased released(state);
+  if (result.listing == ListingEnd::Cancelled) {
+    ReportCancelled(result, 0, state, host, nullptr);
+    result.end = UnpackEnd::Cancelled;
+    return result;
+  }
   if (state.dataSize == 0 || state.index.Empty()) {
     result.end = UnpackEnd::NothingToDo;
     return result;
@@ -158,7 +181,13 @@ UnpackResult Unpack(const std::string& chosenPath, ArchiveState& state, EntryTab
   RemoveLeftoverTemporaries(folder.path);
   host.SetProgressPosition(0);
   host.UpdatePainting();
-  ExtractEntries(state, table, result.folder, options.keep, host);
+  result.written = ExtractEntries(state, table, result.folder, options.keep, host);
+  if (result.written < table.RowCount() - 1) {
+    folderLock.Release();
+    ReportCancelled(result, table.RowCount() - 1, state, host, &disabled);
+    result.end = UnpackEnd::Cancelled;
+    return result;
+  }
   disabled.Enable();
 
   // The index copy, the table file and the source note are replaced together: a folder never

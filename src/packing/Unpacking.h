@@ -18,6 +18,8 @@ enum class UnpackEnd {
   Stopped,       // the listing's index was cut short: archive released, nothing written
   Refused,       // the archive's name can't be stored in a table file: error shown, nothing written
   SizeMismatch,  // "Error with filesize extracting." shown, table reset, nothing written
+  Cancelled,     // the host's stop was set: the entry files written so far stay, each whole;
+                 // the index copy and the table file are left as they were; a message says so
   Success,       // "Successfully extracted to ..." shown
 };
 
@@ -25,6 +27,7 @@ struct UnpackResult {
   ListingEnd listing = ListingEnd::FileMissing;
   UnpackEnd end = UnpackEnd::NoArchive;
   std::string folder;  // the UnpackFolder, once known
+  int written = 0;     // entry files written
 };
 
 // What the command line adds to the window's Unpack.
@@ -40,7 +43,8 @@ struct UnpackOptions {
 // into the folder beside it or in `options.into` (UnpackFolder::OfArchive). Framework errors
 // propagate as FrameworkError, with the window enabled again and the archive released. The index
 // copy, the table file and the source note are replaced together; a folder that another pack or
-// unpack is using is waited for briefly, then reported busy as a FrameworkError.
+// unpack is using is waited for briefly, then reported busy as a FrameworkError. The host's stop is
+// checked before each entry is listed and before each entry file is written.
 UnpackResult Unpack(const std::string& chosenPath, ArchiveState& state, EntryTable& table,
                     OperationHost& host, const UnpackOptions& options = {});
 

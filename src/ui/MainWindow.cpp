@@ -10,8 +10,10 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 
 #include <algorithm>
@@ -22,6 +24,7 @@
 #include "packing/Packing.h"
 #include "packing/UnpackFolder.h"
 #include "packing/Unpacking.h"
+#include "ui/BackgroundCommand.h"
 #include "ui/clipwork/Workbench.h"
 #include "ui/dialogs/FolderDialog.h"
 #include "ui/dialogs/HelpSupportDialog.h"
@@ -43,6 +46,8 @@ constexpr QRect kGridRect{Scaled(9), Scaled(41), Scaled(656), Scaled(296)};
 constexpr int kProgressTop = Scaled(345);
 constexpr int kProgressHeight = Scaled(16);
 constexpr int kStatusTop = Scaled(368);
+// The Stop button beside the progress bar while work can be stopped.
+constexpr QSize kStopSize{Scaled(64), Scaled(22)};
 
 // An existing ".idx" or ".big" file.
 bool IsArchiveFile(const QString& path) {
@@ -112,6 +117,16 @@ MainWindow::MainWindow(QWidget* parent)
       "QProgressBar { border: 1px solid palette(mid); background: palette(base); padding: 1px; }"
       "QProgressBar::chunk { background: palette(highlight); width: 6px; margin-right: 2px; }"));
 
+  // Shown only while work runs that can be stopped; the only control that takes input then.
+  stopButton_ = new QToolButton(this);
+  stopButton_->setObjectName(QStringLiteral("StopWorkButton"));
+  stopButton_->setText(QStringLiteral("Stop"));
+  stopButton_->setToolTip(QStringLiteral("Stop (Esc)"));
+  stopButton_->setIcon(Picture(QStringLiteral("stop")));
+  stopButton_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  stopButton_->setFocusPolicy(Qt::TabFocus);
+  stopButton_->hide();
+
   statusBar_ = new PanelStatusBar({Scaled(150), Scaled(270), Scaled(440)}, this);
   statusBar_->setObjectName(QStringLiteral("StatusBar1"));
   statusBar_->setGeometry(0, kStatusTop, kClientSize.width(), kClientSize.height() - kStatusTop);
@@ -121,6 +136,55 @@ MainWindow::MainWindow(QWidget* parent)
   workbench_->LayOut(kClientSize.width());
   setMinimumWidth(std::max(minimumWidth(), workbench_->MinimumWidth()));
   SetTabOrder();
+
+  connect(stopButton_, &QToolButton::clicked, this, [this] {
+    if (!running_) RequestStop();  // a command's work has its own connection
+  });
+  // Esc stops the reading while no command runs; a command's work takes Esc itself.
+  escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  escape_->setEnabled(false);
+  connect(escape_, &QShortcut::activated, this, &MainWindow::RequestStop);
+  auto* refresh = new QShortcut(QKeySequence::Refresh, this);
+  connect(refresh, &QShortcut::activated, workbench_, &Workbench::Refresh);
+  auto* reading = new QTimer(this);
+  reading->setInterval(100);
+  connect(reading, &QTimer::timeout, this, &MainWindow::ShowReading);
+  reading->start();
+}
+
+void MainWindow::ShowReading() {
+  if (Busy()) return;
+  ClipColumns& clips = workbench_->Clips();
+  FolderStatusWorker& check = workbench_->StatusWorker();
+  QString what;
+  int done = 0, total = 0;
+  if (clips.Filling()) {
+    what = QStringLiteral("Reading the clip headers");
+    done = clips.Done();
+    total = clips.Total();
+  } else if (check.Checking()) {
+    what = QStringLiteral("Still checking which entries changed");
+    done = check.Done();
+    total = check.Total();
+  }
+  const bool reading = !what.isEmpty();
+  if (reading && !readingShown_)
+    progressBeforeReading_ = {progressBar_->minimum(), progressBar_->maximum(),
+                              progressBar_->value()};
+  if (reading) {
+    progressBar_->setRange(0, std::max(total, 1));
+    progressBar_->setValue(std::clamp(done, 0, std::max(total, 1)));
+    progressBar_->setFormat(what + QStringLiteral("… %p%"));
+  } else if (readingShown_) {
+    progressBar_->setRange(progressBeforeReading_.min, progressBeforeReading_.max);
+    progressBar_->setValue(progressBeforeReading_.value);
+  }
+  if (reading == readingShown_) return;
+  readingShown_ = reading;
+  progressBar_->setTextVisible(reading);
+  stopButton_->setVisible(reading);
+  escape_->setEnabled(reading);
+  LayOutProgress();
 }
 
 void MainWindow::SetTabOrder() {
@@ -143,10 +207,21 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
   const int below = kClientSize.height() - kGridRect.bottom() - 1;
   grid_->setGeometry(kGridRect.left(), kGridRect.top(),
                      w - (kClientSize.width() - kGridRect.width()), h - kGridRect.top() - below);
-  progressBar_->setGeometry(kGridRect.left(), h - (kClientSize.height() - kProgressTop),
-                            grid_->width(), kProgressHeight);
+  LayOutProgress();
   const int statusTop = h - (kClientSize.height() - kStatusTop);
   statusBar_->setGeometry(0, statusTop, w, h - statusTop);
+}
+
+void MainWindow::LayOutProgress() {
+  const int top = height() - (kClientSize.height() - kProgressTop);
+  int width = grid_->width();
+  if (stopButton_->isVisible()) {
+    width -= kStopSize.width() + kGap;
+    stopButton_->setGeometry(kGridRect.left() + width + kGap,
+                             top + (kProgressHeight - kStopSize.height()) / 2, kStopSize.width(),
+                             kStopSize.height());
+  }
+  progressBar_->setGeometry(kGridRect.left(), top, width, kProgressHeight);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
@@ -157,7 +232,9 @@ void MainWindow::dropEvent(QDropEvent* event) {
   std::optional<QString> archive = DroppedArchive(event->mimeData());
   if (Busy() || !archive) return;
   event->acceptProposedAction();
-  OpenArchive(*archive);
+  // The drop ends first, so the program it came from doesn't wait for the unpack and its box.
+  QMetaObject::invokeMethod(
+      this, [this, path = *archive] { OpenArchive(path); }, Qt::QueuedConnection);
 }
 
 bool MainWindow::OpenArchive(const QString& path) {
@@ -220,12 +297,21 @@ void MainWindow::SetStatusText(int panel, const std::string& text) {
 }
 
 void MainWindow::SetToolbarAndGridEnabled(bool enabled) {
-  toolBar_->setEnabled(enabled);
-  grid_->setEnabled(enabled);
+  toolbarAndGridEnabled_ = enabled;
+  ApplyEnabled();
 }
 
 void MainWindow::SetWindowEnabled(bool enabled) {
-  setEnabled(enabled);
+  windowEnabled_ = enabled;
+  ApplyEnabled();
+}
+
+void MainWindow::ApplyEnabled() {
+  // The whole window disabled is every control in it but the Stop button.
+  const bool enabled = windowEnabled_ && toolbarAndGridEnabled_;
+  toolBar_->setEnabled(enabled);
+  grid_->setEnabled(enabled);
+  statusBar_->setEnabled(windowEnabled_);
 }
 
 void MainWindow::Repaint() {
@@ -271,6 +357,8 @@ void MainWindow::ShowMessage(MessageKind kind, const std::string& text) {
 
 template <typename Operation>
 void MainWindow::RunCommand(Operation&& operation) {
+  // One command at a time, also while a command's work lets the window's events through.
+  if (Busy()) return;
   // Disabling the window takes the focus away, and enabling it gives it to the first toolbar
   // button: the control that had it gets it back (Space plays the grid's row again).
   const QPointer<QWidget> focused = focusWidget();
@@ -293,6 +381,53 @@ void MainWindow::RunGuarded(const std::function<void()>& command) {
   RunCommand(command);
 }
 
+void MainWindow::RunInBackground(const std::function<void(OperationHost&)>& work) {
+  RunOffThread(work, nullptr);
+}
+
+void MainWindow::RunOffThread(const std::function<void(OperationHost&)>& work, EntryTable* table) {
+  // The work's table is shown in the grid by copying it while the work waits: the grid never
+  // reads a table that another thread writes.
+  auto showTable = [this, table] {
+    if (table && (table->ShapeRevision() != table_.ShapeRevision() ||
+                  table->ContentRevision() != table_.ContentRevision()))
+      table_ = *table;
+    grid_->Sync();
+  };
+  // The reading's progress gives the bar back to the command.
+  if (readingShown_) {
+    readingShown_ = false;
+    progressBar_->setTextVisible(false);
+    progressBar_->setRange(progressBeforeReading_.min, progressBeforeReading_.max);
+    progressBar_->setValue(progressBeforeReading_.value);
+    escape_->setEnabled(false);
+  }
+  BackgroundCommand command(*this, this, stopButton_, showTable);
+  running_ = &command;
+  stopButton_->show();
+  LayOutProgress();
+  struct Hidden {
+    MainWindow& window;
+    ~Hidden() {
+      window.running_ = nullptr;
+      window.stopButton_->hide();
+      window.LayOutProgress();
+    }
+  } hidden{*this};
+  command.Run(work);
+}
+
+void MainWindow::RequestStop() {
+  if (running_) {
+    running_->RequestStop();
+    return;
+  }
+  if (!readingShown_ || Busy()) return;
+  workbench_->StopBackground();
+  ShowReading();
+  SetStatusText(3, "Stopped reading the folder: F5 reads it again.");
+}
+
 void MainWindow::LoadTable(const std::function<void(EntryTable&)>& load) {
   table_.Reset();
   try {
@@ -312,11 +447,19 @@ void MainWindow::OnUnpack() {
 }
 
 void MainWindow::UnpackChosen(const std::string& chosen) {
-  // Replaced clips in the folder an unpack writes would be lost: asked about first.
-  if (!MayUnpackOver(UnpackFolder::OfArchive(chosen).path, *this, this)) return;
-  // The unpack may write over the files the workbench reads.
-  workbench_->StopReading();
-  UnpackResult result = Unpack(chosen, state_, table_, *this);
+  EntryTable work = table_;
+  std::optional<UnpackResult> unpacked;
+  RunOffThread(
+      [&](OperationHost& host) {
+        // Replaced clips in the folder an unpack writes would be lost: asked about first.
+        if (!MayUnpackOver(UnpackFolder::OfArchive(chosen).path, host, this)) return;
+        // The unpack may write over the files the workbench reads.
+        OnWindowThread([this] { workbench_->StopReading(); });
+        unpacked = Unpack(chosen, state_, work, host);
+      },
+      &work);
+  if (!unpacked) return;
+  const UnpackResult& result = *unpacked;
   workbench_->ShowFolder(result.end == UnpackEnd::Success     ? result.folder
                          : result.end == UnpackEnd::NoArchive ? workbench_->Folder()
                                                               : std::string());
@@ -327,9 +470,17 @@ void MainWindow::UnpackChosen(const std::string& chosen) {
 void MainWindow::OnPack() {
   RunCommand([this] {
     std::optional<std::string> folder = PickFolder();
-    // Asks first when replaced entries can't be packed as they are.
-    if (!folder || !MayPack(*folder, *this, this)) return;
-    PackResult result = Pack(*folder, table_, *this);
+    if (!folder) return;
+    EntryTable work = table_;
+    std::optional<PackResult> packed;
+    RunOffThread(
+        [&](OperationHost& host) {
+          // Asks first when replaced entries can't be packed as they are.
+          if (MayPack(*folder, host, this)) packed = Pack(*folder, work, host);
+        },
+        &work);
+    if (!packed) return;
+    const PackResult& result = *packed;
     if (result.end != PackEnd::ResourcesMissing)
       workbench_->ShowFolder(result.end == PackEnd::Success ? result.folder : std::string());
   });
@@ -347,8 +498,15 @@ void MainWindow::OnListArchive() {
   RunCommand([this] {
     // A cancelled dialog, like a pair that isn't there, leaves no archive open.
     std::optional<std::string> chosen = PickArchiveFile();
-    const bool listed =
-        chosen && ListArchive(*chosen, state_, table_, *this) != ListingEnd::FileMissing;
+    bool listed = false;
+    if (chosen) {
+      EntryTable work = table_;
+      RunOffThread(
+          [&](OperationHost& host) {
+            listed = ListArchive(*chosen, state_, work, host) != ListingEnd::FileMissing;
+          },
+          &work);
+    }
     state_.Release();
     if (listed)
       workbench_->ShowListing(state_.dataPath);

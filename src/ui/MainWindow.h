@@ -15,10 +15,12 @@
 #include "ui/widgets/Design.h"
 
 class QProgressBar;
+class QShortcut;
 class QToolButton;
 
 namespace tessaly::ui {
 
+class BackgroundCommand;
 class EntryGrid;
 class PanelStatusBar;
 class ReplaceFlow;
@@ -47,6 +49,18 @@ class MainWindow : public QWidget, public WorkbenchHost {
 
   // True while a command's operation runs.
   bool Busy() const { return busy_ > 0; }
+  // The whole window's busy state: false while an operation has disabled the window. Everything
+  // but the Stop button is disabled then; the Stop button stays usable, so the window itself
+  // keeps Qt's enabled state.
+  bool WindowEnabled() const { return windowEnabled_; }
+  // True while a command's work runs off the window's thread (its Stop button shows).
+  bool WorkRuns() const { return running_ != nullptr; }
+  // Asks the running work, or the clip columns and the change check, to stop (the Stop
+  // button, Esc).
+  void RequestStop();
+  // Shows the clip columns' reading and the change check, while no command runs, in the
+  // progress bar with their names, and offers the Stop button for them (a timer calls it).
+  void ShowReading();
 
   // OperationHost
   void SetProgressMin(int value) override;
@@ -62,8 +76,9 @@ class MainWindow : public QWidget, public WorkbenchHost {
 
   // WorkbenchHost
   QWidget* Widget() override { return this; }
-  bool TakesInput() const override { return !Busy() && isEnabled(); }
+  bool TakesInput() const override { return !Busy() && windowEnabled_; }
   void RunGuarded(const std::function<void()>& command) override;
+  void RunInBackground(const std::function<void(OperationHost&)>& work) override;
   void LoadTable(const std::function<void(EntryTable&)>& load) override;
   std::optional<std::string> PickFolder() override;
 
@@ -95,6 +110,13 @@ class MainWindow : public QWidget, public WorkbenchHost {
   void ShowEmptyRangeEmpty();
   // Unpack's work once the archive is chosen (in the dialog or by a drop).
   void UnpackChosen(const std::string& chosen);
+  // Runs `work` off the window's thread (BackgroundCommand); with `table`, on that copy of the
+  // grid's table, which the grid shows as the work goes and keeps at its end.
+  void RunOffThread(const std::function<void(OperationHost&)>& work, EntryTable* table);
+  // The grid and toolbar as the listing's and the window's busy states together leave them.
+  void ApplyEnabled();
+  // The progress bar, narrowed beside the Stop button while work can be stopped.
+  void LayOutProgress();
 
   EntryTable table_;
   ArchiveState state_;
@@ -102,9 +124,18 @@ class MainWindow : public QWidget, public WorkbenchHost {
   QWidget* toolBar_;
   EntryGrid* grid_;
   QProgressBar* progressBar_;
+  QToolButton* stopButton_;
   PanelStatusBar* statusBar_;
   Workbench* workbench_;
   int busy_ = 0;
+  BackgroundCommand* running_ = nullptr;
+  bool readingShown_ = false;
+  struct ProgressState {
+    int min = 0, max = 100, value = 0;
+  } progressBeforeReading_;  // given back when the reading ends
+  QShortcut* escape_;
+  bool windowEnabled_ = true;
+  bool toolbarAndGridEnabled_ = true;
   bool remembers_ = false;
   QElapsedTimer lastRepaint_;
   static constexpr int kFrameMs = 16;

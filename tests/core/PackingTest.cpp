@@ -318,6 +318,36 @@ TEST_F(PackTest, FrameworkErrorsEndWithTheWindowEnabledAndNothingWritten) {
   ExpectNothingWritten();
 }
 
+// A stop asked for at any row, also after the last one, writes nothing: the earlier pair, the
+// index copy and the table file stay as they were and no temporary is left.
+TEST_F(PackTest, StopAtAnyRowChangesNoFile) {
+  for (int stopAt : {1, 3, 4}) {
+    SCOPED_TRACE(stopAt);
+    PackFolder folder;
+    TwoBlocks(folder, 4096);
+    folder.entries[1] = Replacement(3000);  // grows: later rows move
+    folder.Write();
+    WriteBytes(folder.dataPath, "earlier data");
+    WriteBytes(folder.indexPath, "earlier index");
+    const auto snapshot = folder.Snapshot();
+    RecordingHost stopped;
+    stopped.onProgress = [&](int position) {
+      if (position == stopAt) stopped.stop.request_stop();
+    };
+    EntryTable table;
+    EXPECT_EQ(Pack(folder.folder, table, stopped).end, PackEnd::Cancelled);
+    EXPECT_EQ(folder.Snapshot(), snapshot);
+    ASSERT_EQ(stopped.messages.size(), 1u);
+    EXPECT_EQ(stopped.messages[0].kind, MessageKind::Information);
+    EXPECT_EQ(stopped.messages[0].text,
+              "Pack stopped: nothing was written. The folder and the pair beside it are as they "
+              "were.");
+    EXPECT_TRUE(stopped.messages[0].windowEnabled);
+    EXPECT_EQ(table.RowCount(), 2);  // reset, as at Pack's other stops
+    EXPECT_EQ(stopped.progressPosition, 0);
+  }
+}
+
 TEST_F(PackTest, EmptyIndexCopyStopsSilentlyAndLeavesNothing) {
   TwoBlocks(pack, 4096);
   pack.index.clear();

@@ -196,6 +196,58 @@ TEST_F(UnpackTest, TruncatedIndexStopsWithNothingWritten) {
   EXPECT_FALSE(state.IsOpen());
 }
 
+// A stop asked for while the entry files are written: those written stay whole and new, the rest
+// keep their old bytes, the index copy and table file stay as they were, no temporary is left and
+// nothing outside the folder changes; the message says how far it got.
+TEST_F(UnpackTest, StopWhileWritingLeavesEveryEntryOldOrNewAndSaysHowFar) {
+  ArchivePair pair = WriteSpeech({0, 16, 32, 48, 64}, 20000);
+  std::filesystem::create_directory(Folder());
+  for (int r = 1; r <= 5; ++r) WriteBytes(EntryFile(r), std::string(100, 'o'));
+  WriteBytes(Folder() + "/speech_.id", "old index copy");
+  WriteBytes(Folder() + "/speech_.tbl", "old table");
+  WriteBytes(Folder() + "/keep.txt", "mine");
+  const auto outside = testing::FilesUnder(folder.Path());
+  // The size pass counts 1 to 5, then the writing pass does: stopped once it is at entry 3.
+  int threes = 0;
+  host.onProgress = [&](int position) {
+    if (position == 3 && ++threes == 2) host.stop.request_stop();
+  };
+
+  UnpackResult result = Run(pair.indexPath);
+  EXPECT_EQ(result.end, UnpackEnd::Cancelled);
+  EXPECT_EQ(result.written, 3);
+  for (int r = 1; r <= 3; ++r)
+    EXPECT_EQ(ReadBytes(EntryFile(r)), data.substr((r - 1) * 4096, 4096)) << r;
+  for (int r = 4; r <= 5; ++r) EXPECT_EQ(ReadBytes(EntryFile(r)), std::string(100, 'o')) << r;
+  auto after = testing::FilesUnder(folder.Path());
+  for (int r = 1; r <= 3; ++r) after.erase("speech_/speech_0000" + std::to_string(r) + ".asf");
+  auto unchanged = outside;
+  for (int r = 1; r <= 3; ++r) unchanged.erase("speech_/speech_0000" + std::to_string(r) + ".asf");
+  EXPECT_EQ(after, unchanged);  // no temporaries, the index copy and table file as they were
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].kind, MessageKind::Information);
+  EXPECT_EQ(host.messages[0].text, "Unpack stopped: 3 of 5 entry files were written to " +
+                                       Folder() + ". The index copy and the table file were not.");
+  EXPECT_TRUE(host.messages[0].windowEnabled);
+  EXPECT_TRUE(host.windowEnabled);
+  EXPECT_FALSE(state.IsOpen());
+  EXPECT_EQ(host.progressPosition, 0);
+}
+
+// Stopped while the pair is still listed: nothing is made, not even the folder.
+TEST_F(UnpackTest, StopWhileListingWritesNothing) {
+  ArchivePair pair = WriteSpeech({0, 16, 32}, 12000);
+  host.stop.request_stop();
+  UnpackResult result = Run(pair.indexPath);
+  EXPECT_EQ(result.listing, ListingEnd::Cancelled);
+  EXPECT_EQ(result.end, UnpackEnd::Cancelled);
+  EXPECT_FALSE(std::filesystem::exists(Folder()));
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].text, "Unpack stopped: no file was written.");
+  EXPECT_TRUE(host.toolbarAndGridEnabled);
+  EXPECT_FALSE(state.IsOpen());
+}
+
 // Framework errors end Unpack where they happen: the files written before stay, the window is
 // enabled again and the archive released.
 TEST_F(UnpackTest, FrameworkErrorsEndItEnabledAndReleased) {

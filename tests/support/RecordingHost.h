@@ -1,6 +1,8 @@
 // An OperationHost for tests: records every call in order.
 #pragma once
 
+#include <functional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,7 @@ class RecordingHost : public OperationHost {
   void SetProgressPosition(int v) override {
     progressPosition = v;
     if (recordProgress) Record("progress.position " + std::to_string(v));
+    if (onProgress) onProgress(v);
   }
   void SetStatusText(int panel, const std::string& text) override {
     status[panel] = text;
@@ -61,6 +64,8 @@ class RecordingHost : public OperationHost {
     messages.push_back({kind, text, windowEnabled, toolbarAndGridEnabled});
     Record(std::string("message ") + KindName(kind) + " " + text);
   }
+
+  std::stop_token StopToken() const override { return stop.get_token(); }
 
   static const char* KindName(MessageKind kind) {
     switch (kind) {
@@ -89,6 +94,9 @@ class RecordingHost : public OperationHost {
   }
 
   bool recordProgress = true;  // off for large runs
+  // The user's Stop: a test requests it before the run or from onProgress, at a known point.
+  std::stop_source stop;
+  std::function<void(int position)> onProgress;
   int repaints = 0;
   int processed = 0;
 

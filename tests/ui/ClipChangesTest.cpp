@@ -62,6 +62,8 @@ bool Drop(MainWindow& form, const std::string& path, const QString& onto) {
   if (!move.isAccepted()) return false;
   QDropEvent dropped(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, {});
   QCoreApplication::sendEvent(viewport, &dropped);
+  // The drop has ended before its work runs: that comes queued.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
   return dropped.isAccepted();
 }
 

@@ -32,8 +32,10 @@
 #include <QTreeView>
 
 #include <cstdio>
+#include <cstring>
 
 #include "audio/Wav.h"
+#include "ui/BackgroundCommand.h"
 #include "ui/MainWindow.h"
 #include "ui/clipwork/ClipPlayer.h"
 #include "ui/clipwork/OriginalsFlow.h"
@@ -45,6 +47,7 @@
 #include "ui/dialogs/NextAnswers.h"
 #include "ui/grid/EntryGrid.h"
 #include "ui/widgets/BalloonHints.h"
+#include "ui/widgets/WindowThread.h"
 
 using namespace tessaly;
 using namespace tessaly::ui;
@@ -192,6 +195,25 @@ int main(int argc, char* argv[]) {
     Wait(300);
     Unpack(form, pair.indexPath);
     save(form.grab(), "main-window-100000-entries.png");
+
+    // The change check of 100,000 entries runs on: shown in the progress bar beside Stop.
+    form.ShowReading();
+    save(form.grab(), "still-checking.png");
+    form.RequestStop();
+
+    // A second Unpack, a third of the way through its entry files: the window as Stop and Esc
+    // stop it. Then Esc.
+    int thirds = 0;
+    BackgroundCommand::SetProbe([&](const char* call, int value) {
+      if (std::strcmp(call, "progress.position") != 0 || value != 33333 || ++thirds != 2) return;
+      OnWindowThread([&] {
+        Wait(200);
+        save(form.grab(), "unpack-stop-button.png");
+        QTest::keyClick(&form, Qt::Key_Escape);
+      });
+    });
+    Unpack(form, pair.indexPath);
+    BackgroundCommand::SetProbe({});
   }
 
   // The small archive lies in a folder tree of fixed names, so that the folder dialog, which

@@ -70,7 +70,7 @@ class BoxRecorder {
   explicit BoxRecorder(ui::MainWindow& form) {
     ui::MessageBoxes::SetHook([this, &form](const ui::MessageBoxLook& look) {
       auto* toolBar = form.findChild<QWidget*>(QStringLiteral("ToolBar1"));
-      boxes.push_back({look, form.isEnabled(), toolBar->isEnabled(), form.Grid()->isEnabled()});
+      boxes.push_back({look, form.WindowEnabled(), toolBar->isEnabled(), form.Grid()->isEnabled()});
     });
   }
   ~BoxRecorder() { ui::MessageBoxes::SetHook({}); }

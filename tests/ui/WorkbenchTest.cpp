@@ -420,6 +420,9 @@ class WorkbenchTest : public QObject {
       if (!enter.isAccepted()) return false;
       QDropEvent dropped(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, {});
       QCoreApplication::sendEvent(&s.form, &dropped);
+      // The drop ends before the unpack runs, so the dragging program doesn't wait for its box.
+      if (!s.boxes.boxes.empty() || s.form.Busy()) return false;
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
       return true;
     };
     WriteBytes(s.folder / "notes.txt", "x");

@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 
+#include <chrono>
 #include <exception>
 #include <memory>
 
@@ -10,19 +11,28 @@
 namespace tessaly::ui {
 namespace {
 
-struct CheckCancelled {};
-
-// Shows nothing and answers no dialog; a cancelled check stops at its next pause for messages.
+// Shows nothing and answers no dialog; passes the check's progress on, a few times a second.
 class BackgroundHost : public SilentHost {
  public:
-  explicit BackgroundHost(const std::atomic<bool>& cancel) : cancel_(cancel) {}
+  BackgroundHost(std::stop_token stop, std::atomic<int>& done, std::atomic<int>& total,
+                 std::function<void()> notify)
+      : SilentHost(std::move(stop)), done_(done), total_(total), notify_(std::move(notify)) {}
 
-  void ProcessMessages() override {
-    if (cancel_) throw CheckCancelled{};
+  void SetProgressMax(int value) override { total_ = value; }
+  void SetProgressPosition(int value) override {
+    if (value == 0) return;  // the end of the check's own progress, not of its work
+    done_ = value;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastNotice_ < std::chrono::milliseconds(150)) return;
+    lastNotice_ = now;
+    notify_();
   }
 
  private:
-  const std::atomic<bool>& cancel_;
+  std::atomic<int>& done_;
+  std::atomic<int>& total_;
+  std::function<void()> notify_;
+  std::chrono::steady_clock::time_point lastNotice_{};
 };
 
 }  // namespace
@@ -30,60 +40,53 @@ class BackgroundHost : public SilentHost {
 FolderStatusWorker::FolderStatusWorker(QObject* parent) : QObject(parent) {}
 
 FolderStatusWorker::~FolderStatusWorker() {
-  ClearAndWait();
+  Clear();
 }
 
 void FolderStatusWorker::Clear() {
-  if (cancel_) *cancel_ = true;
-  if (worker_.joinable()) retired_.push_back(std::move(worker_));
+  worker_.Stop();
   ++run_;
   checking_ = false;
 }
 
-void FolderStatusWorker::ClearAndWait() {
-  Clear();
-  for (std::thread& retired : retired_) retired.join();
-  retired_.clear();
-}
-
 void FolderStatusWorker::Start(std::string folder, EntryTable table) {
   Clear();
-  // Many cancelled checks at once would only compete for the processor: past a few, wait.
-  constexpr size_t kMaxRetired = 4;
-  if (retired_.size() > kMaxRetired) {
-    for (std::thread& retired : retired_) retired.join();
-    retired_.clear();
-  }
   checking_ = true;
-  cancel_ = std::make_shared<std::atomic<bool>>(false);
-  worker_ = std::thread(&FolderStatusWorker::Check, this, std::move(folder), std::move(table), run_,
-                        cancel_);
+  done_ = 0;
+  total_ = table.RowCount() - 1;
+  worker_.Start([this, folder = std::move(folder), table = std::move(table),
+                 run = run_](std::stop_token stop) { Check(stop, folder, table, run); });
 }
 
 void FolderStatusWorker::WaitUntilChecked() {
-  if (worker_.joinable()) worker_.join();
+  worker_.Wait();
 }
 
-void FolderStatusWorker::Check(std::string folder, EntryTable table, uint64_t run,
-                               std::shared_ptr<const std::atomic<bool>> cancel) {
+void FolderStatusWorker::Check(const std::stop_token& stop, const std::string& folder,
+                               const EntryTable& table, uint64_t run) {
   auto status = std::make_shared<FolderStatus>();
   try {
-    BackgroundHost host(*cancel);
+    BackgroundHost host(stop, done_, total_, [this, run] {
+      QMetaObject::invokeMethod(
+          this,
+          [this, run] {
+            if (run == run_) Q_EMIT Progressed();
+          },
+          Qt::QueuedConnection);
+    });
     *status =
         CheckFolderStatus(UnpackFolder::ToRead(folder), table, StatusDepth::kAllChanges, host);
-  } catch (const CheckCancelled&) {
-    return;
   } catch (const std::exception&) {
     // A folder that can't be read marks nothing.
     status = std::make_shared<FolderStatus>();
   }
-  if (*cancel) return;
+  if (stop.stop_requested() || status->cancelled) return;
   // Handed to the window's thread; dropped when a newer check started or this object is gone.
   QMetaObject::invokeMethod(
       this,
       [this, run, status] {
         if (run != run_) return;
-        if (worker_.joinable()) worker_.join();
+        worker_.Wait();
         checking_ = false;
         Q_EMIT Checked(*status);
       },

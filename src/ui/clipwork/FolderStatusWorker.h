@@ -1,16 +1,17 @@
 // Finds, on a thread of its own, which entries of an unpack folder differ from the archive and
 // what is wrong with them, so the window answers while a large folder is compared. Each check
-// works on a copy of the table; a newer check or Clear drops the result of an older one.
+// works on a copy of the table; a newer check or Clear stops an older one, whose result is never
+// delivered.
 #pragma once
 
 #include <QObject>
 
 #include <atomic>
-#include <memory>
-#include <thread>
-#include <vector>
+#include <cstdint>
+#include <string>
 
 #include "archive/EntryTable.h"
+#include "base/Background.h"
 #include "clips/FolderStatus.h"
 
 namespace tessaly::ui {
@@ -24,28 +25,29 @@ class FolderStatusWorker : public QObject {
 
   // Stops a running check and starts one of `folder` against `table`.
   void Start(std::string folder, EntryTable table);
-  // Stops a running check; its result is never delivered.
+  // Stops a running check (it ends at its next entry) and waits until it has let go of the
+  // folder's files; its result is never delivered.
   void Clear();
-  // The same, and waits until every check has let go of the folder's files.
-  void ClearAndWait();
   bool Checking() const { return checking_; }
+  // How far the running check is: entries compared of the table's.
+  int Done() const { return done_; }
+  int Total() const { return total_; }
   // Waits until the current check is done (for tests and benchmarks).
   void WaitUntilChecked();
 
  Q_SIGNALS:
   void Checked(const tessaly::FolderStatus& status);
+  // The check's progress moved (at most a few times a second).
+  void Progressed();
 
  private:
-  void Check(std::string folder, EntryTable table, uint64_t run,
-             std::shared_ptr<const std::atomic<bool>> cancel);
+  void Check(const std::stop_token& stop, const std::string& folder, const EntryTable& table,
+             uint64_t run);
 
-  std::thread worker_;
-  std::shared_ptr<std::atomic<bool>> cancel_;
-  // Cancelled checks, left to end by themselves: the listing of the source pair can't be stopped
-  // halfway, and waiting for it would hold the window up. Joined at the latest on destruction.
-  std::vector<std::thread> retired_;
+  BackgroundWork worker_;
   uint64_t run_ = 0;
   bool checking_ = false;
+  std::atomic<int> done_{0}, total_{0};
 };
 
 }  // namespace tessaly::ui

@@ -165,27 +165,39 @@ void ReplaceFlow::ReplaceRow(int row, const std::string& audioPath) {
     ImportOutcome outcome;
     ImportOptions options = Options();
     // A clip much longer or shorter than the one it replaces is written only when the user says so.
+    OperationHost* work = &window_;
     options.confirmLength = [&](const std::string& warning) {
       // The window takes no input meanwhile: the question box is modal.
-      window_.SetWindowEnabled(true);
+      work->SetWindowEnabled(true);
       const auto answer = Ask({kLengthQuestionName, QStringLiteral("Replace with audio file"),
                                FromBytes(ExtractFileName(audioPath) + " is " + warning +
                                          ".\n\nReplace " + name + " with it all the same?")},
                               window_.Widget());
-      window_.SetWindowEnabled(false);
+      work->SetWindowEnabled(false);
       return answer == QMessageBox::Yes;
     };
+    bool stopped = false;
     try {
-      WindowDisabled disabled(window_);
-      window_.SetStatusText(3, "Replacing " + name + "…");
-      window_.Repaint();
-      std::unique_ptr<AudioSource> source = MakeAudioSource();
-      outcome = ImportIntoEntry(UnpackFolder::ToRead(bench_.Folder()), window_.Table(), row,
-                                audioPath, *source, options);
+      // Converted and encoded off the window's thread; Stop or Esc leaves the entry file.
+      window_.RunInBackground([&](OperationHost& host) {
+        work = &host;
+        options.stop = host.StopToken();
+        WindowDisabled disabled(host);
+        host.SetStatusText(3, "Replacing " + name + "…");
+        host.Repaint();
+        std::unique_ptr<AudioSource> source = MakeAudioSource();
+        outcome = ImportIntoEntry(UnpackFolder::ToRead(bench_.Folder()), window_.Table(), row,
+                                  audioPath, *source, options);
+        stopped = !outcome.written && options.stop.stop_requested();
+      });
     } catch (const std::exception& error) {
       window_.SetStatusText(3, "");
       window_.ShowMessage(MessageKind::Error,
                           "Can't replace " + name + " with " + audioPath + ":\n" + error.what());
+      return;
+    }
+    if (stopped) {
+      window_.SetStatusText(3, "Replace stopped: " + name + " is as it was.");
       return;
     }
     if (!outcome.written) {
@@ -260,20 +272,21 @@ void ReplaceFlow::ReplaceFromFiles(const std::string& fromFolder,
     bench_.Player().Stop();
     const EntryStreams streams = EntryStreams::InFolder(bench_.Folder(), window_.Table());
     ImportByNameResult result;
-    {
-      WindowDisabled disabled(window_);
+    const ImportOptions options = Options();
+    window_.RunInBackground([&](OperationHost& host) {
+      WindowDisabled disabled(host);
       std::unique_ptr<AudioSource> source = MakeAudioSource();
-      result = files.empty() ? ImportByName(streams, fromFolder, *source, Options(), window_)
-                             : ImportFilesByName(streams, files, *source, Options(), window_);
-      window_.SetProgressPosition(0);
-    }
+      result = files.empty() ? ImportByName(streams, fromFolder, *source, options, host)
+                             : ImportFilesByName(streams, files, *source, options, host);
+      host.SetProgressPosition(0);
+    });
     std::vector<std::string> names;
     for (const ImportedFile& imported : result.imported)
       names.push_back(streams.Name(imported.row));
     if (!names.empty()) bench_.EntriesReplaced(names);
 
     const std::string replaced = Counted(result.imported.size(), "clip", "clips");
-    std::string text = "Replaced " + replaced +
+    std::string text = (result.cancelled ? "Replace stopped: replaced " : "Replaced ") + replaced +
                        (files.empty() ? " from " + fromFolder
                                       : " from " + Counted(files.size(), "file", "files")) +
                        ", skipped " + Counted(result.skipped.size(), "file", "files");

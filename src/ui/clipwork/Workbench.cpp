@@ -73,6 +73,7 @@ Workbench::Workbench(WorkbenchHost& window, QWidget* toolBar, int x)
   connect(filter_, &QLineEdit::textChanged, view, &WorkbenchModel::SetFilterText);
   connect(changedOnly_, &QCheckBox::toggled, view, &WorkbenchModel::SetChangedOnly);
   connect(&clips_, &ClipColumns::RecordsArrived, view, &WorkbenchModel::ClipsChanged);
+  connect(&clips_, &ClipColumns::RecordsArrived, grid, &EntryGrid::KeepClipSort);
   connect(&status_, &FolderStatusWorker::Checked, this, &Workbench::ShowChanges);
   connect(&clips_, &ClipColumns::Filled, this, [this] {
     if (std::exchange(checkAfterClips_, false)) CheckChanges();
@@ -90,7 +91,12 @@ Workbench::Workbench(WorkbenchHost& window, QWidget* toolBar, int x)
   grid->setContextMenuPolicy(Qt::ActionsContextMenu);
   grid->addActions({play, originals_->PlayOriginalAction(), separator, replace_->ReplaceAction(),
                     originals_->RevertAction(), replace_->LoudnessAction()});
-  connect(&player_, &ClipPlayer::Stopped, this, [this] { stopButton_->setEnabled(false); });
+  connect(&player_, &ClipPlayer::Stopped, this, [this] {
+    stopButton_->setEnabled(false);
+    // "Playing ..." goes with the sound.
+    if (playing_) Note(QString());
+    playing_ = false;
+  });
 
   auto* find = new QShortcut(QKeySequence::Find, window_.Widget());
   connect(find, &QShortcut::activated, this, &Workbench::OnFind);
@@ -123,6 +129,7 @@ void Workbench::LayOut(int width) {
 }
 
 void Workbench::Note(const QString& text) {
+  playing_ = false;
   window_.SetStatusText(3, text.toStdString());
 }
 
@@ -154,8 +161,25 @@ void Workbench::ShowFolder(const std::string& folder) {
 void Workbench::StopReading() {
   checkAfterClips_ = false;
   clips_.Clear();
-  status_.ClearAndWait();
+  status_.Clear();
   window_.Grid()->ViewModel()->ClipsChanged();
+}
+
+void Workbench::StopBackground() {
+  checkAfterClips_ = false;
+  clips_.StopFilling();
+  status_.Clear();
+  window_.Grid()->ViewModel()->MarksChanged();
+}
+
+void Workbench::Refresh() {
+  if (!window_.TakesInput()) return;
+  if (folder_.empty()) {
+    Note(QStringLiteral("Nothing to read again: unpack an archive or open its folder."));
+    return;
+  }
+  const std::string folder = folder_;
+  window_.RunGuarded([this, folder] { OpenFolder(folder); });
 }
 
 void Workbench::ShowListing(const std::string& dataFile) {
@@ -200,29 +224,31 @@ void Workbench::OnOpenFolder() {
   if (!window_.TakesInput()) return;
   window_.RunGuarded([this] {
     std::optional<std::string> chosen = window_.PickFolder();
-    if (!chosen) return;
-    const std::string& folder = *chosen;
-    const UnpackFolder files = UnpackFolder::Chosen(folder);
-    if (!files.HasTableAndIndexCopy()) {
-      window_.ShowMessage(MessageKind::Information, "Resource files not found in " + folder);
-      return;
-    }
-    // Nothing is written: the folder's table is shown as Pack would load it.
-    player_.Stop();
-    clips_.Clear();
-    {
-      WindowDisabled disabled(window_);
-      MessagePump pump(window_);
-      window_.LoadTable([&](EntryTable& table) { LoadFolderTable(files, table, &pump); });
-    }
-    ShowFolder(folder);
-    // The panels describe the table shown: the folder's files and entries, no listing.
-    window_.SetStatusText(
-        0, ExtractFileName(files.indexCopy) + " - " + ExtractFileName(files.tableFile));
-    window_.SetStatusText(1, "Asf count: " + std::to_string(window_.Table().RowCount() - 1));
-    window_.SetStatusText(2, "");
-    Note(QStringLiteral("Folder: ") + PathFromBytes(folder));
+    if (chosen) OpenFolder(*chosen);
   });
+}
+
+void Workbench::OpenFolder(const std::string& folder) {
+  const UnpackFolder files = UnpackFolder::Chosen(folder);
+  if (!files.HasTableAndIndexCopy()) {
+    window_.ShowMessage(MessageKind::Information, "Resource files not found in " + folder);
+    return;
+  }
+  // Nothing is written: the folder's table is shown as Pack would load it.
+  player_.Stop();
+  clips_.Clear();
+  {
+    WindowDisabled disabled(window_);
+    MessagePump pump(window_);
+    window_.LoadTable([&](EntryTable& table) { LoadFolderTable(files, table, &pump); });
+  }
+  ShowFolder(folder);
+  // The panels describe the table shown: the folder's files and entries, no listing.
+  window_.SetStatusText(
+      0, ExtractFileName(files.indexCopy) + " - " + ExtractFileName(files.tableFile));
+  window_.SetStatusText(1, "Asf count: " + std::to_string(window_.Table().RowCount() - 1));
+  window_.SetStatusText(2, "");
+  Note(QStringLiteral("Folder: ") + PathFromBytes(folder));
 }
 
 void Workbench::OnPlay() {
@@ -259,6 +285,7 @@ void Workbench::PlayStream(const std::function<std::vector<uint8_t>()>& read, co
   }
   stopButton_->setEnabled(true);
   Note(QStringLiteral("Playing ") + what);
+  playing_ = true;
 }
 
 void Workbench::OnStop() {
@@ -286,13 +313,14 @@ void Workbench::OnExport() {
     const std::vector<int> written = RowsToWrite(streams, rows, *target);
     if (written.empty()) return;
     ExportResult result;
-    {
-      WindowDisabled disabled(window_);
-      result = ExportClips(streams, written, *target, window_);
-      window_.SetProgressPosition(0);
-    }
-    std::string text = "Exported " + std::to_string(result.written) + " of " +
-                       std::to_string(written.size()) + " clips to " + *target;
+    window_.RunInBackground([&](OperationHost& host) {
+      WindowDisabled disabled(host);
+      result = ExportClips(streams, written, *target, host);
+      host.SetProgressPosition(0);
+    });
+    std::string text = (result.cancelled ? "Export stopped: exported " : "Exported ") +
+                       std::to_string(result.written) + " of " + std::to_string(written.size()) +
+                       " clips to " + *target;
     if (written.size() < rows.size())
       text +=
           " (" + std::to_string(rows.size() - written.size()) + " already there left as they were)";

@@ -43,6 +43,11 @@ class Workbench : public QObject {
   void StopReading();
   // The listing alone has put the table of the archive with data file `dataFile` into the grid.
   void ShowListing(const std::string& dataFile);
+  // Stops reading the clip columns and finding the changes; what was read so far stays shown.
+  void StopBackground();
+  // Reads the shown folder again, its table, clip columns and changes (F5): files changed by
+  // another program show.
+  void Refresh();
   // Places the filter at the right end of a toolbar `width` wide.
   void LayOut(int width);
   // The narrowest toolbar in which the filter and "Show changed only" leave the buttons free.
@@ -83,6 +88,8 @@ class Workbench : public QObject {
                          void (Workbench::*handler)());
   void Note(const QString& text);
   void CheckChanges();
+  // Shows the table of `folder` as Pack would load it; false with a message when it has none.
+  void OpenFolder(const std::string& folder);
   void ShowChanges(const FolderStatus& status);
 
   WorkbenchHost& window_;
@@ -99,7 +106,9 @@ class Workbench : public QObject {
   QToolButton* stopButton_;
   std::string folder_;
   bool readsClips_ = true;
-  bool checkAfterClips_ = false;  // the folder's changes are found once the clip columns are read
+  bool checkAfterClips_ = false;
+  bool playing_ = false;  // the note says "Playing ..."  // the folder's changes are found once the
+                          // clip columns are read
 };
 
 }  // namespace tessaly::ui

@@ -26,6 +26,10 @@ class WorkbenchHost : public OperationHost {
   virtual bool TakesInput() const = 0;
   // Runs `command` as the window's commands run: busy meanwhile, an error ends it in a box.
   virtual void RunGuarded(const std::function<void()>& command) = 0;
+  // Runs `work` on a thread of its own with a host that passes its calls to the window, while
+  // the window stays painted and its Stop button and Esc set the host's stop; returns when the
+  // work has ended. Call inside RunGuarded. An exception the work throws is thrown here.
+  virtual void RunInBackground(const std::function<void(OperationHost&)>& work) = 0;
   // Empties the table, lets `load` fill it and shows it; a throwing load leaves it empty.
   virtual void LoadTable(const std::function<void(EntryTable&)>& load) = 0;
   // The folder dialog: the chosen folder's path (may be empty), or nullopt on cancel.

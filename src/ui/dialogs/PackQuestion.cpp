@@ -35,6 +35,8 @@ bool MayUnpackOver(const std::string& folder, OperationHost& host, QWidget* owne
   std::vector<std::string> changed;
   for (const EntryChange& change : ChangedEntries(UnpackFolder::ToRead(folder), host))
     changed.push_back(change.name);
+  // Stopped while the folder was compared: as if the answer were "No".
+  if (host.StopToken().stop_requested()) return false;
   if (changed.empty()) return true;
   std::string text = changed.size() == 1
                          ? "An entry file of " + folder + " was changed since it was unpacked:\n"
@@ -52,6 +54,7 @@ bool MayUnpackOver(const std::string& folder, OperationHost& host, QWidget* owne
 bool MayPack(const std::string& folder, OperationHost& host, QWidget* owner) {
   if (folder.empty()) return true;
   const std::string problems = ProblemsOf(folder, host);
+  if (host.StopToken().stop_requested()) return false;
   if (problems.empty()) return true;
   return Ask({kPackQuestionName, QStringLiteral("Pack"), FromBytes(problems)}, owner) ==
          QMessageBox::Yes;

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "ui/dialogs/NextAnswers.h"
+#include "ui/widgets/WindowThread.h"
 
 namespace tessaly::ui {
 namespace {
@@ -23,6 +24,12 @@ QString ButtonText(QMessageBox::StandardButton button) {
 }  // namespace
 
 QMessageBox::StandardButton Ask(const QuestionLook& look, QWidget* owner) {
+  // Asked by a command's work off the window's thread: asked on it, the work waiting.
+  if (!OnWindowThreadNow()) {
+    QMessageBox::StandardButton answer = look.byDefault;
+    OnWindowThread([&] { answer = Ask(look, owner); });
+    return answer;
+  }
   NextAnswers::NoteQuestion(look.text);
   std::optional<QString> answer;
   if (NextAnswers::Take(look.name, answer)) {

@@ -36,7 +36,7 @@ ClipInfo ReadEntryInfo(const Folder& folder, const std::string& name) {
 ClipColumns::ClipColumns(QObject* parent) : QObject(parent) {}
 
 ClipColumns::~ClipColumns() {
-  Stop();
+  worker_.Stop();
 }
 
 QString ClipColumns::Title(int column) {
@@ -110,14 +110,17 @@ QString ClipColumns::Text(std::string_view name, int column) const {
   }
 }
 
-void ClipColumns::Stop() {
-  cancel_ = true;
-  if (worker_.joinable()) worker_.join();
-  cancel_ = false;
+void ClipColumns::StopFilling() {
+  if (!filling_) return;
+  worker_.Stop();
+  ++run_;
+  filling_ = false;
+  Q_EMIT RecordsArrived();
+  Q_EMIT Filled();
 }
 
 void ClipColumns::Clear() {
-  Stop();
+  worker_.Stop();
   ++run_;
   filling_ = false;
   folder_.clear();
@@ -133,10 +136,16 @@ void ClipColumns::Start(std::string folder, std::vector<std::string> names) {
   Clear();
   folder_ = folder;
   names_ = std::move(names);
+  StartReading(Origin{std::move(folder), {}, EntryTable()});
+}
+
+void ClipColumns::StartReading(Origin origin) {
   filling_ = true;
+  done_ = 0;
   // The thread reads names_, which stays as it is until the thread has ended.
-  worker_ = std::thread(&ClipColumns::Read, this, Origin{std::move(folder), {}, EntryTable()},
-                        std::cref(names_), run_);
+  worker_.Start([this, origin = std::move(origin), run = run_](std::stop_token stop) {
+    Read(stop, origin, names_, run);
+  });
 }
 
 void ClipColumns::Refresh(const std::string& folder, const std::vector<std::string>& names) {
@@ -168,7 +177,7 @@ void ClipColumns::Refresh(const std::string& folder, const std::vector<std::stri
 }
 
 void ClipColumns::WaitUntilFilled() {
-  if (worker_.joinable()) worker_.join();
+  worker_.Wait();
 }
 
 void ClipColumns::StartInArchive(std::string dataFile, EntryTable table) {
@@ -177,13 +186,11 @@ void ClipColumns::StartInArchive(std::string dataFile, EntryTable table) {
   names.reserve(static_cast<size_t>(std::max(table.RowCount() - 1, 0)));
   for (int row = 1; row < table.RowCount(); ++row) names.emplace_back(table.Cell(kColName, row));
   names_ = std::move(names);
-  filling_ = true;
-  worker_ = std::thread(&ClipColumns::Read, this,
-                        Origin{std::string(), std::move(dataFile), std::move(table)},
-                        std::cref(names_), run_);
+  StartReading(Origin{std::string(), std::move(dataFile), std::move(table)});
 }
 
-void ClipColumns::Read(Origin origin, const std::vector<std::string>& names, uint64_t run) {
+void ClipColumns::Read(const std::stop_token& stop, const Origin& origin,
+                       const std::vector<std::string>& names, uint64_t run) {
   // The name index is built here too: at 100,000 entries it is worth keeping off the window's
   // thread.
   std::unordered_map<std::string, size_t> rowOfName;
@@ -213,10 +220,10 @@ void ClipColumns::Read(Origin origin, const std::vector<std::string>& names, uin
   auto lastNotice = std::chrono::steady_clock::now();
   std::vector<ClipInfo> batch;
   batch.reserve(kBatch);
-  for (size_t first = 0; first < names.size() && !cancel_; first += kBatch) {
+  for (size_t first = 0; first < names.size() && !stop.stop_requested(); first += kBatch) {
     batch.clear();
     const size_t end = std::min(names.size(), first + kBatch);
-    for (size_t i = first; i < end && !cancel_; ++i)
+    for (size_t i = first; i < end && !stop.stop_requested(); ++i)
       batch.push_back(streams ? streams->Info(static_cast<int>(i) + 1)
                               : ReadEntryInfo(folder, names[i]));
     {
@@ -230,13 +237,14 @@ void ClipColumns::Read(Origin origin, const std::vector<std::string>& names, uin
         read_[first + i] = 1;
       }
     }
+    done_ = static_cast<int>(first + batch.size());
     auto now = std::chrono::steady_clock::now();
     if (now - lastNotice >= kNoticeInterval) {
       lastNotice = now;
       Publish(run, false);
     }
   }
-  if (!cancel_) Publish(run, true);
+  if (!stop.stop_requested()) Publish(run, true);
 }
 
 void ClipColumns::Publish(uint64_t run, bool done) {

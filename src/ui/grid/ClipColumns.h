@@ -9,14 +9,15 @@
 #include <atomic>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
 #include "archive/EntryTable.h"
 #include "audio/ClipInfo.h"
+#include "base/Background.h"
 
 namespace tessaly::ui {
 
@@ -51,6 +52,11 @@ class ClipColumns : public QObject {
   // still runs it starts over, so no record read before the replacement can land afterwards.
   void Refresh(const std::string& folder, const std::vector<std::string>& names);
   bool Filling() const { return filling_; }
+  // Stops the reading that runs: the records read so far stay, the others stay empty.
+  void StopFilling();
+  // How far the reading is: records read of the names'.
+  int Done() const { return done_; }
+  int Total() const { return static_cast<int>(names_.size()); }
   // Waits until the current reading is done (for tests and benchmarks).
   void WaitUntilFilled();
 
@@ -60,13 +66,14 @@ class ClipColumns : public QObject {
   void Filled();
 
  private:
-  void Stop();
   struct Origin {
     std::string folder;    // the entry files' folder,
     std::string dataFile;  // or the data file whose streams `table` lists
     EntryTable table;
   };
-  void Read(Origin origin, const std::vector<std::string>& names, uint64_t run);
+  void Read(const std::stop_token& stop, const Origin& origin,
+            const std::vector<std::string>& names, uint64_t run);
+  void StartReading(Origin origin);
   void Publish(uint64_t run, bool done);
 
   mutable std::mutex mutex_;
@@ -76,8 +83,8 @@ class ClipColumns : public QObject {
   std::vector<std::string> codecNames_;                // guarded by mutex_
   std::string folder_;
   std::vector<std::string> names_;  // of the current reading
-  std::thread worker_;
-  std::atomic<bool> cancel_{false};
+  std::atomic<int> done_{0};
+  BackgroundWork worker_;
   uint64_t run_ = 0;  // counts the readings started; a late notice of an earlier one is dropped
   bool filling_ = false;
 };

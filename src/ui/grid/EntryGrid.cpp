@@ -274,6 +274,13 @@ void EntryGrid::SortBy(int column) {
   Sync();
 }
 
+void EntryGrid::KeepClipSort() {
+  // Not while a command runs: the table is the command's then.
+  if (!isEnabled() || sortColumn_ < table_.ColumnCount() || DataRows() < 2) return;
+  table_.PermuteDataRows(view_->ClipOrder(sortColumn_, sortDescending_));
+  Sync();
+}
+
 void EntryGrid::FitColumn(int column) {
   if (column <= 0 || column >= table_.ColumnCount()) return;
   // Measuring every cell's text is slow on large tables, so each text is first estimated from

@@ -41,6 +41,9 @@ class EntryGrid : public QTableView {
   // A header click on `column`: sorts the data rows, or reverses them when `column` is already
   // the sort column. Nothing happens with fewer than two data rows.
   void SortBy(int column);
+  // Sorts again by a clip column that is the sort column, in its direction: records that arrive
+  // while the clip columns fill take their places under the sort mark.
+  void KeepClipSort();
   // Fits a column other than "#" to its widest text, header included.
   void FitColumn(int column);
   // A column's width as shown (0 when hidden); column 0's is the fixed view's.
