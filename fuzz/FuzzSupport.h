@@ -2,10 +2,15 @@
 // folder per process.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
 #include "support/TempFolder.h"
+
+// The entry point each target defines, declared once for all of them.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace tessaly::fuzzing {
 

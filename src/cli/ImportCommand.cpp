@@ -44,7 +44,7 @@ int ImportCommand(TerminalHost& host, const std::string& folder, const ClipArgum
     return kExitFailure;
   }
   const std::string audio = DialogPath(arguments.audioFile);
-  std::string note = ImportClip(streams.EntryPath(*row), audio, *source, options).value_or("");
+  std::string note = ImportClip(streams.EntryPath(*row), audio, *source, options);
   host.PrintResult("Imported " + audio + " into " + streams.EntryPath(*row));
   if (!note.empty()) host.PrintResult(note);
   return ExitStatusFor(true, host);

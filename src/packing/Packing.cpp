@@ -131,7 +131,7 @@ std::optional<PackStop> CopyEntries(PackRun& run, MessagePump& pump) {
         if (stop.stop_requested()) return Cancelled();
         run.host.SetProgressPosition(i);
         RepaintAtFixedPoints(run.host, static_cast<uint64_t>(i), static_cast<uint64_t>(run.rows));
-        if (auto stop = CopyEntry(run, i, entries, mover, data)) return stop;
+        if (auto ended = CopyEntry(run, i, entries, mover, data)) return ended;
         pump.Poll();
         writeBehind.WrittenUpTo(data.dataEnd);
       }
