@@ -157,6 +157,8 @@ class BackgroundWorkTest : public QObject {
     AtStop seen;
     StopAt(s.form, "status", 3, 1, true, seen);  // "Replacing ..."
     NextAnswers::Push(ReplaceFlow::kDialogName, Q(s.folder / "line.wav"));
+    // Far longer than the fixture's clip: the length question comes first.
+    NextAnswers::Push(ReplaceFlow::kLengthQuestionName, QStringLiteral("Yes"));
     s.form.findChild<QAction*>(QStringLiteral("ReplaceClipAction"))->trigger();
 
     QVERIFY(seen.stopShown);
