@@ -15,14 +15,6 @@ namespace {
 
 constexpr size_t kListed = 10;
 
-// "speech_00001.asf", or a list of names, at most kListed and a count of the rest.
-std::string NameList(const std::vector<std::string>& names) {
-  std::string list;
-  for (size_t i = 0; i < names.size() && i < kListed; ++i) list += "\n" + names[i];
-  if (names.size() > kListed) list += "\nand " + std::to_string(names.size() - kListed) + " more";
-  return list;
-}
-
 }  // namespace
 
 OriginalsFlow::OriginalsFlow(WorkbenchHost& window, Workbench& bench)

@@ -65,14 +65,6 @@ std::optional<Dropped> DroppedAudio(const QMimeData* mime) {
   return dropped;
 }
 
-// A list of names, at most kListed and a count of the rest, each on its own line.
-std::string NameList(const std::vector<std::string>& names) {
-  std::string list;
-  for (size_t i = 0; i < names.size() && i < kListed; ++i) list += "\n" + names[i];
-  if (names.size() > kListed) list += "\nand " + std::to_string(names.size() - kListed) + " more";
-  return list;
-}
-
 }  // namespace
 
 ReplaceFlow::ReplaceFlow(WorkbenchHost& window, Workbench& bench)

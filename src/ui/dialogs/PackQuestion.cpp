@@ -42,9 +42,7 @@ bool MayUnpackOver(const std::string& folder, OperationHost& host, QWidget* owne
                          ? "An entry file of " + folder + " was changed since it was unpacked:\n"
                          : std::to_string(changed.size()) + " entry files of " + folder +
                                " were changed since they were unpacked:\n";
-  for (size_t i = 0; i < changed.size() && i < kListed; ++i) text += "\n" + changed[i];
-  if (changed.size() > kListed)
-    text += "\nand " + std::to_string(changed.size() - kListed) + " more";
+  text += NameList(changed);
   text += changed.size() == 1 ? "\n\nUnpack again and write over it?"
                               : "\n\nUnpack again and write over them?";
   return Ask({kUnpackQuestionName, QStringLiteral("Unpack"), FromBytes(text)}, owner) ==

@@ -6,6 +6,15 @@
 #include "ui/widgets/WindowThread.h"
 
 namespace tessaly::ui {
+
+std::string NameList(const std::vector<std::string>& names) {
+  constexpr size_t kListed = 10;
+  std::string list;
+  for (size_t i = 0; i < names.size() && i < kListed; ++i) list += "\n" + names[i];
+  if (names.size() > kListed) list += "\nand " + std::to_string(names.size() - kListed) + " more";
+  return list;
+}
+
 namespace {
 
 QString ButtonText(QMessageBox::StandardButton button) {

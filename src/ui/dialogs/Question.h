@@ -6,6 +6,9 @@
 #include <QMessageBox>
 #include <QString>
 
+#include <string>
+#include <vector>
+
 class QWidget;
 
 namespace tessaly::ui {
@@ -19,5 +22,8 @@ struct QuestionLook {
 };
 
 QMessageBox::StandardButton Ask(const QuestionLook& look, QWidget* owner);
+
+// The names a question lists, each on a line of its own: at most ten, then a count of the rest.
+std::string NameList(const std::vector<std::string>& names);
 
 }  // namespace tessaly::ui
