@@ -19,10 +19,6 @@ namespace {
 
 constexpr size_t kChunk = 1 << 20;
 
-std::string Quoted(const std::string& path) {
-  return "\"" + path + "\"";
-}
-
 constexpr size_t kMaxNameBytes = 255;
 
 // A "<pid>-<n>" tag: digits, one dash, digits.

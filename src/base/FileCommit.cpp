@@ -27,10 +27,6 @@ struct Replaced {
   std::string temporary, target;  // full paths
 };
 
-std::string Quoted(const std::string& path) {
-  return "\"" + path + "\"";
-}
-
 uint64_t Checksum(std::string_view bytes) {
   uint64_t hash = 14695981039346656037ull;  // FNV-1a
   for (unsigned char c : bytes) hash = (hash ^ c) * 1099511628211ull;

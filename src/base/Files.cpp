@@ -22,10 +22,6 @@ namespace tessaly {
 
 namespace {
 
-std::string Quoted(const std::string& path) {
-  return "\"" + path + "\"";
-}
-
 // Takes the advisory lock that stands in for the share mode; a file another program holds
 // open for writing can't be read, and one being written can't be opened at all.
 bool Lock(int fd, bool exclusive) {

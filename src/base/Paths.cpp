@@ -48,6 +48,10 @@ std::string RemoveFileExt(const std::string& path) {
   return dot == std::string::npos ? path : path.substr(0, dot);
 }
 
+std::string Quoted(std::string_view path) {
+  return "\"" + std::string(path) + "\"";
+}
+
 std::string JoinPath(std::string_view folder, std::string_view name) {
   std::string path;
   path.reserve(folder.size() + 1 + name.size());

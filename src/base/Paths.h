@@ -28,6 +28,8 @@ std::string ExtractFileExt(const std::string& path);
 std::string ChangeFileExt(const std::string& path, const std::string& ext);
 // The path with its extension removed; a path without one stays whole.
 std::string RemoveFileExt(const std::string& path);
+// The path in double quotes, as messages show a path.
+std::string Quoted(std::string_view path);
 // folder + separator + name.
 std::string JoinPath(std::string_view folder, std::string_view name);
 

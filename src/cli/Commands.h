@@ -62,6 +62,9 @@ int ExportCommand(TerminalHost& host, const std::string& archiveOrFolder,
                   const ClipArguments& arguments);
 // An audio file into an entry of `folder`, or every file of a folder into the entries it names.
 int ImportCommand(TerminalHost& host, const std::string& folder, const ClipArguments& arguments);
+// Whether import reads any audio format (through FFmpeg), or WAV files alone: the one thing that
+// differs between the builds with and without FFmpeg.
+bool ImportReadsAnyFormat();
 // The changed entries of `folder` and their problems.
 int StatusCommand(TerminalHost& host, const std::string& folder);
 

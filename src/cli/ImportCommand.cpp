@@ -6,6 +6,10 @@
 
 namespace tessaly::cli {
 
+bool ImportReadsAnyFormat() {
+  return kAudioThroughFfmpeg;
+}
+
 int ImportCommand(TerminalHost& host, const std::string& folder, const ClipArguments& arguments) {
   EntryTable table;
   if (!LoadUnpackFolderTable(host, folder, table)) return kExitFailure;

@@ -5,6 +5,7 @@
 #include "base/Files.h"
 #include "base/NameCase.h"
 #include "base/Paths.h"
+#include "cli/Suggest.h"
 
 namespace tessaly::cli {
 
@@ -25,10 +26,6 @@ bool IsWavFile(const std::string& path) {
   }
 }
 
-std::string Quoted(const std::string& path) {
-  return "'" + path + "'";
-}
-
 }  // namespace
 
 bool IsClipFileName(const std::string& path) {
@@ -38,7 +35,7 @@ bool IsClipFileName(const std::string& path) {
 std::optional<std::string> MistakeIn(const std::string& verb, const std::string& path) {
   const bool wantsArchive = verb == "unpack" || verb == "list" || verb == "verify";
   const bool wantsFolder = verb == "pack" || verb == "status" || verb == "import";
-  const std::string prefix = "tessaly-cli: " + Quoted(path);
+  const std::string prefix = "tessaly-cli: " + SingleQuoted(path);
 
   if (FolderExists(path)) {
     if (!wantsArchive) return std::nullopt;
@@ -81,7 +78,7 @@ std::optional<std::string> MistakeInTo(const std::string& verb, const std::strin
     return "tessaly-cli: " + verb + " --to takes a folder to write " + writes +
            " in; '-' (the standard output) serves only export's single WAV file.";
   if (FileExists(folder))
-    return "tessaly-cli: " + Quoted(folder) + " is a file: " + verb +
+    return "tessaly-cli: " + SingleQuoted(folder) + " is a file: " + verb +
            " --to takes a folder to write " + writes + " in (made when missing).";
   return std::nullopt;
 }

@@ -34,11 +34,11 @@ std::vector<std::string> OptionNames(const CLI::App& command) {
   return names;
 }
 
-std::string Quoted(std::string_view word) {
+}  // namespace
+
+std::string SingleQuoted(std::string_view word) {
   return "'" + std::string(word) + "'";
 }
-
-}  // namespace
 
 std::string NearestWord(std::string_view word, const std::vector<std::string>& candidates) {
   // A word that differs in case only (-v for -V) is the one meant.
@@ -95,10 +95,10 @@ std::optional<Suggestion> CheckWords(const CLI::App& app, int argc, const char* 
       if (std::find(known.begin(), known.end(), name) != known.end() ||
           std::find(topOptions.begin(), topOptions.end(), name) != topOptions.end())
         continue;
-      std::string message = "tessaly-cli: " + Quoted(name) + " is not an option" +
+      std::string message = "tessaly-cli: " + SingleQuoted(name) + " is not an option" +
                             (verb ? " of " + verb->get_name() : std::string()) + ".";
       if (std::string near = NearestWord(name, known); !near.empty()) {
-        message += " Did you mean " + Quoted(near) + "?";
+        message += " Did you mean " + SingleQuoted(near) + "?";
       } else {
         message += " The options are:";
         for (const std::string& option : known) message += " " + option;
@@ -114,9 +114,9 @@ std::optional<Suggestion> CheckWords(const CLI::App& app, int argc, const char* 
       continue;
     }
     if (arg == "help") return Suggestion{"", true};
-    std::string message = "tessaly-cli: " + Quoted(arg) + " is not a command.";
+    std::string message = "tessaly-cli: " + SingleQuoted(arg) + " is not a command.";
     if (std::string near = NearestWord(arg, verbs); !near.empty())
-      message += " Did you mean " + Quoted(near) + "?";
+      message += " Did you mean " + SingleQuoted(near) + "?";
     else {
       message += " The commands are:";
       for (const std::string& name : verbs) message += " " + name;

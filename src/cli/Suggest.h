@@ -17,6 +17,9 @@ namespace tessaly::cli {
 // is near enough to be a typing slip (at most a third of its length, at least 1), else "".
 std::string NearestWord(std::string_view word, const std::vector<std::string>& candidates);
 
+// A word as these messages quote it: 'word'.
+std::string SingleQuoted(std::string_view word);
+
 // What to answer before parsing, for a command line CLI11 would only reject: a first word that is
 // no verb (`unpak`, `help`) or an option the chosen verb doesn't have (`--bogus`). Empty when the
 // command line has neither; `help` alone gives the help text with `wantsHelp` set.

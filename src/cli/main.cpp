@@ -15,7 +15,6 @@
 #include "cli/Json.h"
 #include "cli/Mistakes.h"
 #include "cli/Suggest.h"
-#include "media/AudioSources.h"
 
 namespace {
 
@@ -108,7 +107,7 @@ int main(int argc, char** argv) {
   CLI::App* import = commands["import"];
   import->add_option("ENTRY", clip.entry, "The entry to replace: its row number or its name");
   import->add_option("AUDIOFILE", clip.audioFile,
-                     tessaly::kAudioThroughFfmpeg
+                     tessaly::cli::ImportReadsAnyFormat()
                          ? "The audio file to put in its place"
                          : "The WAV file to put in its place, at the clip's sample rate");
   import->add_option("--from", clip.from,
@@ -116,7 +115,7 @@ int main(int argc, char** argv) {
                      "(speech_00042.wav for speech_00042.asf)");
   import
       ->add_option("--loudness", loudness,
-                   tessaly::kAudioThroughFfmpeg
+                   tessaly::cli::ImportReadsAnyFormat()
                        ? "match: bring each file to the loudness of the clip it replaces"
                        : "match: bring each file to the loudness of the clip it replaces (needs "
                          "the build with FFmpeg, refused by this one)")

@@ -30,9 +30,6 @@ namespace tessaly {
 
 namespace {
 
-constexpr int kMinSampleRate = 1000;
-constexpr int kMaxSampleRate = 768000;
-constexpr int kMaxChannels = 8;
 // The most samples (all channels together) read, 512 MiB of output: binds before the duration
 // limit only at high rates with many channels.
 constexpr double kMaxSamples = 1 << 28;

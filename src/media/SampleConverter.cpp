@@ -21,12 +21,6 @@ namespace {
 // Output frames the resampler hands back per call, whatever the ratio of the rates: the input
 // that doesn't fit yet waits inside the resampler.
 constexpr int kBlockFrames = 4096;
-// The most channels mixed, in and out: libswresample's mixing of more channels without known
-// positions reaches memory it never set.
-constexpr int kMaxChannels = 8;
-// The rates converted from and to: a rate under 1 kHz holds no speech.
-constexpr int kMinRate = 1000;
-constexpr int kMaxRate = 768000;
 
 // An AVChannelLayout that releases what it holds.
 struct OwnedLayout {
@@ -102,13 +96,13 @@ void SampleConverter::Configure(const AVChannelLayout& layout, int format, int r
   if (inputChannels < 1 || inputChannels > kMaxChannels)
     throw MediaError(
         path_, "It has " + std::to_string(inputChannels) + " channels; at most 8 can be read");
-  if (outputRate_ < kMinRate || outputRate_ > kMaxRate)
+  if (outputRate_ < kMinSampleRate || outputRate_ > kMaxSampleRate)
     throw MediaError(path_, "It can't be converted to " + std::to_string(outputRate_) +
                                 " Hz, outside the rates that can be written");
   if (outputChannels_ < 1 || outputChannels_ > kMaxChannels)
     throw MediaError(path_, "It can't be converted to " + std::to_string(outputChannels_) +
                                 " channels; at most 8 can be written");
-  if (rate < kMinRate || rate > kMaxRate)
+  if (rate < kMinSampleRate || rate > kMaxSampleRate)
     throw MediaError(
         path_, "Its sample rate of " + std::to_string(rate) + " Hz is outside what can be read");
   // Channels without positions get the usual layout for their count; the same count passes

@@ -18,6 +18,13 @@ struct SwrContext;
 
 namespace tessaly {
 
+// The rates converted from and to (a rate under 1 kHz holds no speech) and the most channels
+// mixed, in and out (libswresample's mixing of more channels without known positions reaches
+// memory it never set): the limits of every audio file read.
+inline constexpr int kMinSampleRate = 1000;
+inline constexpr int kMaxSampleRate = 768000;
+inline constexpr int kMaxChannels = 8;
+
 class SampleConverter {
  public:
   // Receives each converted block: `frames` frames of interleaved samples, full scale 1.0. The

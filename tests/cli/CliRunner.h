@@ -6,6 +6,7 @@
 #include <unistd.h>
 #endif
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -16,6 +17,27 @@
 #endif
 
 namespace tessaly::testing {
+
+// The program under test: the one built beside these tests, or the one TESSALY_CLI_WAV names in
+// the environment, a command line built without FFmpeg (ctest runs these tests a second time
+// against it).
+inline const char* CliWithoutMedia() {
+  const char* path = std::getenv("TESSALY_CLI_WAV");
+  return path && *path ? path : nullptr;
+}
+
+inline std::string CliPath() {
+  return CliWithoutMedia() ? CliWithoutMedia() : TESSALY_CLI_PATH;
+}
+
+// Whether the program under test reads other formats through FFmpeg.
+inline bool CliHasMedia() {
+#ifdef TESSALY_HAS_MEDIA
+  return !CliWithoutMedia();
+#else
+  return false;
+#endif
+}
 
 struct CliRun {
   int status = -1;  // the exit status, or -1 when the process did not exit normally
@@ -29,7 +51,7 @@ struct CliRun {
 inline pid_t StartCli(const std::vector<std::string>& args, const std::string& workingFolder,
                       const std::string& outPath = "/dev/null",
                       const std::string& errPath = "/dev/null") {
-  std::vector<std::string> argv{TESSALY_CLI_PATH};
+  std::vector<std::string> argv{CliPath()};
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<char*> pointers;
   for (std::string& arg : argv) pointers.push_back(arg.data());
@@ -54,7 +76,7 @@ inline CliRun RunCli(const std::vector<std::string>& args, const std::string& wo
   const std::string outPath = stdoutPath.empty() ? scratch / "out" : stdoutPath;
   const std::string errPath = scratch / "err";
 #ifdef _WIN32
-  std::vector<std::string> argv{TESSALY_CLI_PATH};
+  std::vector<std::string> argv{CliPath()};
   argv.insert(argv.end(), args.begin(), args.end());
   CliRun run;
   run.status = RunProcess(argv, workingFolder, outPath, errPath);

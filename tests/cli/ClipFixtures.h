@@ -46,6 +46,11 @@ inline std::string Encode(const PcmAudio& audio, const Bytes& templateStream) {
   return AsString(EncodeStream(audio, templateStream));
 }
 
+// Three streams on 256-byte units; the last one runs to the data file's end (768 bytes there).
+inline const std::vector<std::string> kStreams = {"SCHl" + std::string(1020, 'a'),
+                                                  "SCHl" + std::string(2044, 'b'),
+                                                  "SCHl" + std::string(764, 'c')};
+
 // One block whose entries hold the streams in order, each starting on a 256-byte unit; the data
 // file's gaps are zeros.
 inline ArchivePair WriteClipPair(const TempFolder& folder, const std::string& base,

@@ -22,11 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Three streams on 256-byte units; the last one runs to the data file's end (768 bytes there).
-const std::vector<std::string> kStreams = {"SCHl" + std::string(1020, 'a'),
-                                           "SCHl" + std::string(2044, 'b'),
-                                           "SCHl" + std::string(764, 'c')};
-
 // Permissions bind everyone but root (CI runs as root): tests that need them skip there.
 bool PermissionsBind() {
 #ifdef _WIN32

@@ -22,10 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::vector<std::string> kStreams = {"SCHl" + std::string(1020, 'a'),
-                                           "SCHl" + std::string(2044, 'b'),
-                                           "SCHl" + std::string(764, 'c')};
-
 // Unpacked once; then entry 2 is replaced by a longer clip and packed (the folder's table and
 // index copy now describe the packed pair, entry 3 moved), entry 3 by a shorter one, and entry 1
 // is deleted (a missing file is not a changed one: unpack writes it again).
@@ -123,7 +119,7 @@ TEST(UnpackOverDotted, ChangedEntriesAreFoundToo) {
 // its input; what the terminal showed, the input's echo included.
 CliRun RunOnTerminal(const std::vector<std::string>& args, const std::string& folder,
                      const std::string& typed) {
-  std::vector<std::string> argv{TESSALY_CLI_PATH};
+  std::vector<std::string> argv{CliPath()};
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<char*> pointers;
   for (std::string& arg : argv) pointers.push_back(arg.data());

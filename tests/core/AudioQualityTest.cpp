@@ -56,14 +56,14 @@ Bytes Template(uint16_t platform, std::vector<Bytes> fields, int channels) {
   return out;
 }
 
-struct Variant {
+struct AdpcmVariant {
   const char* name;
   uint16_t platform;
   std::vector<Bytes> fields;
 };
 
-const std::vector<Variant>& AdpcmVariants() {
-  static const std::vector<Variant> variants = {
+const std::vector<AdpcmVariant>& AdpcmVariants() {
+  static const std::vector<AdpcmVariant> variants = {
       {"XA r1", 0, {Field(0x80, 1)}},
       {"XA r2", 0, {Field(0x80, 3), Field(0xA0, 0x0A)}},
       {"XA r3", 3, {Field(0x80, 3)}},
@@ -88,7 +88,7 @@ class Speech : public ::testing::Test {
 };
 
 TEST_F(Speech, AdpcmVariantsReachThirtyDecibels) {
-  for (const Variant& v : AdpcmVariants()) {
+  for (const AdpcmVariant& v : AdpcmVariants()) {
     for (const PcmAudio* audio : {&mono_, &stereo_}) {
       if (v.name == std::string("XA v1") && audio->channels == 1) continue;  // stereo only
       Bytes stream = EncodeStream(*audio, Template(v.platform, v.fields, audio->channels));
@@ -106,7 +106,7 @@ TEST_F(Speech, AdpcmVariantsReachThirtyDecibels) {
 // by default no more bytes per second than the clip replaced (here the other sentence, encoded
 // plain or with escape frames itself).
 TEST_F(Speech, EscapeFramesCostAtMostFivePercentForABetterSnr) {
-  for (const Variant& v : AdpcmVariants()) {
+  for (const AdpcmVariant& v : AdpcmVariants()) {
     if (v.name != std::string("XA r2") && v.name != std::string("XA r3")) continue;
     for (const PcmAudio* audio : {&mono_, &stereo_}) {
       const Bytes tmpl = Template(v.platform, v.fields, audio->channels);
@@ -149,9 +149,9 @@ std::vector<int16_t> FfmpegDecode(const std::string& path) {
 
 TEST_F(Speech, FfmpegDecodesOurStreamsSampleForSample) {
   if (!HasProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed: no outside decoder";
-  std::vector<Variant> variants = AdpcmVariants();
+  std::vector<AdpcmVariant> variants = AdpcmVariants();
   variants.push_back({"PCM S16LE split", 0, {Field(0xA0, 0x08)}});
-  for (const Variant& v : variants) {
+  for (const AdpcmVariant& v : variants) {
     for (const PcmAudio* audio : {&mono_, &stereo_}) {
       // FFmpeg reads the interleaved XA variant as stereo only, and its split PCM assumes two
       // channels.

@@ -26,7 +26,7 @@ using Bytes = std::vector<uint8_t>;
 Bytes Fixture(const std::string& name) {
   return ReadWholeFile(std::string(TESSALY_TEST_DATA) + "/microtalk/" + name);
 }
-std::vector<int16_t> Samples(const std::string& name) {
+std::vector<int16_t> FixtureSamples(const std::string& name) {
   Bytes bytes = Fixture(name);
   std::vector<int16_t> out(bytes.size() / 2);
   for (size_t i = 0; i < out.size(); ++i) out[i] = static_cast<int16_t>(Read16Le(&bytes[2 * i]));
@@ -77,7 +77,7 @@ TEST(MicroTalk, DecodesAsThePublicReferenceDecoder) {
   for (const Reference& r : kReferences) {
     SCOPED_TRACE(r.name);
     PcmAudio audio = DecodeStream(Fixture(std::string(r.name) + ".schl"));
-    std::vector<int16_t> expected = Samples(std::string(r.name) + ".pcm");
+    std::vector<int16_t> expected = FixtureSamples(std::string(r.name) + ".pcm");
     EXPECT_EQ(audio.sampleRate, r.rate);
     EXPECT_EQ(audio.channels, r.channels);
     ASSERT_EQ(audio.samples.size(), expected.size());
@@ -142,7 +142,7 @@ TEST(MicroTalk, RefusesPatchesOutsideTheFrameAndBlocksTooShortForTheirCount) {
   Bytes cut = Fixture("mt10_regular.schl");
   block = FirstBlock(cut);
   for (size_t i = block + 40; i < block + Read32Le(&cut[block + 4]); ++i) cut[i] = 0;
-  EXPECT_EQ(DecodeStream(cut).Frames(), Samples("mt10_regular.pcm").size());
+  EXPECT_EQ(DecodeStream(cut).Frames(), FixtureSamples("mt10_regular.pcm").size());
 }
 
 struct Encoded {
@@ -168,7 +168,7 @@ double BlockBytesPerSecond(const Bytes& stream, double seconds) {
 TEST(MicroTalk, EncodesInTheClipsLayoutAndBitrate) {
   // Three seconds: the source excerpt over and over, so that there are many blocks.
   std::vector<int16_t> source;
-  std::vector<int16_t> excerpt = Samples("mt10_regular.source.pcm");
+  std::vector<int16_t> excerpt = FixtureSamples("mt10_regular.source.pcm");
   while (source.size() < 3 * 22050) source.insert(source.end(), excerpt.begin(), excerpt.end());
   source.resize(3 * 22050 - 100);
   for (const char* name : {"mt10_regular.schl", "mt5_rev3_patch.schl"}) {
@@ -221,8 +221,8 @@ TEST(MicroTalk, EncodesSpeechAtLeastAsWellAsThePublicEncoder) {
   // The fixtures' own samples are what the public encoder made of the excerpts at these rates.
   for (const char* name : {"mt10_regular", "mt5_rev3_patch"}) {
     SCOPED_TRACE(name);
-    std::vector<int16_t> source = Samples(std::string(name) + ".source.pcm");
-    std::vector<int16_t> theirs = Samples(std::string(name) + ".pcm");
+    std::vector<int16_t> source = FixtureSamples(std::string(name) + ".source.pcm");
+    std::vector<int16_t> theirs = FixtureSamples(std::string(name) + ".pcm");
     Encoded ours = EncodeLike(std::string(name) + ".schl", source);
     EXPECT_GE(Snr(source, ours.decoded.samples), Snr(source, theirs));
     EXPECT_GE(SegmentalSnr(source, ours.decoded.samples), SegmentalSnr(source, theirs));

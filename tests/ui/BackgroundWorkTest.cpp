@@ -32,12 +32,6 @@ namespace {
 QToolButton* StopButton(MainWindow& form) {
   return form.findChild<QToolButton*>(QStringLiteral("StopWorkButton"));
 }
-QProgressBar* Progress(MainWindow& form) {
-  return form.findChild<QProgressBar*>(QStringLiteral("ProgressBar1"));
-}
-QString Note(MainWindow& form) {
-  return form.findChild<PanelStatusBar*>(QStringLiteral("StatusBar1"))->PanelText(3);
-}
 
 // What the window looked like when the probe pressed Stop.
 struct AtStop {
@@ -64,12 +58,6 @@ void StopAt(MainWindow& form, const char* call, int value, int nth, bool escape,
             QTest::mouseClick(StopButton(form), Qt::LeftButton);
         });
       });
-}
-
-void WriteWav(const std::string& path, double seconds) {
-  const std::vector<uint8_t> wav =
-      WavBytes(TestSignal(1, 22050, static_cast<size_t>(seconds * 22050)));
-  WriteBytes(path, std::string(wav.begin(), wav.end()));
 }
 
 }  // namespace

@@ -30,22 +30,6 @@ using namespace tessaly::ui;
 
 namespace {
 
-QVariant Cell(MainWindow& form, const QString& name, int column, int role = Qt::DisplayRole) {
-  return View(form)->index(RowOf(form, name), column).data(role);
-}
-void WaitForMarks(MainWindow& form) {
-  WaitForClips(form);
-  QTRY_VERIFY(!form.Bench()->MarksPending());
-}
-std::string Entry(Session& s, int number) {
-  return s.folder / ("speech_/speech_0000" + std::to_string(number) + ".asf");
-}
-// A mono WAV file of `seconds` of speech-like sound, at the clips' rate unless told.
-void WriteWav(const std::string& path, double seconds, int sampleRate = 22050) {
-  const std::vector<uint8_t> wav =
-      WavBytes(TestSignal(1, sampleRate, static_cast<size_t>(seconds * sampleRate)));
-  WriteBytes(path, std::string(wav.begin(), wav.end()));
-}
 bool Drop(MainWindow& form, const std::string& path, const QString& onto) {
   QWidget* viewport = form.Grid()->viewport();
   const QPoint at =
@@ -66,10 +50,6 @@ bool Drop(MainWindow& form, const std::string& path, const QString& onto) {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
   return dropped.isAccepted();
 }
-
-const QString kFirst = QStringLiteral("speech_00001.asf");
-const QString kSecond = QStringLiteral("speech_00002.asf");
-const QString kThird = QStringLiteral("speech_00003.asf");
 
 }  // namespace
 

@@ -1,9 +1,14 @@
 // Archive data with real clips, for the window tests that play, read or replace them.
 #pragma once
 
+#include "support/AudioSignals.h"
 #include "support/StreamBytes.h"
+#include "support/TempFolder.h"
 
 #include <string>
+#include <vector>
+
+#include "audio/Wav.h"
 
 namespace tessaly::testing {
 
@@ -26,6 +31,13 @@ inline std::string ThreeClips() {
   for (int i = 0; i < 3; ++i)
     data.replace(starts[i], clips[i].size(), std::string(clips[i].begin(), clips[i].end()));
   return data;
+}
+
+// A mono WAV file of `seconds` of speech-like sound, at the clips' rate unless told.
+inline void WriteWav(const std::string& path, double seconds, int sampleRate = 22050) {
+  const std::vector<uint8_t> wav =
+      WavBytes(TestSignal(1, sampleRate, static_cast<size_t>(seconds * sampleRate)));
+  WriteBytes(path, std::string(wav.begin(), wav.end()));
 }
 
 }  // namespace tessaly::testing

@@ -43,9 +43,6 @@ QToolButton* Button(MainWindow& form, const char* name) {
 PanelStatusBar* Status(MainWindow& form) {
   return form.findChild<PanelStatusBar*>(QStringLiteral("StatusBar1"));
 }
-QProgressBar* Progress(MainWindow& form) {
-  return form.findChild<QProgressBar*>(QStringLiteral("ProgressBar1"));
-}
 QString Cell(MainWindow& form, int row, int column) {
   auto* model = form.Grid()->Model();
   return model->data(model->index(row, column)).toString();

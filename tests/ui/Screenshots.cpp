@@ -141,12 +141,6 @@ class Silent : public SoundOutput {
   QAudio::State state_ = QAudio::StoppedState;
 };
 
-void WriteWav(const std::string& path, double seconds) {
-  const std::vector<uint8_t> wav =
-      WavBytes(testing::TestSignal(1, 22050, static_cast<size_t>(seconds * 22050)));
-  testing::WriteBytes(path, std::string(wav.begin(), wav.end()));
-}
-
 // A user's folders, with the game's audio two levels down: what the folder dialog shows.
 const char* const kFolderTree[] = {"Documents",
                                    "Games/Football/Audio",
@@ -298,7 +292,7 @@ int main(int argc, char* argv[]) {
     // A fixed time on the recordings, so that the dialog's date column is the same in every run.
     const QDateTime recorded(QDate(2026, 6, 14), QTime(18, 30), Qt::UTC);
     for (const char* take : {"goal-call.wav", "kick-off.wav", "penalty-miss.wav"}) {
-      WriteWav(takes + "/" + take, 0.8);
+      testing::WriteWav(takes + "/" + take, 0.8);
       QFile file(QString::fromStdString(takes + "/" + take));
       file.open(QIODevice::ReadWrite);
       file.setFileTime(recorded, QFileDevice::FileModificationTime);
@@ -375,7 +369,7 @@ int main(int argc, char* argv[]) {
     ClipPlayer::SetOutputForTests({});
 
     // A recording far longer than the clip it would replace: asked first.
-    WriteWav(takes + "/whole-match.wav", 3.5);
+    testing::WriteWav(takes + "/whole-match.wav", 3.5);
     testing::WhenShown<QMessageBox>([&](QMessageBox* box) {
       Wait(200);
       save(box->grab(), "workbench-length-question.png");

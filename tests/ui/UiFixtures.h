@@ -6,6 +6,7 @@
 #include "support/ArchiveBuilder.h"
 
 #include <QApplication>
+#include <QProgressBar>
 #include <QSettings>
 #include <QString>
 #include <QTimer>
@@ -24,6 +25,7 @@
 #include "ui/dialogs/OpenFileDialog.h"
 #include "ui/grid/EntryGrid.h"
 #include "ui/grid/WorkbenchModel.h"
+#include "ui/widgets/PanelStatusBar.h"
 
 namespace tessaly::testing {
 
@@ -36,6 +38,11 @@ inline ArchiveBuilder ThreeEntries() {
   builder.Block(block);
   return builder;
 }
+
+// The entry files of ThreeEntries' pair, unpacked.
+inline const QString kFirst = QStringLiteral("speech_00001.asf");
+inline const QString kSecond = QStringLiteral("speech_00002.asf");
+inline const QString kThird = QStringLiteral("speech_00003.asf");
 
 // `count` entries of `unitsEach` 256-byte units, in blocks of up to 200.
 inline ArchiveBuilder ManyEntries(int count, uint16_t unitsEach = 1) {
@@ -97,10 +104,27 @@ inline int RowOf(ui::MainWindow& form, const QString& name) {
     if (View(form)->index(row, kColName).data().toString() == name) return row;
   return -1;
 }
+// A cell of the entry `name`'s row in the grid's view.
+inline QVariant Cell(ui::MainWindow& form, const QString& name, int column,
+                     int role = Qt::DisplayRole) {
+  return View(form)->index(RowOf(form, name), column).data(role);
+}
 // Waits until the clip columns are read.
 inline void WaitForClips(ui::MainWindow& form) {
   form.Bench()->Clips().WaitUntilFilled();
   QTRY_VERIFY(!form.Bench()->Clips().Filling());
+}
+// Waits until the clip columns are read and the entries' change marks set.
+inline void WaitForMarks(ui::MainWindow& form) {
+  WaitForClips(form);
+  QTRY_VERIFY(!form.Bench()->MarksPending());
+}
+// The status bar's note (its last panel) and the progress bar.
+inline QString Note(ui::MainWindow& form) {
+  return form.findChild<ui::PanelStatusBar*>(QStringLiteral("StatusBar1"))->PanelText(3);
+}
+inline QProgressBar* Progress(ui::MainWindow& form) {
+  return form.findChild<QProgressBar*>(QStringLiteral("ProgressBar1"));
 }
 
 // A shown main window beside an archive pair speech.idx / speech.big in a fresh folder, with its
@@ -122,6 +146,11 @@ struct Session {
   ui::MainWindow form;
   BoxRecorder boxes{form};
 };
+
+// The path of the unpacked entry file `number` (1 to 9).
+inline std::string Entry(const Session& s, int number) {
+  return s.folder / ("speech_/speech_0000" + std::to_string(number) + ".asf");
+}
 
 inline void Session::Click(const char* button) {
   QTest::mouseClick(form.findChild<QToolButton*>(QString::fromLatin1(button)), Qt::LeftButton);

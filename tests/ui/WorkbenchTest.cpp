@@ -44,9 +44,6 @@ QStringList ViewNames(MainWindow& form) {
   for (int row = 0; row < View(form)->rowCount(); ++row) names << ViewCell(form, row, kColName);
   return names;
 }
-QString Note(MainWindow& form) {
-  return form.findChild<PanelStatusBar*>(QStringLiteral("StatusBar1"))->PanelText(3);
-}
 void SelectRow(MainWindow& form, int viewRow) {
   form.Grid()->setFocus();
   form.Grid()->selectRow(viewRow);

@@ -33,8 +33,6 @@ std::string Counted(size_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-constexpr size_t kListed = 10;
-
 const QString kMatchLoudness = QStringLiteral("workbench/matchLoudness");
 const QString kLastAudioFolder = QStringLiteral("workbench/lastAudioFolder");
 
@@ -283,13 +281,12 @@ void ReplaceFlow::ReplaceFromFiles(const std::string& fromFolder,
                                       : " from " + Counted(files.size(), "file", "files")) +
                        ", skipped " + Counted(result.skipped.size(), "file", "files");
     bool failed = false;
-    for (size_t i = 0; i < result.skipped.size(); ++i) {
-      failed = failed || result.skipped[i].failed;
-      if (i < kListed)
-        text += "\nSkipped " + result.skipped[i].file + ": " + result.skipped[i].reason;
+    std::vector<std::string> skipped;
+    for (const SkippedFile& skip : result.skipped) {
+      failed = failed || skip.failed;
+      skipped.push_back("Skipped " + skip.file + ": " + skip.reason);
     }
-    if (result.skipped.size() > kListed)
-      text += "\nand " + std::to_string(result.skipped.size() - kListed) + " more skipped";
+    text += NameList(skipped, " more skipped");
     for (const ImportedFile& imported : result.imported)
       if (!imported.lengthWarning.empty())
         text += "\n" + streams.Name(imported.row) + ": the new clip is " + imported.lengthWarning;

@@ -10,8 +10,6 @@
 namespace tessaly::ui {
 namespace {
 
-constexpr size_t kListed = 10;
-
 // The question's text when entries of `folder` have problems; empty when none has.
 std::string ProblemsOf(const std::string& folder, OperationHost& host) {
   const std::vector<EntryChange> listed = ReplacedEntryProblems(UnpackFolder::ToRead(folder), host);
@@ -19,13 +17,13 @@ std::string ProblemsOf(const std::string& folder, OperationHost& host) {
   std::string text = listed.size() == 1 ? "A replaced entry can't be packed as it is:\n"
                                         : std::to_string(listed.size()) +
                                               " replaced entries can't be packed as they are:\n";
-  for (size_t i = 0; i < listed.size() && i < kListed; ++i) {
-    text += "\n" + listed[i].name + ": ";
-    for (size_t p = 0; p < listed[i].problems.size(); ++p)
-      text += (p ? "; " : "") + listed[i].problems[p];
+  std::vector<std::string> lines;
+  for (const EntryChange& entry : listed) {
+    std::string line = entry.name + ": ";
+    for (size_t p = 0; p < entry.problems.size(); ++p) line += (p ? "; " : "") + entry.problems[p];
+    lines.push_back(line);
   }
-  if (listed.size() > kListed) text += "\nand " + std::to_string(listed.size() - kListed) + " more";
-  text += "\n\nPack all the same?";
+  text += NameList(lines) + "\n\nPack all the same?";
   return text;
 }
 

@@ -7,11 +7,11 @@
 
 namespace tessaly::ui {
 
-std::string NameList(const std::vector<std::string>& names) {
+std::string NameList(const std::vector<std::string>& names, const std::string& more) {
   constexpr size_t kListed = 10;
   std::string list;
   for (size_t i = 0; i < names.size() && i < kListed; ++i) list += "\n" + names[i];
-  if (names.size() > kListed) list += "\nand " + std::to_string(names.size() - kListed) + " more";
+  if (names.size() > kListed) list += "\nand " + std::to_string(names.size() - kListed) + more;
   return list;
 }
 

@@ -23,7 +23,8 @@ struct QuestionLook {
 
 QMessageBox::StandardButton Ask(const QuestionLook& look, QWidget* owner);
 
-// The names a question lists, each on a line of its own: at most ten, then a count of the rest.
-std::string NameList(const std::vector<std::string>& names);
+// The names (or lines) a message lists, each on a line of its own: at most ten, then "and N"
+// with `more` for the rest.
+std::string NameList(const std::vector<std::string>& names, const std::string& more = " more");
 
 }  // namespace tessaly::ui
