@@ -63,7 +63,8 @@ FolderStatus CheckFolderStatus(const UnpackFolder& files, const EntryTable& tabl
                                StatusDepth depth, OperationHost& host) {
   FolderStatus status;
   const int entries = table.RowCount() - 1;
-  const OriginalClips pair(files, entries);
+  const std::stop_token stop = host.StopToken();
+  const OriginalClips pair(files, entries, stop);
   if (pair.Available())
     status.comparedWith = files.sourceData;
   else
@@ -73,7 +74,6 @@ FolderStatus CheckFolderStatus(const UnpackFolder& files, const EntryTable& tabl
   host.SetProgressMin(0);
   host.SetProgressMax(entries);
   MessagePump pump(host);
-  const std::stop_token stop = host.StopToken();
   for (int row = 1; row <= entries; ++row) {
     if (stop.stop_requested()) {
       status.cancelled = true;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <utility>
 
 #include "audio/AudioError.h"
 #include "base/FileCommit.h"
@@ -12,7 +13,7 @@
 
 namespace tessaly {
 
-OriginalClips::OriginalClips(const UnpackFolder& folder, int entries) {
+OriginalClips::OriginalClips(const UnpackFolder& folder, int entries, std::stop_token stop) {
   dataFile_ = folder.sourceData;
   if (!folder.HasSourcePair()) {
     if (folder.sourceIndex.empty())
@@ -25,10 +26,12 @@ OriginalClips::OriginalClips(const UnpackFolder& folder, int entries) {
                   ExtractFileName(folder.sourceData) + " beside the folder";
     return;
   }
-  QuietHost quiet;
+  QuietHost quiet(std::move(stop));
   try {
     ListingEnd end = ListArchive(folder.sourceIndex, state_, table_, quiet);
-    if (end != ListingEnd::Complete) {
+    if (end == ListingEnd::Cancelled) {
+      unusable_ = "its listing was stopped";
+    } else if (end != ListingEnd::Complete) {
       unusable_ = "its pair can't be listed: " + quiet.LastMessage();
     } else if (table_.RowCount() - 1 != entries) {
       unusable_ = "its pair lists " + std::to_string(table_.RowCount() - 1) +

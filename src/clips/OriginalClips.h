@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -22,8 +23,9 @@ namespace tessaly {
 
 class OriginalClips {
  public:
-  // Lists the source pair of `folder` for a table of `entries` entries; never throws.
-  OriginalClips(const UnpackFolder& folder, int entries);
+  // Lists the source pair of `folder` for a table of `entries` entries; never throws. `stop` ends
+  // the listing early (the pair unusable then).
+  OriginalClips(const UnpackFolder& folder, int entries, std::stop_token stop = {});
   ~OriginalClips();
   OriginalClips(const OriginalClips&) = delete;
   OriginalClips& operator=(const OriginalClips&) = delete;

@@ -12,6 +12,7 @@
 #include "audio/Wav.h"
 #include "cli/ClipFixtures.h"
 #include "clips/ClipImport.h"
+#include "clips/FolderStatus.h"
 #include "clips/OriginalClips.h"
 #include "clips/WavAudioSource.h"
 #include "packing/Unpacking.h"
@@ -92,6 +93,20 @@ TEST(OriginalClips, WithoutItsPairNothingIsRevertedAndTheReasonIsGiven) {
   EXPECT_EQ(result.unusable,
             "the archive's clips can't be read: its pair lists 1 entries, its table 3");
   EXPECT_EQ(ReadBytes(clips.Entry(1)), "a replacement");
+}
+
+// A stop reaches the listing of the pair behind the folder, and the status check that uses it.
+TEST(OriginalClips, AStopEndsTheListingOfThePairAndTheStatusCheck) {
+  UnpackedClips clips;
+  WriteBytes(clips.Entry(2), "a replacement");
+  clips.host.stop.request_stop();
+  const OriginalClips pair(clips.Files(), 3, clips.host.StopToken());
+  EXPECT_FALSE(pair.Available());
+  EXPECT_EQ(pair.Unusable(), "its listing was stopped");
+  const FolderStatus status =
+      CheckFolderStatus(clips.Files(), clips.table, StatusDepth::kAllChanges, clips.host);
+  EXPECT_TRUE(status.cancelled);
+  EXPECT_TRUE(status.changes.empty());
 }
 
 TEST(OriginalClips, AMissingOrDamagedEntryIsReplacedWithTheArchivesClipAsTemplate) {
