@@ -452,7 +452,7 @@ void MainWindow::UnpackChosen(const std::string& chosen) {
   RunOffThread(
       [&](OperationHost& host) {
         // Replaced clips in the folder an unpack writes would be lost: asked about first.
-        if (!MayUnpackOver(UnpackFolder::OfArchive(chosen).path, host, this)) return;
+        if (!MayUnpackOver(chosen, host, this)) return;
         // The unpack may write over the files the workbench reads.
         OnWindowThread([this] { workbench_->StopReading(); });
         unpacked = Unpack(chosen, state_, work, host);

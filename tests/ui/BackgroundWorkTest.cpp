@@ -155,6 +155,28 @@ class BackgroundWorkTest : public QObject {
     QCOMPARE(s.boxes.boxes.size(), size_t{1});
   }
 
+  void theStopButtonStopsAReplaceOfSeveralRowsBetweenEntries() {
+    Session s(ThreeEntries(), ThreeClips());
+    s.Unpack();
+    const std::string first = ReadBytes(Entry(s, 1));
+    const std::string second = ReadBytes(Entry(s, 2)), third = ReadBytes(Entry(s, 3));
+    s.form.Grid()->setFocus();
+    s.form.Grid()->selectAll();
+    WriteWav(s.folder / "line.wav", 0.05);
+    AtStop seen;
+    StopAt(s.form, "progress.position", 2, 1, false, seen);  // as the second entry begins
+    NextAnswers::Push(ReplaceFlow::kDialogName, Q(s.folder / "line.wav"));
+    NextAnswers::Push(ReplaceFlow::kSeveralQuestionName, QStringLiteral("Yes"));
+    s.form.findChild<QAction*>(QStringLiteral("ReplaceClipAction"))->trigger();
+
+    QVERIFY(seen.stopShown);
+    QVERIFY(!seen.windowEnabled);
+    QCOMPARE(Note(s.form), QStringLiteral("Replace stopped: replaced 1 of 3 clips with line.wav"));
+    QVERIFY(ReadBytes(Entry(s, 1)) != first);
+    QCOMPARE(ReadBytes(Entry(s, 2)), second);
+    QCOMPARE(ReadBytes(Entry(s, 3)), third);
+  }
+
   void theChangeCheckShowsItIsStillCheckingAndStopsOnEscAndF5ReadsAgain() {
     Session s(ThreeEntries(), ThreeClips());
     s.Unpack();

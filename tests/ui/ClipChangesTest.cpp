@@ -242,6 +242,17 @@ class ClipChangesTest : public QObject {
     QCOMPARE(s.boxes.boxes.size(), size_t{2});
     QVERIFY(s.boxes.boxes[1].look.text.startsWith("Successfully extracted"));
     QVERIFY(ReadBytes(Entry(s, 2)) != replaced);
+
+    // A pair whose name holds a dot (a.b.idx unpacks into a.b_) is compared too.
+    const ArchivePair dotted = WritePair(s.folder, "a.b", ThreeEntries().Index(), ThreeClips());
+    s.Unpack(dotted.indexPath);
+    const std::string dottedEntry = s.folder / "a.b_/a.b_00002.asf";
+    WriteBytes(dottedEntry, replaced);
+    NextAnswers::Push(kUnpackQuestionName, std::nullopt);
+    s.Unpack(dotted.indexPath);
+    QVERIFY2(NextAnswers::LastQuestion().startsWith("An entry file of " + Q(s.folder / "a.b_")),
+             qPrintable(NextAnswers::LastQuestion()));
+    QCOMPARE(ReadBytes(dottedEntry), replaced);
   }
 
   void packAsksFirstWhenReplacedEntriesHaveProblems() {

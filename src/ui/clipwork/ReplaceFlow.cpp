@@ -216,20 +216,24 @@ void ReplaceFlow::ReplaceRows(const std::vector<int>& rows, const std::string& a
   window_.RunGuarded([&] {
     bench_.Player().Stop();
     std::vector<std::string> replaced, lines;
-    bool failed = false;
-    {
-      WindowDisabled disabled(window_);
+    bool failed = false, stopped = false;
+    const UnpackFolder folder = UnpackFolder::ToRead(bench_.Folder());
+    ImportOptions options = Options();
+    // Converted, encoded and written off the window's thread, one entry after another; Stop or
+    // Esc ends it before the next entry (or before the current one's new clip is written).
+    window_.RunInBackground([&](OperationHost& host) {
+      WindowDisabled disabled(host);
+      options.stop = host.StopToken();
       std::unique_ptr<AudioSource> source = MakeAudioSource();
-      const UnpackFolder folder = UnpackFolder::ToRead(bench_.Folder());
-      window_.SetProgressMin(0);
-      window_.SetProgressMax(static_cast<int>(rows.size()));
-      MessagePump pump(window_);
+      host.SetProgressMin(0);
+      host.SetProgressMax(static_cast<int>(rows.size()));
       for (size_t i = 0; i < rows.size(); ++i) {
-        window_.SetProgressPosition(static_cast<int>(i + 1));
-        pump.Poll();
+        if (options.stop.stop_requested()) break;
+        host.SetProgressPosition(static_cast<int>(i + 1));
         try {
           ImportOutcome outcome =
-              ImportIntoEntry(folder, window_.Table(), rows[i], audioPath, *source, Options());
+              ImportIntoEntry(folder, window_.Table(), rows[i], audioPath, *source, options);
+          if (!outcome.written) break;  // stopped before its new clip was written
           replaced.push_back(names[i]);
           if (!outcome.lengthWarning.empty())
             lines.push_back(names[i] + ": the new clip is " + outcome.lengthWarning);
@@ -238,12 +242,13 @@ void ReplaceFlow::ReplaceRows(const std::vector<int>& rows, const std::string& a
           lines.push_back("Not replaced " + names[i] + ": " + error.what());
         }
       }
-      window_.SetProgressPosition(0);
-    }
+      stopped = options.stop.stop_requested();
+      host.SetProgressPosition(0);
+    });
     if (!replaced.empty()) bench_.EntriesReplaced(replaced);
-    const std::string summary = "Replaced " + std::to_string(replaced.size()) + " of " +
-                                Counted(rows.size(), "clip", "clips") + " with " +
-                                ExtractFileName(audioPath);
+    const std::string summary =
+        (stopped ? "Replace stopped: replaced " : "Replaced ") + std::to_string(replaced.size()) +
+        " of " + Counted(rows.size(), "clip", "clips") + " with " + ExtractFileName(audioPath);
     window_.SetStatusText(3, summary);
     if (!lines.empty())
       window_.ShowMessage(failed ? MessageKind::Error : MessageKind::Success,

@@ -29,9 +29,10 @@ std::string ProblemsOf(const std::string& folder, OperationHost& host) {
 
 }  // namespace
 
-bool MayUnpackOver(const std::string& folder, OperationHost& host, QWidget* owner) {
+bool MayUnpackOver(const std::string& chosenPath, OperationHost& host, QWidget* owner) {
+  const std::string folder = UnpackFolder::OfArchive(chosenPath).path;
   std::vector<std::string> changed;
-  for (const EntryChange& change : ChangedEntries(UnpackFolder::ToRead(folder), host))
+  for (const EntryChange& change : ChangedEntriesBeforeUnpack(chosenPath, {}, host))
     changed.push_back(change.name);
   // Stopped while the folder was compared: as if the answer were "No".
   if (host.StopToken().stop_requested()) return false;

@@ -26,8 +26,8 @@ bool MayPack(const std::string& folder, OperationHost& host, QWidget* owner);
 // default) leaves the folder and the window as they were.
 inline const QString kUnpackQuestionName = QStringLiteral("UnpackQuestionBox");
 
-// True when Unpack may write into `folder`: it holds no changed entry files, or the user said
-// "Yes".
-bool MayUnpackOver(const std::string& folder, OperationHost& host, QWidget* owner);
+// True when unpacking the pair of `chosenPath` may write into its folder: the folder holds no
+// changed entry files, or the user said "Yes".
+bool MayUnpackOver(const std::string& chosenPath, OperationHost& host, QWidget* owner);
 
 }  // namespace tessaly::ui
