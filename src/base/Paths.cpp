@@ -49,7 +49,12 @@ std::string RemoveFileExt(const std::string& path) {
 }
 
 std::string Quoted(std::string_view path) {
-  return "\"" + std::string(path) + "\"";
+  std::string quoted;
+  quoted.reserve(path.size() + 2);
+  quoted += '"';
+  quoted += path;
+  quoted += '"';
+  return quoted;
 }
 
 std::string JoinPath(std::string_view folder, std::string_view name) {

@@ -236,8 +236,15 @@ class DialogsTest : public QObject {
 
     bool checked = false;
     WhenShown<FolderDialog>([&](FolderDialog* shown) {
-      QTest::qWait(400);  // the tree reads the folders above in the background
       QTreeView* tree = shown->Tree();
+      // The tree reads the folders above in the background: waited for, however long it takes.
+      auto inView = [tree] {
+        const QModelIndex current = tree->currentIndex();
+        for (QModelIndex above = current.parent(); above.isValid(); above = above.parent())
+          if (!tree->isExpanded(above)) return false;
+        return current.isValid() && tree->viewport()->rect().contains(tree->visualRect(current));
+      };
+      QTRY_VERIFY(inView());
       const QModelIndex current = tree->currentIndex();
       QCOMPARE(shown->SelectedPath(), unpacked);
       for (QModelIndex above = current.parent(); above.isValid(); above = above.parent())
