@@ -104,6 +104,12 @@ FolderDialog::FolderDialog(QWidget* parent, Use use)
   connect(deleteButton_, &QToolButton::clicked, this, &FolderDialog::DeleteFolder);
   connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
     UpdateButtons();
+    // A folder just named stays the choice while the model reads it under its new name (its
+    // rows move and the selection with them) until the user picks another.
+    if (!renamed_.isEmpty() && SelectedPath() != renamed_) {
+      QMetaObject::invokeMethod(this, &FolderDialog::SelectRenamed, Qt::QueuedConnection);
+      return;
+    }
     ShowSelectedPath();
   });
   // The model reads folders in the background and sorts them late; each time the rows above the
@@ -115,11 +121,15 @@ FolderDialog::FolderDialog(QWidget* parent, Use use)
           [this](const QString& folder, const QString&, const QString& newName) {
             // The model shows the renamed folder a moment later: the field names it at once,
             // and it is selected once the model has it.
-            const QString renamed = QDir::cleanPath(QDir(folder).filePath(newName));
-            pathField_->setText(QDir::toNativeSeparators(renamed));
-            QMetaObject::invokeMethod(
-                this, [this, renamed] { SelectPath(renamed); }, Qt::QueuedConnection);
+            renamed_ = QDir::cleanPath(QDir(folder).filePath(newName));
+            pathField_->setText(QDir::toNativeSeparators(renamed_));
+            QMetaObject::invokeMethod(this, &FolderDialog::SelectRenamed, Qt::QueuedConnection);
           });
+  connect(model_, &QAbstractItemModel::rowsInserted, this, &FolderDialog::SelectRenamed,
+          Qt::QueuedConnection);
+  connect(pathField_, &QLineEdit::textEdited, this, [this] { renamed_.clear(); });
+  tree_->installEventFilter(this);
+  tree_->viewport()->installEventFilter(this);
   connect(model_, &QAbstractItemModel::layoutChanged, this, &FolderDialog::KeepSelectionInView);
   connect(tree_->verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
           [this] { keepInView_ = false; });
@@ -180,6 +190,19 @@ void FolderDialog::SelectPath(const QString& path) {
   tree_->expand(index);
   keepInView_ = true;
   KeepSelectionInView();
+}
+
+void FolderDialog::SelectRenamed() {
+  if (renamed_.isEmpty() || !model_->index(renamed_).isValid()) return;
+  if (SelectedPath() != renamed_) SelectPath(renamed_);
+  pathField_->setText(QDir::toNativeSeparators(renamed_));
+}
+
+bool FolderDialog::eventFilter(QObject* watched, QEvent* event) {
+  // A click or a key in the tree is the user choosing: a folder just named no longer holds.
+  if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress)
+    renamed_.clear();
+  return QDialog::eventFilter(watched, event);
 }
 
 void FolderDialog::KeepSelectionInView() {

@@ -50,6 +50,7 @@ class FolderDialog : public QDialog {
   static void ForgetRemembered();
 
   void accept() override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
   static constexpr QSize kFirstSize{358, 313};
 
@@ -61,6 +62,8 @@ class FolderDialog : public QDialog {
   void ShowSelectedPath();
   // Keeps the selected folder in view while the tree loads the folders above it.
   void KeepSelectionInView();
+  // Selects the folder just named in the tree once the model shows it under its new name.
+  void SelectRenamed();
 
   QFileSystemModel* model_;
   QTreeView* tree_;
@@ -70,7 +73,8 @@ class FolderDialog : public QDialog {
   QToolButton* createButton_;
   QToolButton* deleteButton_;
   Use use_;
-  QString chosen_;  // set by "OK"
+  QString chosen_;   // set by "OK"
+  QString renamed_;  // a folder named in the tree that the model doesn't show yet
 };
 
 }  // namespace tessaly::ui
