@@ -123,9 +123,10 @@ void BackgroundCommand::ShowProgress() {
   if (position) window_.SetProgressPosition(*position);
 }
 
-void BackgroundCommand::InOrder(const std::function<void()>& call) {
+void BackgroundCommand::InOrder(const std::function<void()>& call, bool showTable) {
   OnWindowThread([&] {
     ShowProgress();
+    if (showTable && showTable_) showTable_();
     call();
   });
 }
@@ -155,18 +156,12 @@ void BackgroundCommand::SetStatusText(int panel, const std::string& text) {
 
 void BackgroundCommand::SetToolbarAndGridEnabled(bool enabled) {
   See("toolbar", enabled);
-  InOrder([&] {
-    if (showTable_) showTable_();
-    window_.SetToolbarAndGridEnabled(enabled);
-  });
+  InOrder([&] { window_.SetToolbarAndGridEnabled(enabled); }, true);
 }
 
 void BackgroundCommand::SetWindowEnabled(bool enabled) {
   See("window", enabled);
-  InOrder([&] {
-    if (showTable_) showTable_();
-    window_.SetWindowEnabled(enabled);
-  });
+  InOrder([&] { window_.SetWindowEnabled(enabled); }, true);
 }
 
 void BackgroundCommand::Repaint() {
@@ -175,10 +170,7 @@ void BackgroundCommand::Repaint() {
   const auto now = std::chrono::steady_clock::now();
   if (now - lastShown_ < kTableInterval) return;
   lastShown_ = now;
-  InOrder([&] {
-    if (showTable_) showTable_();
-    window_.Repaint();
-  });
+  InOrder([&] { window_.Repaint(); }, true);
 }
 
 void BackgroundCommand::UpdatePainting() {
@@ -187,10 +179,7 @@ void BackgroundCommand::UpdatePainting() {
 
 void BackgroundCommand::ShowMessage(MessageKind kind, const std::string& text) {
   See("message", static_cast<int>(kind));
-  InOrder([&] {
-    if (showTable_) showTable_();
-    window_.ShowMessage(kind, text);
-  });
+  InOrder([&] { window_.ShowMessage(kind, text); }, true);
 }
 
 }  // namespace tessaly::ui

@@ -67,8 +67,9 @@ class BackgroundCommand : public QObject, public OperationHost {
  private:
   // The progress the work set that the window doesn't show yet, applied on the window's thread.
   void ShowProgress();
-  // `call` on the window's thread after the progress so far, the work waiting.
-  void InOrder(const std::function<void()>& call);
+  // `call` on the window's thread after the progress so far (and with `showTable`, after the
+  // grid is brought up to date with the work's table), the work waiting.
+  void InOrder(const std::function<void()>& call, bool showTable = false);
   static void See(const char* call, int value);
 
   OperationHost& window_;

@@ -171,19 +171,29 @@ void MainWindow::ShowReading() {
   if (reading && !readingShown_)
     progressBeforeReading_ = {progressBar_->minimum(), progressBar_->maximum(),
                               progressBar_->value()};
-  if (reading) {
-    progressBar_->setRange(0, std::max(total, 1));
-    progressBar_->setValue(std::clamp(done, 0, std::max(total, 1)));
-    progressBar_->setFormat(what + QStringLiteral("… %p%"));
-  } else if (readingShown_) {
-    progressBar_->setRange(progressBeforeReading_.min, progressBeforeReading_.max);
-    progressBar_->setValue(progressBeforeReading_.value);
+  if (!reading) {
+    EndReadingShown();
+    return;
   }
-  if (reading == readingShown_) return;
-  readingShown_ = reading;
-  progressBar_->setTextVisible(reading);
-  stopButton_->setVisible(reading);
-  escape_->setEnabled(reading);
+  progressBar_->setRange(0, std::max(total, 1));
+  progressBar_->setValue(std::clamp(done, 0, std::max(total, 1)));
+  progressBar_->setFormat(what + QStringLiteral("… %p%"));
+  if (readingShown_) return;
+  readingShown_ = true;
+  progressBar_->setTextVisible(true);
+  stopButton_->show();
+  escape_->setEnabled(true);
+  LayOutProgress();
+}
+
+void MainWindow::EndReadingShown() {
+  if (!readingShown_) return;
+  readingShown_ = false;
+  progressBar_->setRange(progressBeforeReading_.min, progressBeforeReading_.max);
+  progressBar_->setValue(progressBeforeReading_.value);
+  progressBar_->setTextVisible(false);
+  stopButton_->hide();
+  escape_->setEnabled(false);
   LayOutProgress();
 }
 
@@ -395,13 +405,7 @@ void MainWindow::RunOffThread(const std::function<void(OperationHost&)>& work, E
     grid_->Sync();
   };
   // The reading's progress gives the bar back to the command.
-  if (readingShown_) {
-    readingShown_ = false;
-    progressBar_->setTextVisible(false);
-    progressBar_->setRange(progressBeforeReading_.min, progressBeforeReading_.max);
-    progressBar_->setValue(progressBeforeReading_.value);
-    escape_->setEnabled(false);
-  }
+  EndReadingShown();
   BackgroundCommand command(*this, this, stopButton_, showTable);
   running_ = &command;
   stopButton_->show();

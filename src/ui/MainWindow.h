@@ -53,8 +53,6 @@ class MainWindow : public QWidget, public WorkbenchHost {
   // but the Stop button is disabled then; the Stop button stays usable, so the window itself
   // keeps Qt's enabled state.
   bool WindowEnabled() const { return windowEnabled_; }
-  // True while a command's work runs off the window's thread (its Stop button shows).
-  bool WorkRuns() const { return running_ != nullptr; }
   // Asks the running work, or the clip columns and the change check, to stop (the Stop
   // button, Esc).
   void RequestStop();
@@ -117,6 +115,8 @@ class MainWindow : public QWidget, public WorkbenchHost {
   void ApplyEnabled();
   // The progress bar, narrowed beside the Stop button while work can be stopped.
   void LayOutProgress();
+  // Gives the progress bar back as it was before the reading was shown in it.
+  void EndReadingShown();
 
   EntryTable table_;
   ArchiveState state_;

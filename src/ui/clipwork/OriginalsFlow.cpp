@@ -11,11 +11,6 @@
 #include "ui/widgets/Design.h"
 
 namespace tessaly::ui {
-namespace {
-
-constexpr size_t kListed = 10;
-
-}  // namespace
 
 OriginalsFlow::OriginalsFlow(WorkbenchHost& window, Workbench& bench)
     : QObject(&bench), window_(window), bench_(bench) {
@@ -85,10 +80,10 @@ void OriginalsFlow::OnRevert() {
     if (result.failed.empty()) return;
     std::string text = "Reverted " + std::to_string(reverted.size()) + " of " +
                        std::to_string(rows.size()) + " clips.";
-    for (size_t i = 0; i < result.failed.size() && i < kListed; ++i)
-      text += "\nNot reverted " + result.failed[i].name + ": " + result.failed[i].reason;
-    if (result.failed.size() > kListed)
-      text += "\nand " + std::to_string(result.failed.size() - kListed) + " more";
+    std::vector<std::string> failed;
+    for (const auto& failure : result.failed)
+      failed.push_back("Not reverted " + failure.name + ": " + failure.reason);
+    text += NameList(failed);
     window_.ShowMessage(MessageKind::Error, text);
   });
 }

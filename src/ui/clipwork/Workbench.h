@@ -88,7 +88,7 @@ class Workbench : public QObject {
                          void (Workbench::*handler)());
   void Note(const QString& text);
   void CheckChanges();
-  // Shows the table of `folder` as Pack would load it; false with a message when it has none.
+  // Shows the table of `folder` as Pack would load it; says so in a box when it has none.
   void OpenFolder(const std::string& folder);
   void ShowChanges(const FolderStatus& status);
 
@@ -106,9 +106,8 @@ class Workbench : public QObject {
   QToolButton* stopButton_;
   std::string folder_;
   bool readsClips_ = true;
-  bool checkAfterClips_ = false;
-  bool playing_ = false;  // the note says "Playing ..."  // the folder's changes are found once the
-                          // clip columns are read
+  bool checkAfterClips_ = false;  // the folder's changes are found once the clip columns are read
+  bool playing_ = false;          // the note says "Playing ..."
 };
 
 }  // namespace tessaly::ui
